@@ -1,0 +1,45 @@
+# Brenzo: `make run` and `make test` do the whole set-up on a fresh Debian 12 machine.
+SHELL := /bin/bash
+BUILD := build/default
+BIN := $(BUILD)/bin
+
+.PHONY: all setup build test test-debug test-windows run samples bench fuzz clean
+
+all: build
+
+setup:
+	@scripts/setup
+
+build: setup
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default -j 2
+
+test: build
+	@ctest --preset default
+	@$(MAKE) --no-print-directory test-windows
+
+# The tests again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-debug: setup
+	@cmake --preset debug >/dev/null
+	@cmake --build --preset debug -j 2
+	@ctest --preset debug
+
+test-windows: setup
+	@scripts/test-windows
+
+samples: build
+	@$(BIN)/brenzo-cli samples samples
+	@cp samples/Hashes.ini $(BIN)/Hashes.ini
+
+run: samples
+	@scripts/run-editor $(BIN)
+
+bench: build
+	@scripts/bench $(BIN)
+
+fuzz: setup
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j 2
+
+clean:
+	rm -rf build samples

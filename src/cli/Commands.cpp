@@ -1,0 +1,162 @@
+#include "cli/Commands.h"
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "cli/ConsolePort.h"
+#include "cli/Output.h"
+#include "export/Export.h"
+#include "export/ExportCommands.h"
+#include "platform/Files.h"
+#include "platform/Path.h"
+#include "workspace/Workspace.h"
+
+namespace brenzo::cli {
+
+using workspace::Workspace;
+
+std::filesystem::path HashesPath(const Globals& g) {
+    return g.hashes.empty() ? platform::ExecutableFolder() / "Hashes.ini" : platform::PathFromUtf8(g.hashes);
+}
+
+int Fail(int status, std::string_view message) {
+    PrintError(message);
+    return status;
+}
+
+int FailWith(const Status& s) { return Fail(s.isFileSystemError() ? kFileError : kRefused, s.message()); }
+
+int OpenContainer(const Globals& g, const std::string& file, Workspace& ws, ConsolePort& port) {
+    auto outcome = ws.Open(platform::PathFromUtf8(file), port);
+    port.ClearProgress();
+    switch (outcome) {
+        case workspace::OpenOutcome::Unreadable:
+            return Fail(kFileError, port.errors().empty() ? "cannot read " + file : port.errors().front());
+        case workspace::OpenOutcome::Invalid:
+            return Fail(kRefused, port.errors().empty() ? "Invalid file!" : port.errors().front());
+        case workspace::OpenOutcome::Loaded:
+            break;
+    }
+    // A damaged bank is listed as far as it can be read; say so once.
+    for (const auto& e : port.errors()) PrintError(e);
+    port.clearErrors();
+    (void)g;
+    return kDone;
+}
+
+int ResolveEntry(const Workspace& ws, const std::string& file, const Selection& sel, std::size_t& entry) {
+    if (sel.index && sel.name) return Fail(kUsage, "give either --index or --name, not both");
+    if (!sel.index && !sel.name) return Fail(kUsage, "give the entry with --index N or --name NAME");
+    if (sel.index) {
+        if (*sel.index < 0 || static_cast<std::uint64_t>(*sel.index) >= ws.Rows.size())
+            return Fail(kUsage, file + " has no entry " + std::to_string(*sel.index) + " (it has " +
+                                    std::to_string(ws.Rows.size()) + ")");
+        entry = static_cast<std::size_t>(*sel.index);
+        return kDone;
+    }
+    for (std::size_t i = 0; i < ws.Rows.size(); ++i) {
+        if (ws.Rows[i].name == *sel.name) {
+            entry = i;
+            return kDone;
+        }
+    }
+    return Fail(kUsage, file + " has no entry named \"" + *sel.name + "\"");
+}
+
+namespace {
+
+Workspace MakeWorkspace(const Globals& g, const workspace::ScratchFolders* scratch = nullptr) {
+    return Workspace(workspace::HashNames(HashesPath(g)), scratch);
+}
+
+}  // namespace
+
+int Info(const Globals& g, const std::string& file) {
+    ConsolePort port;
+    Workspace ws = MakeWorkspace(g);
+    if (int s = OpenContainer(g, file, ws, port); s != kDone) return s;
+    PrintLine(ws.Caption);
+    return kDone;
+}
+
+int List(const Globals& g, const std::string& file, bool json) {
+    ConsolePort port;
+    Workspace ws = MakeWorkspace(g);
+    if (int s = OpenContainer(g, file, ws, port); s != kDone) return s;
+    if (!json) {
+        std::string text;
+        text.reserve(ws.Rows.size() * 40);
+        for (std::size_t i = 0; i < ws.Rows.size(); ++i) {
+            const auto& row = ws.Rows[i];
+            text += std::to_string(i);
+            text += '\t';
+            text += row.name;
+            text += '\t';
+            text += row.duration;
+            text += '\t';
+            text += row.rate;
+            text += '\n';
+        }
+        PrintRaw(text);
+        return kDone;
+    }
+    nlohmann::ordered_json entries = nlohmann::ordered_json::array();
+    for (std::size_t i = 0; i < ws.Rows.size(); ++i) {
+        std::uint32_t hash, rate, samples, size, compression;
+        if (ws.CurrentBank) {
+            const auto& info = ws.CurrentBank->BanksInfo[i];
+            hash = ws.CurrentBank->BanksHeadInfo[i].Hash;
+            rate = info.Frequency, samples = info.Size2, size = info.Size, compression = info.Compression;
+        } else {
+            const auto& ch = ws.CurrentMulti->ChHeaders[i];
+            hash = ws.CurrentMulti->ChHeadSizes[i].HeadHash;
+            rate = ch.Frequency, samples = ch.Length, size = ch.Size, compression = ch.Compression;
+        }
+        nlohmann::ordered_json e;
+        e["index"] = i;
+        e["name"] = ws.Rows[i].name;
+        e["hash"] = hash;
+        e["duration"] = ws.Rows[i].duration;
+        e["rate"] = rate;
+        e["samples"] = samples;
+        e["size"] = size;
+        e["compression"] = compression;
+        entries.push_back(std::move(e));
+    }
+    PrintLine(entries.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+    return kDone;
+}
+
+int Export(const Globals& g, const std::string& file, const Selection& sel, const std::string& out) {
+    ConsolePort port;
+    Workspace ws = MakeWorkspace(g);
+    if (int s = OpenContainer(g, file, ws, port); s != kDone) return s;
+    std::size_t entry = 0;
+    if (ws.FileKind == workspace::kKindMultichannel) {
+        if (sel.index || sel.name)
+            return Fail(kUsage, "a multichannel file is exported whole; --index and --name do not apply");
+    } else if (int s = ResolveEntry(ws, file, sel, entry); s != kDone) {
+        return s;
+    }
+    port.Progress("Exporting...");
+    Status s = exporting::ExportEntry(ws, platform::PathFromUtf8(out), static_cast<std::uint32_t>(entry), port);
+    port.ClearProgress();
+    if (!s) return FailWith(s);
+    return kDone;
+}
+
+int ExportAll(const Globals& g, const std::string& file, const std::string& dir) {
+    ConsolePort port;
+    Workspace ws = MakeWorkspace(g);
+    if (int s = OpenContainer(g, file, ws, port); s != kDone) return s;
+    const auto folder = platform::PathFromUtf8(dir);
+    if (Status s = platform::CreateFolders(folder); !s) return FailWith(s);
+    Status s = exporting::ExportAllInto(ws, folder, port, [&](std::size_t i, std::size_t n) {
+        port.Progress("Exporting " + std::to_string(i + 1) + "/" + std::to_string(n));
+    });
+    port.ClearProgress();
+    if (!s) return FailWith(s);
+    return kDone;
+}
+
+}  // namespace brenzo::cli

@@ -1,0 +1,86 @@
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+
+#include "cli/Commands.h"
+#include "platform/Files.h"
+
+using namespace brenzo::cli;
+
+namespace {
+
+void addSelection(CLI::App* cmd, Selection& sel) {
+    cmd->add_option("--index", sel.index, "entry index, from 0");
+    cmd->add_option("--name", sel.name, "the first entry with this list name");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    brenzo::platform::SetBinaryStdout();
+    CLI::App app{"brenzo-cli: list, export and replace the sounds of Kesh Audio containers"};
+    app.require_subcommand(1);
+    Globals globals;
+    app.add_option("--hashes", globals.hashes, "the name list (default: Hashes.ini beside the executable)");
+
+    std::string file, out, dir, input, duration;
+    bool json = false;
+    Selection sel;
+    int status = kDone;
+
+    auto* info = app.add_subcommand("info", "print the caption of a container");
+    info->add_option("FILE", file, "container file")->required();
+    info->callback([&] { status = Info(globals, file); });
+
+    auto* list = app.add_subcommand("list", "list the sounds or channels of a container");
+    list->add_option("FILE", file, "container file")->required();
+    list->add_flag("--json", json, "print JSON");
+    list->callback([&] { status = List(globals, file, json); });
+
+    auto* exp = app.add_subcommand("export", "export one sound (or a whole multichannel file) as WAV");
+    exp->add_option("FILE", file, "container file")->required();
+    addSelection(exp, sel);
+    exp->add_option("-o,--output", out, "the WAV file to write")->required();
+    exp->callback([&] { status = Export(globals, file, sel, out); });
+
+    auto* all = app.add_subcommand("export-all", "export every sound into a folder");
+    all->add_option("FILE", file, "container file")->required();
+    all->add_option("-d,--dir", dir, "the folder to write into")->required();
+    all->callback([&] { status = ExportAll(globals, file, dir); });
+
+    auto* rep = app.add_subcommand("replace", "replace a sound (or all channels) with a WAV, MP3 or OGG file");
+    rep->add_option("FILE", file, "container file")->required();
+    addSelection(rep, sel);
+    rep->add_option("INPUT", input, "the audio file to put in")->required();
+    rep->callback([&] { status = Replace(globals, file, sel, input); });
+
+    auto* radio = app.add_subcommand("radio", "radio track durations of a .dat15 file");
+    radio->require_subcommand(1);
+    auto* rlist = radio->add_subcommand("list", "list the radio tracks");
+    rlist->add_option("FILE", file, ".dat15 file")->required();
+    rlist->add_flag("--json", json, "print JSON");
+    rlist->callback([&] { status = RadioList(file, json); });
+    auto* rset = radio->add_subcommand("set", "set a track's duration");
+    rset->add_option("FILE", file, ".dat15 file")->required();
+    addSelection(rset, sel);
+    rset->add_option("DURATION", duration, "HH:NN:SS")->required();
+    rset->callback([&] { status = RadioSet(file, sel, duration); });
+
+    auto* samples = app.add_subcommand("samples", "write demo files of every kind into a folder");
+    samples->add_option("DIR", dir, "folder")->required();
+    samples->callback([&] { status = Samples(dir); });
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::cerr << "brenzo-cli: " << e.what() << "\n";
+        if (dynamic_cast<const CLI::RequiredError*>(&e) == nullptr) std::cerr << "Run with --help for usage.\n";
+        return kUsage;
+    }
+    std::fflush(stdout);
+    return status;
+}

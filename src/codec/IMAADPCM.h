@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace brenzo::codec {
+
+// One IMA ADPCM predictor state; 3 bytes in a container (valprev LE, then index).
+struct TADPCMState {
+    std::int16_t valprev = 0;
+    std::uint8_t index = 0;
+
+    friend bool operator==(const TADPCMState&, const TADPCMState&) = default;
+};
+
+// Coded bytes that share one stored state, and the samples they hold.
+inline constexpr std::size_t kStateBlockBytes = 2048;
+inline constexpr std::size_t kStateBlockSamples = 2 * kStateBlockBytes;
+inline constexpr std::size_t kStoredStateBytes = 3;
+
+// Decodes one 4-bit code (only the low 4 bits are used) and advances the state.
+std::int16_t ADPCMDecodeNibble(std::uint8_t code, TADPCMState& state);
+
+// Encodes one sample and advances the state exactly as decoding the returned code would.
+std::uint8_t ADPCMEncodeSample(std::int16_t sample, TADPCMState& state);
+
+// Encodes byteCount bytes of mono 16-bit little-endian PCM from `input` in one pass from the
+// zero state. Appends the coded bytes (two codes a byte, earlier sample in the low nibble) to
+// `coded` and one 3-byte state per started 2048-byte block to `states`: block 0 stores the
+// state after coded byte 0, block m >= 1 the state in force just before its first byte.
+// Input bytes missing from the span are read as silence.
+void ADPCMEncodeStream(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& coded,
+                       std::vector<std::uint8_t>& states, std::int32_t byteCount);
+
+// Decodes states.size() whole blocks of 2048 coded bytes, block k from states[k], into
+// states.size() * 4096 samples at `out`. Coded bytes missing from `coded` decode as zero
+// bytes. Bit-exact with ADPCMDecodeNibble; blocks are decoded several at once.
+void DecodeStateBlocks(std::span<const std::uint8_t> coded, std::span<const TADPCMState> states,
+                       std::int16_t* out);
+
+// The same for blocks that do not lie one after another: block k is the 2048 bytes at
+// blocks[k]; a null pointer, or a block past the end of `blocks`, decodes as zero bytes.
+void DecodeStateBlocks(std::span<const std::uint8_t* const> blocks, std::span<const TADPCMState> states,
+                       std::int16_t* out);
+
+// The stored states as the 3-byte records of a container.
+std::vector<TADPCMState> ParseStoredStates(std::span<const std::uint8_t> bytes);
+
+}  // namespace brenzo::codec

@@ -1,0 +1,142 @@
+#include "export/ExportCommands.h"
+
+#include <unordered_set>
+
+#include "export/Export.h"
+#include "platform/Files.h"
+#include "platform/Path.h"
+#include "workspace/FileNames.h"
+
+namespace brenzo::exporting {
+
+using workspace::kKindBankWithAnimations;
+using workspace::kKindMultichannel;
+using workspace::kKindPlainBank;
+using workspace::UiPort;
+using workspace::Workspace;
+
+namespace {
+
+bool isBank(const Workspace& ws) {
+    return (ws.FileKind == kKindBankWithAnimations || ws.FileKind == kKindPlainBank) && ws.CurrentBank;
+}
+bool isMulti(const Workspace& ws) { return ws.FileKind == kKindMultichannel && ws.CurrentMulti.has_value(); }
+
+bool validEntry(const Workspace& ws, std::optional<std::size_t> entry) {
+    return entry && *entry < ws.Rows.size();
+}
+
+void beginBusy(UiPort& port) {
+    port.Lock();
+    port.SetStatus("Exporting...");
+    port.SetMarquee(true);
+}
+
+void endBusy(UiPort& port) {
+    port.SetStatus("");
+    port.SetMarquee(false);
+    port.Unlock();
+}
+
+void report(UiPort& port, const Status& status) {
+    if (!status) port.ShowError(status.message());
+}
+
+}  // namespace
+
+std::filesystem::path CacheWavPath(const Workspace& ws, std::size_t entry) {
+    if (!ws.Scratch()) return {};
+    const auto folder = ws.Scratch()->FileWorkFolder(ws.FileName);
+    if (ws.FileKind == kKindMultichannel) return folder / platform::PathFromUtf8(MultiExportFileName(ws));
+    const std::string name = entry < ws.Rows.size() ? ws.Rows[entry].name : std::string();
+    return folder / platform::PathFromUtf8(workspace::SafeFileName(std::to_string(entry) + " " + name) + ".wav");
+}
+
+Result<std::filesystem::path> EnsureCacheWav(const Workspace& ws, std::size_t entry, UiPort& port) {
+    auto path = CacheWavPath(ws, entry);
+    if (path.empty()) return Error{"there is no scratch folder to cache the sound in"};
+    if (platform::FileExists(path)) return path;
+    if (Status s = ExportEntry(ws, path, static_cast<std::uint32_t>(entry), port); !s) return Error{s.message()};
+    return path;
+}
+
+Status MakeTargetFile(const Workspace& ws, std::size_t entry, const std::filesystem::path& target, UiPort& port) {
+    if (!ws.Scratch()) return ExportEntry(ws, target, static_cast<std::uint32_t>(entry), port);
+    auto cache = EnsureCacheWav(ws, entry, port);
+    if (!cache) return cache.status();
+    return platform::CopyFileAtomically(*cache, target);
+}
+
+std::vector<std::string> ExportAllFileNames(const Workspace& ws) {
+    std::vector<std::string> names;
+    names.reserve(ws.Rows.size());
+    std::unordered_set<std::string> used;
+    for (const auto& row : ws.Rows) {
+        const std::string base = workspace::SafeFileName(row.name);
+        std::string name = base + ".wav";
+        for (int copy = 2; !used.insert(workspace::FileNameKey(name)).second; ++copy)
+            name = base + " (" + std::to_string(copy) + ").wav";
+        names.push_back(std::move(name));
+    }
+    return names;
+}
+
+std::string MultiExportFileName(const Workspace& ws) { return workspace::SafeFileName(ws.FileName) + ".wav"; }
+
+Status ExportAllInto(const Workspace& ws, const std::filesystem::path& folder, UiPort& port,
+                     const std::function<void(std::size_t, std::size_t)>& progress) {
+    if (isMulti(ws)) {
+        if (progress) progress(0, 1);
+        return MakeTargetFile(ws, 0, folder / platform::PathFromUtf8(MultiExportFileName(ws)), port);
+    }
+    if (!isBank(ws)) return {};
+    const auto names = ExportAllFileNames(ws);
+    std::size_t failed = 0;
+    std::string firstFailure;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (progress) progress(i, names.size());
+        port.Pump();
+        Status s = MakeTargetFile(ws, i, folder / platform::PathFromUtf8(names[i]), port);
+        if (!s) {
+            if (failed++ == 0) firstFailure = s.message();
+        }
+    }
+    if (failed == 0) return {};
+    return Error{std::to_string(failed) + " of " + std::to_string(names.size()) +
+                 " sounds could not be exported; the first: " + firstFailure};
+}
+
+void Export1Click(Workspace& ws, UiPort& port, std::optional<std::size_t> selected) {
+    if (isMulti(ws)) {
+        Exportall1Click(ws, port);
+        return;
+    }
+    if (!isBank(ws) || !validEntry(ws, selected)) return;
+    beginBusy(port);
+    port.Pump();
+    if (auto target = port.AskSaveFile(kSaveFilter, ws.Rows[*selected].name + ".wav"))
+        report(port, MakeTargetFile(ws, *selected, platform::PathFromUtf8(*target), port));
+    endBusy(port);
+}
+
+void Export2Click(Workspace& ws, UiPort& port, std::optional<std::size_t> selected) {
+    if (!isBank(ws) || !validEntry(ws, selected)) return;
+    port.Pump();
+    auto target = port.AskSaveFile(kSaveFilter, ws.Rows[*selected].name + ".wav");
+    if (!target) return;
+    beginBusy(port);
+    report(port, MakeTargetFile(ws, *selected, platform::PathFromUtf8(*target), port));
+    endBusy(port);
+}
+
+void Exportall1Click(Workspace& ws, UiPort& port) {
+    if (!isBank(ws) && !isMulti(ws)) return;
+    auto folder = port.AskFolder(kFolderCaption);
+    if (!folder) return;
+    beginBusy(port);
+    port.Pump();
+    report(port, ExportAllInto(ws, platform::PathFromUtf8(*folder), port));
+    endBusy(port);
+}
+
+}  // namespace brenzo::exporting

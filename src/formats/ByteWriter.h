@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace brenzo::formats {
+
+// Appends little-endian values to a growing byte vector.
+class ByteWriter {
+public:
+    explicit ByteWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+
+    std::size_t size() const { return out_.size(); }
+    std::vector<std::uint8_t>& buffer() { return out_; }
+
+    void u8(std::uint8_t v) { out_.push_back(v); }
+    void u16(std::uint16_t v) { put(v, 2); }
+    void u32(std::uint32_t v) { put(v, 4); }
+    void u64(std::uint64_t v) { put(v, 8); }
+    void i16(std::int16_t v) { u16(static_cast<std::uint16_t>(v)); }
+    void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
+    void i64(std::int64_t v) { u64(static_cast<std::uint64_t>(v)); }
+    void bytes(std::span<const std::uint8_t> b) { out_.insert(out_.end(), b.begin(), b.end()); }
+    void zeros(std::size_t n) { out_.resize(out_.size() + n, 0); }
+
+    // Overwrites a u32 written earlier.
+    void patchU32(std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) out_[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    }
+
+private:
+    void put(std::uint64_t v, int n) {
+        for (int i = 0; i < n; ++i) out_.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    }
+
+    std::vector<std::uint8_t>& out_;
+};
+
+}  // namespace brenzo::formats

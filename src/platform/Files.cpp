@@ -1,0 +1,474 @@
+// The only file that talks to the operating system directly; everything else goes through it.
+#include "platform/Files.h"
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <system_error>
+#include <thread>
+
+#include "platform/Path.h"
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+#endif
+
+namespace brenzo::platform {
+namespace {
+
+std::string shown(const fs::path& path) { return FileNameUtf8(path); }
+
+std::string randomSuffix() {
+    static std::mt19937_64 engine{std::random_device{}() ^
+                                  static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
+    static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string s(10, 'x');
+    for (char& c : s) c = kDigits[engine() % 36];
+    return s;
+}
+
+#ifdef _WIN32
+std::string systemMessage(DWORD code) {
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), reinterpret_cast<LPWSTR>(&text), 0,
+                   nullptr);
+    std::string message;
+    if (text) {
+        message = PathToUtf8(fs::path(text));
+        LocalFree(text);
+    }
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+        message.pop_back();
+    if (message.empty()) message = "system error " + std::to_string(code);
+    return message;
+}
+std::string lastError() { return systemMessage(GetLastError()); }
+#else
+std::string lastError() { return std::strerror(errno); }
+#endif
+
+Error failure(const char* verb, const fs::path& path, const std::string& reason) {
+    return Error{std::string("cannot ") + verb + " " + shown(path) + ": " + reason, true};
+}
+
+}  // namespace
+
+// ---- whole files -------------------------------------------------------------------------
+
+Result<std::vector<std::uint8_t>> ReadWholeFile(const fs::path& path) {
+#ifdef _WIN32
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return failure("read", path, lastError());
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(h, &size)) {
+        auto e = failure("read", path, lastError());
+        CloseHandle(h);
+        return e;
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.QuadPart));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD got = 0;
+        if (!ReadFile(h, bytes.data() + done, want, &got, nullptr)) {
+            auto e = failure("read", path, lastError());
+            CloseHandle(h);
+            return e;
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    CloseHandle(h);
+    bytes.resize(done);
+    return bytes;
+#else
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return failure("read", path, lastError());
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::string reason = S_ISDIR(st.st_mode) ? "it is a folder" : lastError();
+        ::close(fd);
+        return failure("read", path, reason);
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            auto e = failure("read", path, lastError());
+            ::close(fd);
+            return e;
+        }
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    bytes.resize(done);
+    return bytes;
+#endif
+}
+
+bool FileExists(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+Status RemoveFile(const fs::path& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+    if (ec) return failure("remove", path, ec.message());
+    return {};
+}
+
+// ---- atomic replacement ------------------------------------------------------------------
+
+struct AtomicFile::Handle {
+#ifdef _WIN32
+    HANDLE h = INVALID_HANDLE_VALUE;
+#else
+    int fd = -1;
+#endif
+};
+
+Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested) {
+    std::unique_ptr<AtomicFile> file(new AtomicFile);
+    file->handle_ = std::make_unique<Handle>();
+    std::error_code ec;
+    fs::path target = requested;
+    const bool exists = fs::exists(requested, ec);
+    if (exists) {
+        // A link is followed: the file it points to is the one replaced.
+        fs::path resolved = fs::canonical(requested, ec);
+        if (!ec) target = resolved;
+        if (fs::is_directory(target, ec)) return failure("write", requested, "it is a folder");
+    }
+    file->target_ = target;
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+
+#ifdef _WIN32
+    if (exists) {
+        DWORD attributes = GetFileAttributesW(target.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            return failure("write", requested, "the file is read-only");
+    }
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        fs::path temp = folder / PathFromUtf8("." + FileNameUtf8(target) + ".brenzo-" + randomSuffix());
+        HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            file->handle_->h = h;
+            file->temp_ = temp;
+            return file;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS) return failure("write", requested, lastError());
+    }
+    return failure("write", requested, "no temporary name is free");
+#else
+    mode_t mode = 0666;
+    struct stat st {};
+    if (exists && ::stat(target.c_str(), &st) == 0) {
+        // A file without any write permission counts as read-only even for a superuser.
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0)
+            return failure("write", requested, "the file is read-only");
+        mode = st.st_mode & 07777;
+    }
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        fs::path temp = folder / PathFromUtf8("." + FileNameUtf8(target) + ".brenzo-" + randomSuffix());
+        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd >= 0) {
+            if (exists) {
+                if (::fchmod(fd, mode) != 0) { /* keep the private mode rather than fail */ }
+            } else {
+                mode_t mask = ::umask(0);
+                ::umask(mask);
+                ::fchmod(fd, 0666 & ~mask);
+            }
+            file->handle_->fd = fd;
+            file->temp_ = temp;
+            return file;
+        }
+        if (errno != EEXIST) return failure("write", requested, lastError());
+    }
+    return failure("write", requested, "no temporary name is free");
+#endif
+}
+
+AtomicFile::~AtomicFile() {
+    if (!handle_) return;
+#ifdef _WIN32
+    if (handle_->h != INVALID_HANDLE_VALUE) CloseHandle(handle_->h);
+#else
+    if (handle_->fd >= 0) ::close(handle_->fd);
+#endif
+    if (!committed_ && !temp_.empty()) {
+        std::error_code ec;
+        fs::remove(temp_, ec);
+    }
+}
+
+Status AtomicFile::Write(std::span<const std::uint8_t> bytes) {
+    if (failed_) return Error{failure_, true};
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+#ifdef _WIN32
+        DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD wrote = 0;
+        if (!WriteFile(handle_->h, bytes.data() + done, want, &wrote, nullptr)) {
+            failed_ = true;
+            failure_ = failure("write", target_, lastError()).message;
+            return Error{failure_, true};
+        }
+        done += wrote;
+#else
+        ssize_t wrote = ::write(handle_->fd, bytes.data() + done, bytes.size() - done);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) {
+            failed_ = true;
+            failure_ = failure("write", target_, wrote < 0 ? lastError() : "nothing was written").message;
+            return Error{failure_, true};
+        }
+        done += static_cast<std::size_t>(wrote);
+#endif
+    }
+    return {};
+}
+
+Status AtomicFile::Commit() {
+    if (failed_) return Error{failure_, true};
+    if (committed_) return {};
+#ifdef _WIN32
+    bool flushed = FlushFileBuffers(handle_->h) != 0;
+    std::string reason = flushed ? "" : lastError();
+    CloseHandle(handle_->h);
+    handle_->h = INVALID_HANDLE_VALUE;
+    if (!flushed) return failure("write", target_, reason);
+    // Another program may hold the target open for a moment (a virus scanner, an indexer):
+    // a sharing violation is retried briefly before it is reported.
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) break;
+        DWORD code = GetLastError();
+        if ((code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED && code != ERROR_LOCK_VIOLATION) ||
+            attempt >= 20)
+            return failure("replace", target_, systemMessage(code));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+#else
+    if (::fsync(handle_->fd) != 0) return failure("write", target_, lastError());
+    int rc = ::close(handle_->fd);
+    handle_->fd = -1;
+    if (rc != 0) return failure("write", target_, lastError());
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) return failure("replace", target_, lastError());
+#endif
+    committed_ = true;
+    return {};
+}
+
+Status WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes) {
+    auto file = AtomicFile::Create(target);
+    if (!file) return file.status();
+    if (Status s = (*file)->Write(bytes); !s) return s;
+    return (*file)->Commit();
+}
+
+Status CopyFileAtomically(const fs::path& from, const fs::path& to) {
+    auto bytes = ReadWholeFile(from);
+    if (!bytes) return bytes.status();
+    return WriteFileAtomically(to, *bytes);
+}
+
+// ---- folders -----------------------------------------------------------------------------
+
+fs::path TempDirectory() {
+    std::error_code ec;
+    fs::path p = fs::temp_directory_path(ec);
+    return ec ? fs::path() : p;
+}
+
+Result<fs::path> CreatePrivateFolder(const fs::path& parent, const std::string& prefix) {
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        fs::path folder = parent / PathFromUtf8(prefix + randomSuffix());
+#ifdef _WIN32
+        if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return failure("create", folder, lastError());
+#else
+        // mkdir never follows a link planted at the name: it fails with EEXIST instead.
+        if (::mkdir(folder.c_str(), 0700) == 0) return folder;
+        if (errno != EEXIST) return failure("create", folder, lastError());
+#endif
+    }
+    return Error{"cannot create a scratch folder in " + PathToUtf8(parent) + ": no name is free", true};
+}
+
+Status CreateFolders(const fs::path& path) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    if (ec) return failure("create", path, ec.message());
+    return {};
+}
+
+Status RemoveFolder(const fs::path& path) {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+    if (ec) return failure("remove", path, ec.message());
+    return {};
+}
+
+fs::path ExecutableFolder() {
+#ifdef _WIN32
+    std::wstring buffer(32768, L'\0');
+    DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    buffer.resize(n);
+    return fs::path(buffer).parent_path();
+#else
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::current_path(ec) : exe.parent_path();
+#endif
+}
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return ::isatty(2) != 0;
+#endif
+}
+
+void SetBinaryStdout() {
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
+}
+
+// ---- the locked file ---------------------------------------------------------------------
+
+struct LockedFile::Handle {
+#ifdef _WIN32
+    HANDLE h = INVALID_HANDLE_VALUE;
+#else
+    int fd = -1;
+#endif
+};
+
+Result<std::unique_ptr<LockedFile>> LockedFile::Open(const fs::path& path) {
+    std::unique_ptr<LockedFile> file(new LockedFile);
+    file->handle_ = std::make_unique<Handle>();
+    file->path_ = path;
+#ifdef _WIN32
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD code = GetLastError();
+        if (code == ERROR_SHARING_VIOLATION) return failure("open", path, "it is in use by another program");
+        return failure("open", path, systemMessage(code));
+    }
+    file->handle_->h = h;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(h, &size)) return failure("open", path, lastError());
+    file->size_ = static_cast<std::uint64_t>(size.QuadPart);
+#else
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return failure("open", path, lastError());
+    file->handle_->fd = fd;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return failure("open", path, lastError());
+    if (!S_ISREG(st.st_mode)) return failure("open", path, "it is not a regular file");
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return failure("open", path, "the file is read-only");
+#ifdef F_OFD_SETLK
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+        if (errno == EAGAIN || errno == EACCES) return failure("open", path, "it is in use by another program");
+        return failure("open", path, lastError());
+    }
+#else
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) return failure("open", path, "it is in use by another program");
+        return failure("open", path, lastError());
+    }
+#endif
+    file->size_ = static_cast<std::uint64_t>(st.st_size);
+#endif
+    return file;
+}
+
+LockedFile::~LockedFile() {
+    if (!handle_) return;
+#ifdef _WIN32
+    if (handle_->h != INVALID_HANDLE_VALUE) CloseHandle(handle_->h);
+#else
+    if (handle_->fd >= 0) ::close(handle_->fd);  // closing releases the lock
+#endif
+}
+
+Result<std::size_t> LockedFile::ReadAt(std::uint64_t pos, std::span<std::uint8_t> out) {
+    std::size_t done = 0;
+    while (done < out.size()) {
+#ifdef _WIN32
+        OVERLAPPED at{};
+        std::uint64_t p = pos + done;
+        at.Offset = static_cast<DWORD>(p);
+        at.OffsetHigh = static_cast<DWORD>(p >> 32);
+        DWORD got = 0;
+        if (!ReadFile(handle_->h, out.data() + done, static_cast<DWORD>(out.size() - done), &got, &at)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) break;
+            return failure("read", path_, lastError());
+        }
+#else
+        ssize_t got = ::pread(handle_->fd, out.data() + done, out.size() - done, static_cast<off_t>(pos + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return failure("read", path_, lastError());
+#endif
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+Status LockedFile::WriteAt(std::uint64_t pos, std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+#ifdef _WIN32
+        OVERLAPPED at{};
+        std::uint64_t p = pos + done;
+        at.Offset = static_cast<DWORD>(p);
+        at.OffsetHigh = static_cast<DWORD>(p >> 32);
+        DWORD wrote = 0;
+        if (!WriteFile(handle_->h, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &wrote, &at))
+            return failure("write", path_, lastError());
+#else
+        ssize_t wrote =
+            ::pwrite(handle_->fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(pos + done));
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote < 0) return failure("write", path_, lastError());
+#endif
+        if (wrote == 0) return failure("write", path_, "nothing was written");
+        done += static_cast<std::size_t>(wrote);
+    }
+#ifdef _WIN32
+    if (!FlushFileBuffers(handle_->h)) return failure("write", path_, lastError());
+#else
+    if (::fsync(handle_->fd) != 0) return failure("write", path_, lastError());
+#endif
+    return {};
+}
+
+}  // namespace brenzo::platform

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/Result.h"
+
+namespace brenzo::platform {
+
+namespace fs = std::filesystem;
+
+// The whole file, or why it cannot be read ("cannot read bank.bin: no such file").
+Result<std::vector<std::uint8_t>> ReadWholeFile(const fs::path& path);
+
+bool FileExists(const fs::path& path);
+Status RemoveFile(const fs::path& path);
+
+// A file written beside its target and renamed over it on Commit: until then the target is
+// untouched, and a failure (or destruction without Commit) removes the partial file.
+// When the target exists it must be writable; the new file takes its permissions, and a
+// symbolic link is followed so that the file it points to is replaced, not the link.
+class AtomicFile {
+public:
+    static Result<std::unique_ptr<AtomicFile>> Create(const fs::path& target);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    Status Write(std::span<const std::uint8_t> bytes);
+    // Flushes to the disk and renames over the target.
+    Status Commit();
+    const fs::path& target() const { return target_; }
+
+private:
+    AtomicFile() = default;
+    struct Handle;
+    std::unique_ptr<Handle> handle_;
+    fs::path target_;
+    fs::path temp_;
+    bool committed_ = false;
+    bool failed_ = false;
+    std::string failure_;
+};
+
+// Writes the bytes to `target` through an AtomicFile.
+Status WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes);
+
+// Copies a file through an AtomicFile at the target.
+Status CopyFileAtomically(const fs::path& from, const fs::path& to);
+
+// The user's temporary directory ("" when the system reports none).
+fs::path TempDirectory();
+
+// Creates a new folder named prefix + a random suffix inside `parent`, readable only by the
+// user, refusing to reuse anything that already exists there (a planted link included).
+Result<fs::path> CreatePrivateFolder(const fs::path& parent, const std::string& prefix);
+
+// Creates the folder and its missing parents.
+Status CreateFolders(const fs::path& path);
+
+// Removes a folder with everything in it; links inside are removed, never followed.
+Status RemoveFolder(const fs::path& path);
+
+// The folder of the running executable.
+fs::path ExecutableFolder();
+
+// Whether standard error is a terminal (progress is shown only there).
+bool StderrIsTerminal();
+
+// Makes standard output binary on Windows, so that the CLI prints the same bytes everywhere.
+void SetBinaryStdout();
+
+// A file held open for reading and writing while other writers are shut out (an advisory
+// lock on Linux that a second Brenzo respects; the share mode on Windows). Others may read.
+class LockedFile {
+public:
+    static Result<std::unique_ptr<LockedFile>> Open(const fs::path& path);
+    ~LockedFile();
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+
+    std::uint64_t size() const { return size_; }
+    // Reads up to out.size() bytes at pos; returns how many were read.
+    Result<std::size_t> ReadAt(std::uint64_t pos, std::span<std::uint8_t> out);
+    Status WriteAt(std::uint64_t pos, std::span<const std::uint8_t> bytes);
+    const fs::path& path() const { return path_; }
+
+private:
+    LockedFile() = default;
+    struct Handle;
+    std::unique_ptr<Handle> handle_;
+    fs::path path_;
+    std::uint64_t size_ = 0;
+};
+
+}  // namespace brenzo::platform

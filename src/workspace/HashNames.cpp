@@ -1,0 +1,166 @@
+#include "workspace/HashNames.h"
+
+#include <cstdio>
+#include <system_error>
+
+#include "platform/Files.h"
+
+namespace brenzo::workspace {
+namespace {
+
+constexpr std::size_t kMaxValueCharacters = 2047;
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// A key that names a hash: decimal digits without sign or leading zeros, below 2^32. Any
+// other key can never equal the decimal text of a hash, so it is ignored.
+bool parseHashKey(std::string_view key, std::uint32_t& hash) {
+    if (key.empty() || key.size() > 10 || (key.size() > 1 && key[0] == '0')) return false;
+    std::uint64_t v = 0;
+    for (char c : key) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    if (v > 0xFFFFFFFFu) return false;
+    hash = static_cast<std::uint32_t>(v);
+    return true;
+}
+
+// Cuts UTF-8 text after `limit` code points.
+std::string_view cutCharacters(std::string_view s, std::size_t limit) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
+            if (count == limit) return s.substr(0, i);
+            ++count;
+        }
+    }
+    return s;
+}
+
+void appendUtf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// The file as UTF-8: a UTF-16 file (with its byte order mark) is converted, a UTF-8 mark dropped.
+std::string decodeText(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
+        const bool little = bytes[0] == 0xFF;
+        std::string out;
+        out.reserve(bytes.size());
+        auto unit = [&](std::size_t i) -> std::uint32_t {
+            return little ? bytes[i] | (bytes[i + 1] << 8) : (bytes[i] << 8) | bytes[i + 1];
+        };
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            std::uint32_t cp = unit(i);
+            if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < bytes.size()) {
+                std::uint32_t low = unit(i + 2);
+                if (low >= 0xDC00 && low < 0xE000) {
+                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                    i += 2;
+                }
+            }
+            appendUtf8(out, cp);
+        }
+        return out;
+    }
+    std::size_t skip = bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF ? 3 : 0;
+    return std::string(reinterpret_cast<const char*>(bytes.data()) + skip, bytes.size() - skip);
+}
+
+}  // namespace
+
+HashTable HashTable::Parse(std::span<const std::uint8_t> bytes) {
+    HashTable table;
+    const std::string text = decodeText(bytes);
+    std::string_view rest(text);
+    enum class Section { Before, Inside, After } section = Section::Before;
+    while (!rest.empty() && section != Section::After) {
+        std::size_t end = rest.find('\n');
+        std::string_view line = trim(rest.substr(0, end));
+        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+        if (!line.empty() && line.front() == '[') {
+            std::size_t close = line.find(']');
+            std::string_view name = trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
+            // Only the first [Hashes] section is searched.
+            if (section == Section::Inside) section = Section::After;
+            else if (equalsIgnoringCase(name, "Hashes")) section = Section::Inside;
+            continue;
+        }
+        if (section != Section::Inside) continue;
+        std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos) continue;
+        std::uint32_t hash;
+        if (!parseHashKey(trim(line.substr(0, eq)), hash)) continue;
+        std::string_view value = trim(line.substr(eq + 1));
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+            value = value.substr(1, value.size() - 2);
+        table.names_.try_emplace(hash, cutCharacters(value, kMaxValueCharacters));
+    }
+    return table;
+}
+
+const std::string* HashTable::Find(std::uint32_t hash) const {
+    auto it = names_.find(hash);
+    return it == names_.end() ? nullptr : &it->second;
+}
+
+std::string DefaultHashName(std::uint32_t hash) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(hash));
+    return text;
+}
+
+void HashNames::Refresh() {
+    std::error_code ec;
+    auto size = std::filesystem::file_size(file_, ec);
+    if (ec) {
+        table_ = {};
+        size_ = static_cast<std::uintmax_t>(-1);
+        return;
+    }
+    auto time = std::filesystem::last_write_time(file_, ec);
+    if (!ec && size == size_ && time == time_) return;
+    auto bytes = platform::ReadWholeFile(file_);
+    table_ = bytes ? HashTable::Parse(*bytes) : HashTable{};
+    size_ = bytes ? size : static_cast<std::uintmax_t>(-1);
+    time_ = time;
+}
+
+std::string HashNames::NameForHash(std::uint32_t hash) const {
+    const std::string* name = table_.Find(hash);
+    return name ? *name : DefaultHashName(hash);
+}
+
+}  // namespace brenzo::workspace

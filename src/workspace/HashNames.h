@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace brenzo::workspace {
+
+// The [Hashes] section of an INI text, read with the Windows profile rules: section and key
+// names compare without regard to case, blanks around keys and values are dropped, one pair
+// of surrounding quotes is removed, the first matching key counts, and a value is cut to
+// 2047 characters. Keys are hashes in unsigned decimal.
+class HashTable {
+public:
+    static HashTable Parse(std::span<const std::uint8_t> text);
+    const std::string* Find(std::uint32_t hash) const;
+    std::size_t size() const { return names_.size(); }
+
+private:
+    std::unordered_map<std::uint32_t, std::string> names_;
+};
+
+// "0x" and the hash in upper-case hexadecimal, at least four digits.
+std::string DefaultHashName(std::uint32_t hash);
+
+// Name lookup over "Hashes.ini". The file is looked at afresh on every Refresh (each open):
+// an edit shows on the next open without restarting. It is parsed again only when its size
+// or time changed. A missing or unreadable file gives the default names.
+class HashNames {
+public:
+    HashNames() = default;
+    explicit HashNames(std::filesystem::path file) : file_(std::move(file)) {}
+
+    void Refresh();
+    std::string NameForHash(std::uint32_t hash) const;
+    const std::filesystem::path& file() const { return file_; }
+
+private:
+    std::filesystem::path file_;
+    HashTable table_;
+    std::uintmax_t size_ = static_cast<std::uintmax_t>(-1);
+    std::filesystem::file_time_type time_{};
+};
+
+}  // namespace brenzo::workspace

@@ -1,0 +1,135 @@
+#include "workspace/Loaders.h"
+
+#include "formats/BankFile.h"
+#include "formats/Layout.h"
+#include "formats/MultiFile.h"
+
+namespace brenzo::workspace {
+
+using formats::BankKind;
+
+ListRow BankRow(const formats::TBankAudio& bank, std::uint32_t i, const HashNames& names) {
+    const auto& info = bank.BanksInfo[i];
+    return {names.NameForHash(bank.BanksHeadInfo[i].Hash), formats::FormatDuration(info.Size2, info.Frequency),
+            formats::FormatRate(info.Frequency)};
+}
+
+ListRow MultiRow(const formats::TMultiADPCM& multi, std::uint32_t i, const HashNames& names) {
+    const auto& ch = multi.ChHeaders[i];
+    return {names.NameForHash(multi.ChHeadSizes[i].HeadHash), formats::FormatDuration(ch.Length, ch.Frequency),
+            formats::FormatRate(ch.Frequency)};
+}
+
+std::string LoadingText(std::uint64_t index, std::uint64_t count) {
+    return "Loading... - " + std::to_string(count ? index * 100 / count : 0) + "%";
+}
+
+std::string BankCaption(const formats::TBankAudio& bank, BankKind kind, std::string_view fileName) {
+    std::string count = std::to_string(bank.AudioCount);
+    std::string name(fileName);
+    if (kind == BankKind::WithAnimations) return "Sound Bank ADPCM with animations (" + count + " sounds) - " + name;
+    const bool adpcm = !bank.BanksInfo.empty() && bank.BanksInfo[0].Compression == formats::kCompressionAdpcm;
+    return std::string(adpcm ? "Sound Bank ADPCM (" : "Sound Bank PCM (") + count + " sounds) - " + name;
+}
+
+std::string MultiCaption(const formats::TMultiADPCM& multi, std::string_view fileName) {
+    return std::string(multi.IsAdpcm() ? "Multichannel ADPCM (" : "Multichannel PCM (") +
+           std::to_string(multi.Channels) + " channels) - " + std::string(fileName);
+}
+
+bool MultiReplaceSupported(const formats::TMultiADPCM& multi) {
+    const std::uint32_t n = multi.Channels;
+    if (multi.IsAdpcm()) return n == 1 || n == 2 || n == 3 || n == 5 || n == 7;
+    return n == 2;
+}
+
+namespace {
+
+// Reports "Loading... - N%" once per change of N, and the bar at every entry.
+class LoadProgress {
+public:
+    explicit LoadProgress(UiPort& port) : port_(port) {}
+    void operator()(std::uint32_t i, std::uint32_t count) {
+        port_.Pump();
+        port_.SetProgress(i, count ? count - 1 : 0);
+        std::uint64_t percent = std::uint64_t{i} * 100 / count;
+        if (percent != shown_) {
+            shown_ = percent;
+            port_.SetStatus(LoadingText(i, count));
+        }
+    }
+
+private:
+    UiPort& port_;
+    std::uint64_t shown_ = static_cast<std::uint64_t>(-1);
+};
+
+void finishLoad(Workspace& ws, UiPort& port) {
+    port.SetCaption(ws.Caption);
+    port.SetStatus("");
+    port.Unlock();
+    port.SetProgress(0, 100);
+}
+
+void loadBank(Workspace& ws, UiPort& port, BankKind kind) {
+    ws.StringGridClear(port);
+    ws.Menus.export2Visible = true;
+    ws.Menus.export1Caption = "Export";
+    port.MenusChanged();
+    port.Lock();
+
+    LoadProgress progress(port);
+    formats::BankRead read = formats::ReadBank(ws.SourceImage, kind, std::ref(progress));
+    ws.Damage = std::move(read.damage);
+    ws.CurrentBank = std::move(read.bank);
+    const auto& bank = *ws.CurrentBank;
+
+    ws.Rows.resize(bank.AudioCount);
+    for (std::uint32_t i = 0; i < bank.AudioCount; ++i) ws.Rows[i] = BankRow(bank, i, ws.Names());
+    port.RowsReset();
+
+    ws.Menus.replace1Caption = "Replace";
+    port.MenusChanged();
+    ws.Caption = BankCaption(bank, kind, ws.FileName);
+    finishLoad(ws, port);
+    if (!ws.Damage.empty())
+        port.ShowError(ws.FileName + " is damaged: " + ws.Damage.front() +
+                       ". What could be read is listed; its sounds cannot be replaced.");
+}
+
+}  // namespace
+
+void LoadBANK_ADPCM(Workspace& ws, UiPort& port) { loadBank(ws, port, BankKind::WithAnimations); }
+void LoadBANK_PCM(Workspace& ws, UiPort& port) { loadBank(ws, port, BankKind::Plain); }
+
+void LoadMULTI_ADPCM(Workspace& ws, UiPort& port) {
+    ws.StringGridClear(port);
+    ws.Menus.export2Visible = false;
+    ws.Menus.export1Caption = "Export all";
+    port.MenusChanged();
+    port.Lock();
+
+    LoadProgress progress(port);
+    auto read = formats::ReadMulti(ws.SourceImage, std::ref(progress));
+    if (!read) {
+        // A file the model cannot represent is refused; nothing of it is listed.
+        ws.FileKind = kKindNone;
+        ws.Caption = "Invalid file! - " + ws.FileName;
+        finishLoad(ws, port);
+        port.ShowError("Invalid file! " + ws.FileName + " cannot be read: " + read.message() + ".");
+        return;
+    }
+    ws.CurrentMulti = std::move(*read);
+    const auto& multi = *ws.CurrentMulti;
+    ws.Rows.resize(multi.Channels);
+    for (std::uint32_t i = 0; i < multi.Channels; ++i) ws.Rows[i] = MultiRow(multi, i, ws.Names());
+    port.RowsReset();
+
+    ws.Caption = MultiCaption(multi, ws.FileName);
+    ws.Menus.replace1Enabled = MultiReplaceSupported(multi);
+    ws.Menus.replace1Caption = "Replace all";
+    port.MenusChanged();
+    finishLoad(ws, port);
+}
+
+}  // namespace brenzo::workspace

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "common/Result.h"
+
+namespace brenzo::workspace {
+
+// The program's scratch folders: WorkFolder, a folder of this running instance alone under
+// the user's temporary directory (its name begins with "Q7ZK"; created private to the user,
+// never through a link someone planted), and one FileWorkFolder per opened container in it.
+class ScratchFolders {
+public:
+    // Creates WorkFolder in `tempPath` (the user's temporary directory when empty).
+    static Result<ScratchFolders> Create(std::filesystem::path tempPath = {});
+
+    const std::filesystem::path& WorkFolder() const { return workFolder_; }
+    std::filesystem::path FileWorkFolder(std::string_view fileName) const;
+    // "conv_res.wav", the converted input of a replace.
+    std::filesystem::path ConvertedWav() const { return workFolder_ / "conv_res.wav"; }
+
+    // Deletes FileWorkFolder with its contents and creates it again empty.
+    Status ResetFileWorkFolder(std::string_view fileName) const;
+    // Removes WorkFolder with everything in it; a folder already gone is no error.
+    void Remove();
+
+private:
+    std::filesystem::path workFolder_;
+};
+
+}  // namespace brenzo::workspace

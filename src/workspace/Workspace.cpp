@@ -1,0 +1,81 @@
+#include "workspace/Workspace.h"
+
+#include "formats/ByteReader.h"
+#include "platform/Files.h"
+#include "platform/Path.h"
+#include "workspace/Loaders.h"
+
+namespace brenzo::workspace {
+
+std::uint8_t DetectKind(std::span<const std::uint8_t> image) {
+    const std::uint32_t a = formats::peekU32(image, 0);
+    const std::uint32_t b = formats::peekU32(image, 20);
+    if (a == 28) return b != 0 ? kKindBankWithAnimations : kKindPlainBank;
+    if (b == 48) return kKindMultichannel;
+    return kKindNone;
+}
+
+void Workspace::ClearMemory() {
+    SourceImage = {};
+    CurrentBank.reset();
+    CurrentMulti.reset();
+    Damage.clear();
+}
+
+void Workspace::StringGridClear(UiPort& port) {
+    Rows.clear();
+    port.RowsReset();
+}
+
+OpenOutcome Workspace::Open(const std::filesystem::path& path, UiPort& port) {
+    Menus.replace1Enabled = true;
+    port.MenusChanged();
+    if (StopPreview) StopPreview();
+    ClearMemory();
+
+    OpenedPath = path;
+    FileName = platform::FileNameUtf8(path);
+    auto bytes = platform::ReadWholeFile(path);
+    if (!bytes) {
+        // Nothing is loaded: no command may use the released model.
+        FileKind = kKindNone;
+        StringGridClear(port);
+        Caption = std::string(kNotLoadedCaption);
+        port.SetCaption(Caption);
+        port.ShowError(bytes.message());
+        return OpenOutcome::Unreadable;
+    }
+    SourceImage = std::move(*bytes);
+    if (scratch_) {
+        // The cache of an earlier file of the same name is never reused.
+        (void)scratch_->ResetFileWorkFolder(FileName);
+    }
+    Names().Refresh();
+
+    FileKind = DetectKind(SourceImage);
+    switch (FileKind) {
+        case kKindBankWithAnimations:
+        case kKindPlainBank:
+        case kKindMultichannel:
+            Caption = "Loading... - " + FileName;
+            port.SetCaption(Caption);
+            if (FileKind == kKindBankWithAnimations) LoadBANK_ADPCM(*this, port);
+            else if (FileKind == kKindPlainBank) LoadBANK_PCM(*this, port);
+            else LoadMULTI_ADPCM(*this, port);
+            return FileKind == kKindNone ? OpenOutcome::Invalid : OpenOutcome::Loaded;
+        default:
+            StringGridClear(port);
+            Caption = "Invalid file! - " + FileName;
+            port.SetCaption(Caption);
+            port.ShowError("Invalid file!");
+            return OpenOutcome::Invalid;
+    }
+}
+
+void Load1Click(Workspace& ws, UiPort& port) {
+    auto chosen = port.AskOpenFile(kOpenFilter);
+    if (!chosen) return;
+    ws.Open(platform::PathFromUtf8(*chosen), port);
+}
+
+}  // namespace brenzo::workspace

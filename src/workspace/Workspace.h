@@ -1,0 +1,98 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/Result.h"
+#include "formats/BankModel.h"
+#include "formats/MultiModel.h"
+#include "workspace/HashNames.h"
+#include "workspace/Scratch.h"
+#include "workspace/UiPort.h"
+
+namespace brenzo::workspace {
+
+// FileKind values.
+inline constexpr std::uint8_t kKindBankWithAnimations = 0;
+inline constexpr std::uint8_t kKindPlainBank = 1;
+inline constexpr std::uint8_t kKindMultichannel = 2;
+inline constexpr std::uint8_t kKindNone = 3;
+
+inline constexpr std::string_view kNotLoadedCaption = "Kesh Audio is not loaded";
+inline constexpr std::string_view kOpenFilter = "All files (*.*)|*.*";
+
+// The kind of a container image from two numbers in its first 24 bytes.
+std::uint8_t DetectKind(std::span<const std::uint8_t> image);
+
+// What an open came to.
+enum class OpenOutcome { Loaded, Unreadable, Invalid };
+
+// One list row: the texts of the "Name", "Duration" and "Sample Rate" columns.
+struct ListRow {
+    std::string name;
+    std::string duration;
+    std::string rate;
+};
+
+// The menu items that the loaders change.
+struct MenuState {
+    bool export2Visible = true;          // File > "Export"
+    std::string export1Caption = "Export";  // pop-up Export1
+    std::string replace1Caption = "Replace";
+    bool replace1Enabled = true;
+};
+
+// The state that the commands share: the opened file, its kind and model, the list and the
+// menus. One per window (or CLI run).
+class Workspace {
+public:
+    Workspace(HashNames names, const ScratchFolders* scratch) : HashNames_(std::move(names)), scratch_(scratch) {}
+
+    std::uint8_t FileKind = kKindNone;
+    std::vector<std::uint8_t> SourceImage;
+    std::optional<formats::TBankAudio> CurrentBank;
+    std::optional<formats::TMultiADPCM> CurrentMulti;
+    // Why the opened file is not whole; a damaged container is listed but never rebuilt.
+    std::vector<std::string> Damage;
+
+    // The list entries (row r of the window's list is entry r - 1). An empty list shows the
+    // header row and one empty row.
+    std::vector<ListRow> Rows;
+    std::string Caption{kNotLoadedCaption};
+    MenuState Menus;
+
+    // The opened file, as chosen, and its name without the folder.
+    std::filesystem::path OpenedPath;
+    std::string FileName;
+
+    // Called before anything that must not run beside a playing preview (open, replace).
+    std::function<void()> StopPreview;
+
+    HashNames& Names() { return HashNames_; }
+    const ScratchFolders* Scratch() const { return scratch_; }
+
+    // The number of rows the window's list shows, the header row included.
+    std::size_t ListRowCount() const { return Rows.empty() ? 2 : Rows.size() + 1; }
+
+    // Releases the opened file's image and model; FileKind keeps its value.
+    void ClearMemory();
+    // Empties the list (the header row and one empty row remain).
+    void StringGridClear(UiPort& port);
+
+    // Opens a container: the steps of Load1Click after its dialog.
+    OpenOutcome Open(const std::filesystem::path& path, UiPort& port);
+
+private:
+    HashNames HashNames_;
+    const ScratchFolders* scratch_;
+};
+
+// The "Load" command: the open dialog, then Open. A cancelled dialog changes nothing.
+void Load1Click(Workspace& ws, UiPort& port);
+
+}  // namespace brenzo::workspace
