@@ -1,0 +1,83 @@
+// The bank reader, the list texts, the rebuild check and the export, over any bytes.
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "FuzzSeeds.h"
+#include "codec/IMAADPCM.h"
+#include "export/Export.h"
+#include "formats/BankFile.h"
+#include "formats/Layout.h"
+#include "workspace/Workspace.h"
+
+using namespace brenzo;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::span<const std::uint8_t> image(data, size);
+    const auto kind = workspace::DetectKind(image);
+    if (kind > workspace::kKindPlainBank) return 0;
+    const auto bankKind = static_cast<formats::BankKind>(kind);
+    formats::BankRead read = formats::ReadBank(image, bankKind, [](std::uint32_t, std::uint32_t) {});
+    const auto& bank = read.bank;
+    (void)formats::CheckRebuildable(bank, bankKind, image);
+    for (std::uint32_t i = 0; i < bank.AudioCount && i < 16; ++i) {
+        (void)formats::FormatDuration(bank.BanksInfo[i].Size2, bank.BanksInfo[i].Frequency);
+        // Decoding cost follows the stored states; keep each run short.
+        if (bank.BanksInfo[i].States.size() > 512) continue;
+        exporting::CountingSink sink;
+        const auto form = bankKind == formats::BankKind::WithAnimations
+                              ? exporting::SoundForm::Adpcm
+                              : exporting::FormOfCompression(bank.BanksInfo[i].Compression);
+        (void)exporting::ExportBankSound(image, bank, i, form, sink);
+    }
+    return 0;
+}
+
+std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
+    using namespace formats;
+    std::vector<std::vector<std::uint8_t>> seeds;
+    for (int variant = 0; variant < 3; ++variant) {
+        const BankKind kind = variant == 0 ? BankKind::WithAnimations : BankKind::Plain;
+        const RecordForm form = variant == 2 ? RecordForm::Pcm : RecordForm::Adpcm;
+        TBankAudio bank;
+        std::vector<std::vector<std::uint8_t>> stored, anims;
+        for (int s = 0; s < 3; ++s) {
+            std::vector<std::uint8_t> pcm(2 * (3000 + 2500 * s));
+            for (std::size_t i = 0; i < pcm.size() / 2; ++i) {
+                auto v = static_cast<std::uint16_t>(static_cast<std::int16_t>(8000 * std::sin(i * 0.05 * (s + 1))));
+                pcm[2 * i] = static_cast<std::uint8_t>(v);
+                pcm[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
+            }
+            TBankChannelHeader head;
+            head.Hash = 0x100u + static_cast<std::uint32_t>(s);
+            TBankChannelInfo info;
+            info.Frequency = 22050;
+            std::vector<std::uint8_t> bytes;
+            if (form == RecordForm::Adpcm) {
+                std::vector<std::uint8_t> states;
+                codec::ADPCMEncodeStream(pcm, bytes, states, static_cast<std::int32_t>(pcm.size()));
+                info.Compression = kCompressionAdpcm;
+                info.States = codec::ParseStoredStates(states);
+            } else {
+                bytes = pcm;
+                info.Compression = kCompressionPcm;
+            }
+            info.Size = static_cast<std::uint32_t>(bytes.size());
+            bank.BanksHeadInfo.push_back(head);
+            bank.BanksInfo.push_back(info);
+            stored.push_back(bytes);
+            if (kind == BankKind::WithAnimations) {
+                TBankAnimsHeader anim;
+                anim.Size = 16 + 8 * static_cast<std::uint32_t>(s);
+                bank.AnimsInfo.push_back(anim);
+                anims.emplace_back(anim.Size, static_cast<std::uint8_t>(s));
+            }
+        }
+        (void)LayoutBank(bank, kind, form);
+        BankSources sources;
+        for (const auto& b : stored) sources.samples.emplace_back(b);
+        for (const auto& a : anims) sources.animations.emplace_back(a);
+        if (auto image = WriteBank(bank, kind, form, sources)) seeds.push_back(std::move(*image));
+    }
+    return seeds;
+}
