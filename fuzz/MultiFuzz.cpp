@@ -68,7 +68,7 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
         std::vector<std::span<const std::uint8_t>> spans(streams.begin(), streams.end());
         if (auto image = WriteMulti(multi, 32000, spans)) {
             // The blocks' zero fill is of no interest to a fuzzer: keep the content only.
-            image->resize(multi.HeadFullSize + 4096 + 2048 * 5 * v.channels);
+            image->resize(multi.HeadFullSize + 4096 + 2048 * 10 * v.channels);
             seeds.push_back(std::move(*image));
         }
     }
