@@ -33,6 +33,7 @@ BankRead ReadBank(std::span<const std::uint8_t> image, BankKind kind, const Bank
     const std::uint32_t claimed = r.u32();
     r.seek(24);
     bank.HeaderFullSize = r.u32();
+    if (image.size() < kBankFixedHeaderSize) result.damage.push_back("its header is cut short");
     bank.AudioCount = readDirectoryCount(image, claimed, result.damage);
 
     bank.BanksHeadInfo.resize(bank.AudioCount);

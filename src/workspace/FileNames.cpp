@@ -44,7 +44,7 @@ std::string SafeFileName(std::string_view name) {
     }
     // Windows drops trailing dots and blanks, which would make "a." and "a" the same file
     // and ".." a way out of the folder.
-    while (!out.empty() && (out.back() == '.' || out.back() == ' ')) out.back() = '_';
+    for (auto it = out.rbegin(); it != out.rend() && (*it == '.' || *it == ' '); ++it) *it = '_';
     if (out.empty()) out.assign(1, '_');
     if (reservedDeviceName(out)) out.insert(out.begin(), '_');
     return out;

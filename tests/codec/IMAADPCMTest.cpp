@@ -1,0 +1,214 @@
+#include "codec/IMAADPCM.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "support/Builders.h"
+
+namespace brenzo::codec {
+namespace {
+
+using testing::ToBytes;
+
+TEST(AdpcmDecodeNibble, KnownAnswersFromTheZeroState) {
+    TADPCMState s;
+    EXPECT_EQ(ADPCMDecodeNibble(7, s), 11);
+    EXPECT_EQ(s.index, 8);
+    s = {};
+    EXPECT_EQ(ADPCMDecodeNibble(15, s), -11);
+    EXPECT_EQ(s.index, 8);
+    s = {};
+    EXPECT_EQ(ADPCMDecodeNibble(0, s), 0);
+    EXPECT_EQ(s.index, 0);  // -1 clamped
+}
+
+TEST(AdpcmDecodeNibble, MatchesAnIndependentReferenceOverASequence) {
+    // Worked out by hand-checked reference arithmetic, low nibble first.
+    const std::uint8_t coded[] = {0x07, 0x7F, 0x88, 0x1A, 0xF3, 0x42, 0x00, 0xFF};
+    const std::int16_t expected[] = {1093, 1106, 925, 1316, 1260, 1209, 978,  1104,
+                                     1371, 850,  1223, 1835, 1917, 1991, 971, -1214};
+    TADPCMState s{1000, 20};
+    std::size_t k = 0;
+    for (std::uint8_t b : coded) {
+        EXPECT_EQ(ADPCMDecodeNibble(b & 15, s), expected[k++]);
+        EXPECT_EQ(ADPCMDecodeNibble(b >> 4, s), expected[k++]);
+    }
+    EXPECT_EQ(s, (TADPCMState{-1214, 61}));
+}
+
+TEST(AdpcmDecodeNibble, SaturatesWithoutOverflow) {
+    TADPCMState up;
+    for (int i = 0; i < 200; ++i) ADPCMDecodeNibble(7, up);
+    EXPECT_EQ(up, (TADPCMState{32767, 88}));
+    TADPCMState down;
+    for (int i = 0; i < 200; ++i) ADPCMDecodeNibble(15, down);
+    EXPECT_EQ(down, (TADPCMState{-32768, 88}));
+}
+
+TEST(AdpcmDecodeNibble, TreatsADamagedIndexAbove88As88) {
+    TADPCMState damaged{0, 200};
+    TADPCMState sane{0, 88};
+    EXPECT_EQ(ADPCMDecodeNibble(5, damaged), ADPCMDecodeNibble(5, sane));
+    EXPECT_EQ(damaged, sane);
+}
+
+TEST(AdpcmEncodeSample, KnownAnswersAndLockstepWithTheDecoder) {
+    TADPCMState s;
+    EXPECT_EQ(ADPCMEncodeSample(11, s), 7);
+    EXPECT_EQ(s, (TADPCMState{11, 8}));
+
+    const std::int16_t input[] = {0, 500, 1200, 3000, -2000, -32768, 32767, 100, 90, 80};
+    const std::uint8_t codes[] = {0, 7, 7, 7, 15, 15, 7, 9, 0, 8};
+    const std::int16_t recon[] = {0, 11, 41, 104, -32, -325, 306, 35, 117, 43};
+    TADPCMState enc, dec;
+    for (std::size_t i = 0; i < std::size(input); ++i) {
+        std::uint8_t code = ADPCMEncodeSample(input[i], enc);
+        EXPECT_EQ(code, codes[i]) << "sample " << i;
+        EXPECT_EQ(enc.valprev, recon[i]) << "sample " << i;
+        ADPCMDecodeNibble(code, dec);
+        EXPECT_EQ(enc, dec) << "sample " << i;
+    }
+    EXPECT_EQ(enc, (TADPCMState{43, 45}));
+}
+
+TEST(AdpcmEncodeSample, FullScaleRunsSaturate) {
+    TADPCMState s;
+    for (int i = 0; i < 300; ++i) {
+        ADPCMEncodeSample(32767, s);
+        ASSERT_LE(s.index, 88);
+    }
+    EXPECT_EQ(s.valprev, 32767);
+    int highest = 0;
+    // Jumping to the other extreme climbs to the top of the table without wrapping.
+    for (int i = 0; i < 300; ++i) {
+        ADPCMEncodeSample(-32768, s);
+        highest = std::max<int>(highest, s.index);
+        ASSERT_LE(s.index, 88);
+    }
+    EXPECT_EQ(highest, 88);
+    EXPECT_EQ(s.valprev, -32768);
+}
+
+struct Encoded {
+    std::vector<std::uint8_t> coded;
+    std::vector<std::uint8_t> states;
+};
+
+Encoded encode(const std::vector<std::int16_t>& pcm, std::int32_t byteCount) {
+    Encoded e;
+    auto bytes = ToBytes(pcm);
+    ADPCMEncodeStream(bytes, e.coded, e.states, byteCount);
+    return e;
+}
+
+TEST(AdpcmEncodeStream, FewerThanFourBytesGiveNothing) {
+    auto pcm = testing::Tone(2, 440, 22050);
+    for (std::int32_t n = 0; n <= 3; ++n) {
+        Encoded e = encode(pcm, n);
+        EXPECT_TRUE(e.coded.empty()) << n;
+        EXPECT_TRUE(e.states.empty()) << n;
+    }
+}
+
+TEST(AdpcmEncodeStream, StoresOneStatePerStartedBlock) {
+    auto pcm = testing::Tone(4098, 440, 22050);
+    Encoded exact = encode(pcm, 8192);
+    EXPECT_EQ(exact.coded.size(), 2048u);
+    EXPECT_EQ(exact.states.size(), 3u);
+
+    Encoded over = encode(pcm, 8196);
+    EXPECT_EQ(over.coded.size(), 2049u);
+    ASSERT_EQ(over.states.size(), 6u);
+    // The same first 2048 bytes as the exact run.
+    EXPECT_TRUE(std::equal(exact.coded.begin(), exact.coded.end(), over.coded.begin()));
+
+    // Block 0 stores the state after coded byte 0; block 1 the state after byte 2047.
+    TADPCMState s;
+    ADPCMEncodeSample(pcm[0], s);
+    ADPCMEncodeSample(pcm[1], s);
+    EXPECT_EQ(ParseStoredStates(over.states)[0], s);
+    TADPCMState t;
+    for (std::size_t i = 0; i < 4096; ++i) ADPCMEncodeSample(pcm[i], t);
+    EXPECT_EQ(ParseStoredStates(over.states)[1], t);
+}
+
+TEST(AdpcmEncodeStream, DropsAnOddLastSampleAndTrailingBytes) {
+    auto pcm = testing::Tone(4097, 440, 22050);
+    Encoded odd = encode(pcm, 8194);
+    EXPECT_EQ(odd.coded.size(), 2048u);
+    EXPECT_EQ(odd.states.size(), 3u);
+    Encoded even = encode(pcm, 8192);
+    EXPECT_EQ(odd.coded, even.coded);
+}
+
+TEST(AdpcmEncodeStream, ReadsMissingInputAsSilence) {
+    auto pcm = testing::Tone(100, 440, 22050);
+    Encoded shortInput = encode(pcm, 400);  // 200 samples claimed, 100 present
+    auto padded = pcm;
+    padded.resize(200, 0);
+    Encoded full = encode(padded, 400);
+    EXPECT_EQ(shortInput.coded, full.coded);
+    EXPECT_EQ(shortInput.states, full.states);
+}
+
+TEST(AdpcmRoundTrip, BlocksFromTheSecondOnDecodeToTheEncodersReconstruction) {
+    auto pcm = testing::Tone(3 * 4096 + 1000, 1234.5, 44100, 20000);
+    Encoded e = encode(pcm, static_cast<std::int32_t>(pcm.size() * 2));
+    auto states = ParseStoredStates(e.states);
+    ASSERT_EQ(states.size(), 4u);
+
+    std::vector<std::int16_t> reconstruction;
+    TADPCMState enc;
+    for (std::size_t i = 0; i < pcm.size(); ++i) {
+        ADPCMEncodeSample(pcm[i], enc);
+        reconstruction.push_back(enc.valprev);
+    }
+    std::vector<std::int16_t> decoded(states.size() * kStateBlockSamples);
+    DecodeStateBlocks(std::span<const std::uint8_t>(e.coded), states, decoded.data());
+    for (std::size_t i = kStateBlockSamples; i < pcm.size(); ++i)
+        ASSERT_EQ(decoded[i], reconstruction[i]) << "sample " << i;
+}
+
+TEST(DecodeStateBlocks, IsBitExactWithTheNibbleDecoderOnRandomData) {
+    std::mt19937 rng(7);
+    for (std::size_t blocks : {1u, 3u, 4u, 5u, 9u}) {
+        std::vector<std::uint8_t> coded(blocks * kStateBlockBytes - 777);  // the last block partly present
+        for (auto& b : coded) b = static_cast<std::uint8_t>(rng());
+        std::vector<TADPCMState> states(blocks);
+        for (auto& s : states) s = {static_cast<std::int16_t>(rng()), static_cast<std::uint8_t>(rng() % 120)};
+
+        std::vector<std::int16_t> fast(blocks * kStateBlockSamples);
+        DecodeStateBlocks(std::span<const std::uint8_t>(coded), states, fast.data());
+        for (std::size_t k = 0; k < blocks; ++k) {
+            TADPCMState s = states[k];
+            for (std::size_t i = 0; i < kStateBlockBytes; ++i) {
+                std::size_t at = k * kStateBlockBytes + i;
+                std::uint8_t b = at < coded.size() ? coded[at] : 0;
+                ASSERT_EQ(fast[k * kStateBlockSamples + 2 * i], ADPCMDecodeNibble(b & 15, s)) << k << ":" << i;
+                ASSERT_EQ(fast[k * kStateBlockSamples + 2 * i + 1], ADPCMDecodeNibble(b >> 4, s)) << k << ":" << i;
+            }
+        }
+    }
+}
+
+TEST(DecodeStateBlocks, ScatteredBlocksDecodeLikeContiguousOnesAndNullsAsZeros) {
+    std::mt19937 rng(11);
+    std::vector<std::uint8_t> coded(6 * kStateBlockBytes);
+    for (auto& b : coded) b = static_cast<std::uint8_t>(rng());
+    std::vector<TADPCMState> states(6, TADPCMState{100, 30});
+    std::vector<const std::uint8_t*> pointers;
+    for (std::size_t k = 0; k < 5; ++k) pointers.push_back(coded.data() + k * kStateBlockBytes);
+    pointers[2] = nullptr;
+
+    auto zeroed = coded;
+    std::fill_n(zeroed.begin() + 2 * kStateBlockBytes, kStateBlockBytes, 0);
+    std::fill(zeroed.begin() + 5 * kStateBlockBytes, zeroed.end(), 0);  // past the pointer list
+    std::vector<std::int16_t> expected(6 * kStateBlockSamples), got(6 * kStateBlockSamples);
+    DecodeStateBlocks(std::span<const std::uint8_t>(zeroed), states, expected.data());
+    DecodeStateBlocks(std::span<const std::uint8_t* const>(pointers), states, got.data());
+    EXPECT_EQ(got, expected);
+}
+
+}  // namespace
+}  // namespace brenzo::codec

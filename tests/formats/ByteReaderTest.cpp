@@ -1,0 +1,44 @@
+#include "formats/ByteReader.h"
+
+#include <gtest/gtest.h>
+
+namespace brenzo::formats {
+namespace {
+
+TEST(ByteReader, ReadsLittleEndianAndZerosPastTheEnd) {
+    const std::uint8_t data[] = {0x01, 0x02, 0x03, 0x04, 0x05};
+    ByteReader r(data);
+    EXPECT_EQ(r.u32(), 0x04030201u);
+    EXPECT_FALSE(r.ranShort());
+    EXPECT_EQ(r.u32(), 0x05u);  // three bytes missing read as zero
+    EXPECT_TRUE(r.ranShort());
+    EXPECT_EQ(r.u8(), 0);
+}
+
+TEST(ByteReader, HugePositionsNeitherWrapNorRead) {
+    const std::uint8_t data[] = {1, 2, 3, 4};
+    ByteReader r(data);
+    r.seek(SIZE_MAX - 1);
+    EXPECT_EQ(r.u64(), 0u);
+    EXPECT_TRUE(r.ranShort());
+    EXPECT_EQ(r.remaining(), 0u);
+    r.seek(2);
+    EXPECT_TRUE(r.view(3).empty());
+    EXPECT_EQ(r.view(2).size(), 2u);
+    std::uint8_t out[4] = {9, 9, 9, 9};
+    EXPECT_EQ(r.bytes(out), 2u);
+    EXPECT_EQ(out[0], 3);
+    EXPECT_EQ(out[2], 0);
+}
+
+TEST(FitsIn, ComparesBySubtraction) {
+    EXPECT_TRUE(fitsIn(10, 0, 10));
+    EXPECT_TRUE(fitsIn(10, 10, 0));
+    EXPECT_FALSE(fitsIn(10, 11, 0));
+    EXPECT_FALSE(fitsIn(10, 4, 7));
+    EXPECT_FALSE(fitsIn(10, UINT64_MAX, 2));
+    EXPECT_FALSE(fitsIn(10, 2, UINT64_MAX));
+}
+
+}  // namespace
+}  // namespace brenzo::formats
