@@ -1,0 +1,62 @@
+#pragma once
+
+// What the rest of Brenzo needs of an audio engine: decode the user's file into a 16-bit PCM
+// WAV, and play a WAV file with pause, seek and position. This header has no dependency; the
+// implementation over libsndfile, libsoxr and SDL2 is in this folder too (brenzo_engine).
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "common/Result.h"
+
+namespace brenzo::engine {
+
+// The rate a source of `sourceRate` Hz is converted to.
+using RatePolicy = std::function<std::uint32_t(std::uint32_t sourceRate)>;
+
+struct ConvertedFormat {
+    std::uint32_t sourceRate = 0;
+    std::uint32_t rate = 0;
+    std::uint16_t channels = 0;
+    std::uint64_t frames = 0;
+};
+
+class Converter {
+public:
+    virtual ~Converter() = default;
+    // Decodes `source` (WAV, MP3, OGG Vorbis, FLAC, Opus: recognised by content) to 16-bit
+    // samples at its own channel count, resampled when the policy changes the rate, and writes
+    // them to `target` as a PCM WAV whose data chunk follows a 16-byte fmt chunk. `pump` is
+    // called regularly while this runs. On failure nothing is left at `target`; the message
+    // reads "cannot decode <file>: <reason>".
+    virtual Result<ConvertedFormat> Convert(const std::filesystem::path& source, const std::filesystem::path& target,
+                                            const RatePolicy& rate, const std::function<void()>& pump) = 0;
+};
+
+// One playing (or paused) file. Positions and lengths are bytes of 16-bit PCM at the file's
+// own rate and channel count.
+class Stream {
+public:
+    virtual ~Stream() = default;
+    virtual void Play() = 0;   // starts, or resumes from the current position
+    virtual void Pause() = 0;
+    virtual void Stop() = 0;
+    virtual std::uint64_t LengthBytes() const = 0;
+    // Equals LengthBytes() once the end has been played.
+    virtual std::uint64_t PositionBytes() const = 0;
+    virtual void SetPositionBytes(std::uint64_t position) = 0;
+    virtual double BytesToSeconds(std::uint64_t bytes) const = 0;
+};
+
+class Player {
+public:
+    virtual ~Player() = default;
+    // Opens a file for playing (not yet started). The file is decoded by content.
+    virtual Result<std::unique_ptr<Stream>> Open(const std::filesystem::path& file) = 0;
+};
+
+}  // namespace brenzo::engine
