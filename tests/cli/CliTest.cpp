@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "export/Export.h"
+#include "formats/BankFile.h"
+#include "platform/Path.h"
+#include "support/Builders.h"
+#include "support/RunCli.h"
+#include "support/TempDir.h"
+
+namespace brenzo {
+namespace {
+
+using testing::RunCli;
+using testing::TempDir;
+
+std::string str(const std::filesystem::path& p) { return platform::PathToUtf8(p); }
+
+class Cli : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new TempDir;
+        auto run = RunCli({"samples", str(dir_->path())});
+        ASSERT_EQ(run.status, 0) << run.err;
+    }
+    static void TearDownTestSuite() { delete dir_; }
+
+    static std::string sample(const std::string& name) { return str(dir_->path() / name); }
+    static testing::CliRun run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--hashes", sample("Hashes.ini")});
+        return RunCli(args);
+    }
+    static TempDir* dir_;
+};
+TempDir* Cli::dir_ = nullptr;
+
+TEST_F(Cli, InfoPrintsTheCaptionOfEveryKind) {
+    EXPECT_EQ(run({"info", sample("sfx_vehicle.bin")}).out, "Sound Bank ADPCM with animations (4 sounds) - sfx_vehicle.bin\n");
+    EXPECT_EQ(run({"info", sample("sfx_ui.bin")}).out, "Sound Bank ADPCM (3 sounds) - sfx_ui.bin\n");
+    EXPECT_EQ(run({"info", sample("voice_pcm.bin")}).out, "Sound Bank PCM (3 sounds) - voice_pcm.bin\n");
+    EXPECT_EQ(run({"info", sample("music_stereo.bin")}).out, "Multichannel ADPCM (2 channels) - music_stereo.bin\n");
+    EXPECT_EQ(run({"info", sample("music_5ch.bin")}).out, "Multichannel ADPCM (5 channels) - music_5ch.bin\n");
+    EXPECT_EQ(run({"info", sample("music_pcm.bin")}).out, "Multichannel PCM (2 channels) - music_pcm.bin\n");
+}
+
+TEST_F(Cli, ListPrintsTabSeparatedRowsAndQuietStderr) {
+    auto r = run({"list", sample("sfx_vehicle.bin")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "0\tengine_idle\t00:00:02\t22050 Hz\n"
+              "1\thorn\t00:00:00\t22050 Hz\n"
+              "2\tdoor_slam\t00:00:00\t22050 Hz\n"
+              "3\ttire_screech\t00:00:01\t22050 Hz\n");
+    EXPECT_EQ(r.err, "");  // progress only on a terminal
+    // A hash missing from "Hashes.ini" shows its default name.
+    EXPECT_NE(run({"list", sample("sfx_ui.bin")}).out.find("\t0x"), std::string::npos);
+}
+
+TEST_F(Cli, ListJsonGivesTheStoredFields) {
+    auto r = run({"list", "--json", sample("voice_pcm.bin")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto j = nlohmann::json::parse(r.out);
+    ASSERT_EQ(j.size(), 3u);
+    EXPECT_EQ(j[0]["index"], 0);
+    EXPECT_EQ(j[0]["name"], "radio_static");
+    EXPECT_EQ(j[0]["rate"], 16000);
+    EXPECT_EQ(j[0]["compression"], 1);
+    EXPECT_EQ(j[0]["samples"], 24000);
+    EXPECT_EQ(j[0]["size"], 48000);
+    EXPECT_EQ(j[0]["duration"], "00:00:01");
+    EXPECT_TRUE(j[0]["hash"].is_number_unsigned());
+    auto keys = std::vector<std::string>();
+    const auto ordered = nlohmann::ordered_json::parse(r.out);
+    for (const auto& [key, value] : ordered[0].items()) keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"index", "name", "hash", "duration", "rate", "samples", "size", "compression"}));
+}
+
+TEST_F(Cli, ExportWritesWhatTheWindowsExportWrites) {
+    TempDir out;
+    auto r = run({"export", sample("sfx_vehicle.bin"), "--name", "horn", "-o", str(out / "horn.wav")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto image = testing::ReadFile(dir_->path() / "sfx_vehicle.bin");
+    auto bank = formats::ReadBank(image, formats::BankKind::WithAnimations).bank;
+    exporting::MemorySink expected;
+    ASSERT_TRUE(exporting::ExportBankSound(image, bank, 1, exporting::SoundForm::Adpcm, expected));
+    EXPECT_EQ(testing::ReadFile(out / "horn.wav"), expected.bytes());
+
+    ASSERT_EQ(run({"export", sample("music_5ch.bin"), "-o", str(out / "m.wav")}).status, 0);
+    EXPECT_EQ(testing::U32At(testing::ReadFile(out / "m.wav"), 22) & 0xFFFF, 5u);
+}
+
+TEST_F(Cli, SelectionErrorsAreUsageErrors) {
+    TempDir out;
+    const auto o = str(out / "x.wav");
+    EXPECT_EQ(run({"export", sample("sfx_ui.bin"), "-o", o}).status, 1);
+    EXPECT_EQ(run({"export", sample("sfx_ui.bin"), "--index", "0", "--name", "menu_back", "-o", o}).status, 1);
+    auto past = run({"export", sample("sfx_ui.bin"), "--index", "3", "-o", o});
+    EXPECT_EQ(past.status, 1);
+    EXPECT_NE(past.err.find("has no entry 3 (it has 3)"), std::string::npos);
+    EXPECT_EQ(run({"export", sample("sfx_ui.bin"), "--index", "-1", "-o", o}).status, 1);
+    EXPECT_EQ(run({"export", sample("sfx_ui.bin"), "--name", "nothing", "-o", o}).status, 1);
+    EXPECT_EQ(run({"export", sample("music_pcm.bin"), "--index", "0", "-o", o}).status, 1);
+    EXPECT_EQ(run({"list"}).status, 1);
+    EXPECT_EQ(run({"list", "--bogus", sample("sfx_ui.bin")}).status, 1);
+    EXPECT_EQ(run({"frobnicate"}).status, 1);
+    EXPECT_FALSE(std::filesystem::exists(out / "x.wav"));
+}
+
+TEST_F(Cli, RefusedAndUnreadableFilesHaveTheirOwnStatus) {
+    TempDir d;
+    testing::WriteText(d / "junk.bin", "not a container at all");
+    auto junk = run({"list", str(d / "junk.bin")});
+    EXPECT_EQ(junk.status, 2);
+    EXPECT_EQ(junk.err, "brenzo-cli: Invalid file!\n");
+    auto missing = run({"info", str(d / "missing.bin")});
+    EXPECT_EQ(missing.status, 3);
+    EXPECT_NE(missing.err.find("cannot read missing.bin"), std::string::npos);
+    auto unwritable = run({"export", sample("sfx_ui.bin"), "--index", "0", "-o", str(d / "no" / "dir" / "x.wav")});
+    EXPECT_EQ(unwritable.status, 3);
+}
+
+TEST_F(Cli, ExportAllWritesEverySoundUnderSafeUniqueNames) {
+    TempDir d;
+    testing::WriteText(d / "Hashes.ini", "");
+    auto bankImage = testing::ReadFile(dir_->path() / "sfx_vehicle.bin");
+    auto bank = formats::ReadBank(bankImage, formats::BankKind::WithAnimations).bank;
+    std::string ini = "[Hashes]\n";
+    const char* names[] = {"CON", "what?", "what?", "trailing. "};
+    for (int i = 0; i < 4; ++i) ini += std::to_string(bank.BanksHeadInfo[i].Hash) + "=" + names[i] + "\n";
+    testing::WriteText(d / "Hashes.ini", ini);
+    auto r = RunCli({"--hashes", str(d / "Hashes.ini"), "export-all", sample("sfx_vehicle.bin"), "-d", str(d / "out")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // "Hashes.ini" drops the value's trailing blank; the dot is made safe.
+    for (const char* f : {"_CON.wav", "what_.wav", "what_ (2).wav", "trailing_.wav"})
+        EXPECT_TRUE(std::filesystem::exists(d / "out" / f)) << f;
+
+    auto multi = run({"export-all", sample("music_stereo.bin"), "-d", str(d / "m")});
+    ASSERT_EQ(multi.status, 0) << multi.err;
+    EXPECT_TRUE(std::filesystem::exists(d / "m" / "music_stereo.bin.wav"));
+}
+
+TEST_F(Cli, NonAsciiContainerAndHashesPaths) {
+    TempDir d;
+    const std::string folder = str(d.path()) + "/m\xC3\xBAsica \xE6\x97\xA5";
+    std::filesystem::create_directories(platform::PathFromUtf8(folder));
+    std::filesystem::copy_file(dir_->path() / "sfx_ui.bin", platform::PathFromUtf8(folder + "/b\xC3\xA4nk.bin"));
+    testing::WriteText(platform::PathFromUtf8(folder + "/H\xC3\xA4shes.ini"), "");
+    std::filesystem::copy_file(dir_->path() / "Hashes.ini", platform::PathFromUtf8(folder + "/H\xC3\xA4shes.ini"),
+                               std::filesystem::copy_options::overwrite_existing);
+    auto r = RunCli({"--hashes", folder + "/H\xC3\xA4shes.ini", "info", folder + "/b\xC3\xA4nk.bin"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Sound Bank ADPCM (3 sounds) - b\xC3\xA4nk.bin\n");
+    auto e = RunCli({"--hashes", folder + "/H\xC3\xA4shes.ini", "export", folder + "/b\xC3\xA4nk.bin", "--name",
+                     "menu_click", "-o", folder + "/cl\xC3\xAF" "ck.wav"});
+    EXPECT_EQ(e.status, 0) << e.err;
+    EXPECT_TRUE(std::filesystem::exists(platform::PathFromUtf8(folder + "/cl\xC3\xAF" "ck.wav")));
+}
+
+}  // namespace
+}  // namespace brenzo

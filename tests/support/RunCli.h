@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace brenzo::testing {
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the built brenzo-cli (found through BRENZO_BIN) with UTF-8 arguments and returns its
+// exit status, standard output and standard error.
+CliRun RunCli(const std::vector<std::string>& args);
+
+}  // namespace brenzo::testing
