@@ -30,42 +30,65 @@ constexpr std::int32_t signedDiff(std::int32_t step, std::uint32_t code) {
     return (code & 8) ? -diff : diff;
 }
 
-// For every (index, code): the signed difference times 128 plus the next index (< 128), so
-// that one load gives both; the arithmetic shift recovers the difference.
+// For every (index, code): the signed difference times 2048 plus the next index times 16 (the
+// next row of this table), so that one load gives both and the next row needs only a mask;
+// the arithmetic shift recovers the difference.
 struct StepTable {
     std::array<std::int32_t, 89 * 16> entry{};
     constexpr StepTable() {
         for (std::int32_t index = 0; index < 89; ++index)
             for (std::uint32_t code = 0; code < 16; ++code)
-                entry[index * 16 + code] = signedDiff(kStepTable[index], code) * 128 +
-                                           clampIndex(index + kIndexTable[code]);
+                entry[index * 16 + code] = signedDiff(kStepTable[index], code) * 2048 +
+                                           clampIndex(index + kIndexTable[code]) * 16;
     }
 };
 constexpr StepTable kTable;
 
+// One predictor chain: the last sample and the row of the current index in kTable.
 struct Lane {
     std::int32_t value;
-    std::int32_t row;  // index * 16
+    std::size_t row;
+
+    explicit Lane(const TADPCMState& s) : value(s.valprev), row(static_cast<std::size_t>(clampIndex(s.index)) * 16) {}
+    std::int16_t step(std::uint32_t code) {
+        const std::int32_t e = kTable.entry[row + code];
+        value += e >> 11;
+        // Real audio seldom reaches full scale: a predicted branch is cheaper than two
+        // conditional moves on every sample.
+        if (value > 32767) [[unlikely]]
+            value = 32767;
+        else if (value < -32768) [[unlikely]]
+            value = -32768;
+        row = static_cast<std::size_t>(e & 0x7F0);
+        return static_cast<std::int16_t>(value);
+    }
 };
 
-inline std::int16_t step(Lane& lane, std::uint32_t code) {
-    std::int32_t e = kTable.entry[lane.row + code];
-    lane.value = clampSample(lane.value + (e >> 7));
-    lane.row = (e & 127) * 16;
-    return static_cast<std::int16_t>(lane.value);
+void decodeOne(const std::uint8_t* in, const TADPCMState& state, std::int16_t* out) {
+    Lane a(state);
+    for (std::size_t i = 0; i < kStateBlockBytes; ++i) {
+        const std::uint32_t b = in[i];
+        out[2 * i] = a.step(b & 15);
+        out[2 * i + 1] = a.step(b >> 4);
+    }
 }
 
-// Decodes `count` blocks side by side; independent predictor chains keep the core busy.
-template <std::size_t kLanes>
-void decodeLanes(const std::uint8_t* const* in, const TADPCMState* states, std::int16_t* const* out) {
-    Lane lane[kLanes];
-    for (std::size_t l = 0; l < kLanes; ++l) lane[l] = {states[l].valprev, clampIndex(states[l].index) * 16};
-    for (std::size_t i = 0; i < kStateBlockBytes; ++i) {
-        for (std::size_t l = 0; l < kLanes; ++l) {
-            std::uint32_t b = in[l][i];
-            out[l][2 * i] = step(lane[l], b & 15);
-            out[l][2 * i + 1] = step(lane[l], b >> 4);
-        }
+// Four consecutive blocks side by side: the four predictor chains are independent, so their
+// table loads overlap instead of waiting on one another. The blocks sit at fixed distances
+// from one pointer, so every chain stays in registers.
+void decodeFour(const std::uint8_t* in, const TADPCMState* states, std::int16_t* out) {
+    constexpr std::size_t B = kStateBlockBytes, S = kStateBlockSamples;
+    Lane a(states[0]), b(states[1]), c(states[2]), d(states[3]);
+    for (std::size_t i = 0; i < B; ++i) {
+        std::int16_t* o = out + 2 * i;
+        o[0] = a.step(in[i] & 15u);
+        o[S] = b.step(in[B + i] & 15u);
+        o[2 * S] = c.step(in[2 * B + i] & 15u);
+        o[3 * S] = d.step(in[3 * B + i] & 15u);
+        o[1] = a.step(in[i] >> 4);
+        o[S + 1] = b.step(in[B + i] >> 4);
+        o[2 * S + 1] = c.step(in[2 * B + i] >> 4);
+        o[3 * S + 1] = d.step(in[3 * B + i] >> 4);
     }
 }
 
@@ -81,26 +104,50 @@ std::int16_t ADPCMDecodeNibble(std::uint8_t code, TADPCMState& state) {
     return state.valprev;
 }
 
+namespace {
+
+// The encoder's predictor: the last reconstructed sample and the row of its index in kTable.
+// The three magnitude decisions are made without branches: they depend on the audio and would
+// be mispredicted half of the time.
+struct EncoderLane {
+    std::int32_t value;
+    std::size_t row;
+
+    explicit EncoderLane(const TADPCMState& s)
+        : value(s.valprev), row(static_cast<std::size_t>(clampIndex(s.index)) * 16) {}
+    TADPCMState state() const {
+        return {static_cast<std::int16_t>(value), static_cast<std::uint8_t>(row >> 4)};
+    }
+
+    std::uint32_t encode(std::int32_t sample) {
+        const std::int32_t step = kStepTable[row >> 4];
+        const std::int32_t delta = sample - value;
+        const std::uint32_t negative = static_cast<std::uint32_t>(delta) >> 31;
+        std::int32_t magnitude = negative ? -delta : delta;
+        const std::uint32_t b2 = magnitude >= step;
+        magnitude -= step & -static_cast<std::int32_t>(b2);
+        const std::int32_t half = step >> 1;
+        const std::uint32_t b1 = magnitude >= half;
+        magnitude -= half & -static_cast<std::int32_t>(b1);
+        const std::uint32_t b0 = magnitude >= (step >> 2);
+        const std::uint32_t code = (negative << 3) | (b2 << 2) | (b1 << 1) | b0;
+        const std::int32_t e = kTable.entry[row + code];
+        value += e >> 11;
+        if (value > 32767) [[unlikely]]
+            value = 32767;
+        else if (value < -32768) [[unlikely]]
+            value = -32768;
+        row = static_cast<std::size_t>(e & 0x7F0);
+        return code;
+    }
+};
+
+}  // namespace
+
 std::uint8_t ADPCMEncodeSample(std::int16_t sample, TADPCMState& state) {
-    std::int32_t stepSize = kStepTable[clampIndex(state.index)];
-    std::int32_t delta = static_cast<std::int32_t>(sample) - state.valprev;
-    std::uint32_t code = 0;
-    if (delta < 0) {
-        code = 8;
-        delta = -delta;
-    }
-    if (delta >= stepSize) {
-        code |= 4;
-        delta -= stepSize;
-    }
-    if (delta >= stepSize >> 1) {
-        code |= 2;
-        delta -= stepSize >> 1;
-    }
-    if (delta >= stepSize >> 2) code |= 1;
-    std::int32_t e = kTable.entry[clampIndex(state.index) * 16 + code];
-    state.valprev = static_cast<std::int16_t>(clampSample(state.valprev + (e >> 7)));
-    state.index = static_cast<std::uint8_t>(e & 127);
+    EncoderLane lane(state);
+    const std::uint32_t code = lane.encode(sample);
+    state = lane.state();
     return static_cast<std::uint8_t>(code);
 }
 
@@ -122,26 +169,28 @@ void ADPCMEncodeStream(std::span<const std::uint8_t> input, std::vector<std::uin
     states.reserve(states.size() + (codedLength + kStateBlockBytes - 1) / kStateBlockBytes * 3);
     std::uint8_t* dst = coded.data() + start;
 
-    // Whole input is present for the first `present` coded bytes; the rest reads silence.
+    // Input missing from the span reads as silence: copy the last partial piece into a
+    // zero-filled buffer so that the loop below never checks bounds.
     const std::size_t present = std::min(codedLength, input.size() / 4);
     const std::uint8_t* src = input.data();
-    TADPCMState state;
-    auto sampleAt = [&](std::size_t byteIndex, std::size_t half) -> std::int16_t {
-        if (byteIndex < present) {
-            const std::uint8_t* p = src + 4 * byteIndex + 2 * half;
-            return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
-        }
-        std::size_t at = 4 * byteIndex + 2 * half;
-        if (at + 1 < input.size())
-            return static_cast<std::int16_t>(static_cast<std::uint16_t>(src[at] | (src[at + 1] << 8)));
-        return 0;
+    auto sampleAt = [](const std::uint8_t* p) -> std::int32_t {
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
     };
+    std::array<std::uint8_t, 4> tail{};
+    EncoderLane lane{TADPCMState{}};
     for (std::size_t i = 0; i < codedLength; ++i) {
-        if (i != 0 && i % kStateBlockBytes == 0) appendState(states, state);
-        std::uint8_t c0 = ADPCMEncodeSample(sampleAt(i, 0), state);
-        std::uint8_t c1 = ADPCMEncodeSample(sampleAt(i, 1), state);
+        if (i % kStateBlockBytes == 0 && i != 0) appendState(states, lane.state());
+        const std::uint8_t* p = src + 4 * i;
+        if (i >= present) [[unlikely]] {
+            tail = {};
+            const std::size_t at = 4 * i;
+            if (at < input.size()) std::memcpy(tail.data(), src + at, std::min<std::size_t>(4, input.size() - at));
+            p = tail.data();
+        }
+        const std::uint32_t c0 = lane.encode(sampleAt(p));
+        const std::uint32_t c1 = lane.encode(sampleAt(p + 2));
         dst[i] = static_cast<std::uint8_t>(c0 | (c1 << 4));
-        if (i == 0) appendState(states, state);
+        if (i == 0) appendState(states, lane.state());
     }
 }
 
@@ -151,22 +200,20 @@ constexpr std::array<std::uint8_t, kStateBlockBytes> kZeroBlock{};
 
 template <class BlockAt>
 void decodeBlocks(std::size_t blocks, const TADPCMState* states, std::int16_t* out, BlockAt blockAt) {
-    constexpr std::size_t kLanes = 4;
+    std::array<std::uint8_t, 4 * kStateBlockBytes> gathered;
     std::size_t k = 0;
-    for (; k + kLanes <= blocks; k += kLanes) {
-        const std::uint8_t* in[kLanes];
-        std::int16_t* dst[kLanes];
-        for (std::size_t l = 0; l < kLanes; ++l) {
-            in[l] = blockAt(k + l);
-            dst[l] = out + (k + l) * kStateBlockSamples;
+    for (; k + 4 <= blocks; k += 4) {
+        const std::uint8_t* in[4] = {blockAt(k), blockAt(k + 1), blockAt(k + 2), blockAt(k + 3)};
+        const std::uint8_t* run = in[0];
+        if (in[1] != run + kStateBlockBytes || in[2] != run + 2 * kStateBlockBytes ||
+            in[3] != run + 3 * kStateBlockBytes) {
+            for (std::size_t l = 0; l < 4; ++l)
+                std::memcpy(gathered.data() + l * kStateBlockBytes, in[l], kStateBlockBytes);
+            run = gathered.data();
         }
-        decodeLanes<kLanes>(in, states + k, dst);
+        decodeFour(run, states + k, out + k * kStateBlockSamples);
     }
-    for (; k < blocks; ++k) {
-        const std::uint8_t* in[1] = {blockAt(k)};
-        std::int16_t* dst[1] = {out + k * kStateBlockSamples};
-        decodeLanes<1>(in, states + k, dst);
-    }
+    for (; k < blocks; ++k) decodeOne(blockAt(k), states[k], out + k * kStateBlockSamples);
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ Status MakeTargetFile(const Workspace& ws, std::size_t entry, const std::filesys
     if (!ws.Scratch()) return ExportEntry(ws, target, static_cast<std::uint32_t>(entry), port);
     auto cache = EnsureCacheWav(ws, entry, port);
     if (!cache) return cache.status();
-    return platform::CopyFileAtomically(*cache, target);
+    return platform::CopyFileAtomically(*cache, target, platform::Durability::Cached);
 }
 
 std::vector<std::string> ExportAllFileNames(const Workspace& ws) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -49,6 +50,18 @@ public:
 
 private:
     std::uint64_t take(std::size_t n) {
+        if (pos_ < data_.size() && data_.size() - pos_ >= n) {
+            // The common case: all bytes present, one load on a little-endian machine.
+            std::uint64_t v = 0;
+            if constexpr (std::endian::native == std::endian::little) {
+                std::memcpy(&v, data_.data() + pos_, n);
+            } else {
+                const std::uint8_t* p = data_.data() + pos_;
+                for (std::size_t i = 0; i < n; ++i) v |= static_cast<std::uint64_t>(p[i]) << (8 * i);
+            }
+            pos_ += n;
+            return v;
+        }
         std::uint64_t v = 0;
         for (std::size_t i = 0; i < n; ++i) {
             std::size_t p = pos_ + i;

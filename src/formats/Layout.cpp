@@ -1,13 +1,16 @@
 #include "formats/Layout.h"
 
-#include <cstdio>
 
 namespace brenzo::formats {
 
 std::string FormatClock(std::uint64_t seconds) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02u:%02u:%02u", static_cast<unsigned>(seconds / 3600 % 24),
-                  static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));
+    const unsigned parts[3] = {static_cast<unsigned>(seconds / 3600 % 24), static_cast<unsigned>(seconds / 60 % 60),
+                               static_cast<unsigned>(seconds % 60)};
+    std::string text = "00:00:00";
+    for (int i = 0; i < 3; ++i) {
+        text[3 * i] = static_cast<char>('0' + parts[i] / 10);
+        text[3 * i + 1] = static_cast<char>('0' + parts[i] % 10);
+    }
     return text;
 }
 
@@ -15,6 +18,10 @@ std::string FormatDuration(std::uint64_t samples, std::uint32_t rate) {
     return FormatClock(rate == 0 ? 0 : samples / rate);
 }
 
-std::string FormatRate(std::uint32_t rate) { return std::to_string(rate) + " Hz"; }
+std::string FormatRate(std::uint32_t rate) {
+    std::string text = std::to_string(rate);
+    text += " Hz";
+    return text;
+}
 
 }  // namespace brenzo::formats

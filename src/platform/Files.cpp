@@ -147,8 +147,9 @@ struct AtomicFile::Handle {
 #endif
 };
 
-Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested) {
+Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested, Durability durability) {
     std::unique_ptr<AtomicFile> file(new AtomicFile);
+    file->durability_ = durability;
     file->handle_ = std::make_unique<Handle>();
     std::error_code ec;
     fs::path target = requested;
@@ -253,7 +254,7 @@ Status AtomicFile::Commit() {
     if (failed_) return Error{failure_, true};
     if (committed_) return {};
 #ifdef _WIN32
-    bool flushed = FlushFileBuffers(handle_->h) != 0;
+    bool flushed = durability_ == Durability::Cached || FlushFileBuffers(handle_->h) != 0;
     std::string reason = flushed ? "" : lastError();
     CloseHandle(handle_->h);
     handle_->h = INVALID_HANDLE_VALUE;
@@ -261,7 +262,8 @@ Status AtomicFile::Commit() {
     // Another program may hold the target open for a moment (a virus scanner, an indexer):
     // a sharing violation is retried briefly before it is reported.
     for (int attempt = 0;; ++attempt) {
-        if (MoveFileExW(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) break;
+        const DWORD flags = MOVEFILE_REPLACE_EXISTING | (durability_ == Durability::Flushed ? MOVEFILE_WRITE_THROUGH : 0);
+        if (MoveFileExW(temp_.c_str(), target_.c_str(), flags)) break;
         DWORD code = GetLastError();
         if ((code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED && code != ERROR_LOCK_VIOLATION) ||
             attempt >= 20)
@@ -269,7 +271,7 @@ Status AtomicFile::Commit() {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 #else
-    if (::fsync(handle_->fd) != 0) return failure("write", target_, lastError());
+    if (durability_ == Durability::Flushed && ::fsync(handle_->fd) != 0) return failure("write", target_, lastError());
     int rc = ::close(handle_->fd);
     handle_->fd = -1;
     if (rc != 0) return failure("write", target_, lastError());
@@ -279,17 +281,17 @@ Status AtomicFile::Commit() {
     return {};
 }
 
-Status WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes) {
-    auto file = AtomicFile::Create(target);
+Status WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes, Durability durability) {
+    auto file = AtomicFile::Create(target, durability);
     if (!file) return file.status();
     if (Status s = (*file)->Write(bytes); !s) return s;
     return (*file)->Commit();
 }
 
-Status CopyFileAtomically(const fs::path& from, const fs::path& to) {
+Status CopyFileAtomically(const fs::path& from, const fs::path& to, Durability durability) {
     auto bytes = ReadWholeFile(from);
     if (!bytes) return bytes.status();
-    return WriteFileAtomically(to, *bytes);
+    return WriteFileAtomically(to, *bytes, durability);
 }
 
 // ---- folders -----------------------------------------------------------------------------

@@ -23,9 +23,15 @@ Status RemoveFile(const fs::path& path);
 // untouched, and a failure (or destruction without Commit) removes the partial file.
 // When the target exists it must be writable; the new file takes its permissions, and a
 // symbolic link is followed so that the file it points to is replaced, not the link.
+// Whether Commit waits for the data to reach the disk before the rename. A container save does
+// (a crash must leave the old file or the whole new one); an export does not (its source is
+// still there, and waiting would make a long export twice as slow).
+enum class Durability { Flushed, Cached };
+
 class AtomicFile {
 public:
-    static Result<std::unique_ptr<AtomicFile>> Create(const fs::path& target);
+    static Result<std::unique_ptr<AtomicFile>> Create(const fs::path& target,
+                                                      Durability durability = Durability::Flushed);
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -43,14 +49,16 @@ private:
     fs::path temp_;
     bool committed_ = false;
     bool failed_ = false;
+    Durability durability_ = Durability::Flushed;
     std::string failure_;
 };
 
 // Writes the bytes to `target` through an AtomicFile.
-Status WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes);
+Status WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes,
+                           Durability durability = Durability::Flushed);
 
 // Copies a file through an AtomicFile at the target.
-Status CopyFileAtomically(const fs::path& from, const fs::path& to);
+Status CopyFileAtomically(const fs::path& from, const fs::path& to, Durability durability = Durability::Flushed);
 
 // The user's temporary directory ("" when the system reports none).
 fs::path TempDirectory();

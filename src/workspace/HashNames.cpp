@@ -1,5 +1,6 @@
 #include "workspace/HashNames.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <system_error>
 
@@ -103,8 +104,9 @@ std::string decodeText(std::span<const std::uint8_t> bytes) {
 
 HashTable HashTable::Parse(std::span<const std::uint8_t> bytes) {
     HashTable table;
-    const std::string text = decodeText(bytes);
-    std::string_view rest(text);
+    auto text = std::make_shared<const std::string>(decodeText(bytes));
+    table.text_ = text;
+    std::string_view rest(*text);
     enum class Section { Before, Inside, After } section = Section::Before;
     while (!rest.empty() && section != Section::After) {
         std::size_t end = rest.find('\n');
@@ -126,14 +128,18 @@ HashTable HashTable::Parse(std::span<const std::uint8_t> bytes) {
         std::string_view value = trim(line.substr(eq + 1));
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
             value = value.substr(1, value.size() - 2);
-        table.names_.try_emplace(hash, cutCharacters(value, kMaxValueCharacters));
+        table.names_.push_back({hash, cutCharacters(value, kMaxValueCharacters)});
     }
+    std::stable_sort(table.names_.begin(), table.names_.end(),
+                     [](const Name& a, const Name& b) { return a.hash < b.hash; });
     return table;
 }
 
-const std::string* HashTable::Find(std::uint32_t hash) const {
-    auto it = names_.find(hash);
-    return it == names_.end() ? nullptr : &it->second;
+std::optional<std::string_view> HashTable::Find(std::uint32_t hash) const {
+    auto it = std::lower_bound(names_.begin(), names_.end(), hash,
+                               [](const Name& n, std::uint32_t h) { return n.hash < h; });
+    if (it == names_.end() || it->hash != hash) return std::nullopt;
+    return it->name;
 }
 
 std::string DefaultHashName(std::uint32_t hash) {
@@ -159,8 +165,8 @@ void HashNames::Refresh() {
 }
 
 std::string HashNames::NameForHash(std::uint32_t hash) const {
-    const std::string* name = table_.Find(hash);
-    return name ? *name : DefaultHashName(hash);
+    auto name = table_.Find(hash);
+    return name ? std::string(*name) : DefaultHashName(hash);
 }
 
 }  // namespace brenzo::workspace

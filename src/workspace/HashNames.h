@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 namespace brenzo::workspace {
 
@@ -16,11 +18,18 @@ namespace brenzo::workspace {
 class HashTable {
 public:
     static HashTable Parse(std::span<const std::uint8_t> text);
-    const std::string* Find(std::uint32_t hash) const;
+    std::optional<std::string_view> Find(std::uint32_t hash) const;
     std::size_t size() const { return names_.size(); }
 
 private:
-    std::unordered_map<std::uint32_t, std::string> names_;
+    struct Name {
+        std::uint32_t hash;
+        std::string_view name;
+    };
+    // The names are views into the file's text, kept here whole; sorted by hash, the first
+    // of equal keys in file order.
+    std::shared_ptr<const std::string> text_;
+    std::vector<Name> names_;
 };
 
 // "0x" and the hash in upper-case hexadecimal, at least four digits.

@@ -1,0 +1,207 @@
+// brenzo-bench KERNEL SECONDS: times one of our kernels on SECONDS of 44.1 kHz audio, in this
+// process, and prints the median of several runs in seconds.
+//   decode      the block decoder (DecodeStateBlocks)
+//   nibble      the plain per-nibble decoder, for reference
+//   encode      ADPCMEncodeStream
+//   makeima F   writes an IMA ADPCM WAV (ffmpeg's block layout) of the same audio to F
+//   makepcm F   writes the same audio as a 16-bit PCM WAV to F
+//   makebank F  writes a plain ADPCM bank holding the same audio as one sound to F
+//   makemulti F writes a 2-channel ADPCM multichannel file of the same audio to F
+//   makeima2 F  writes a stereo IMA ADPCM WAV of the same samples to F
+//   makelist N BANK INI   writes a bank of N tiny sounds and a "Hashes.ini" naming all of them
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "codec/IMAADPCM.h"
+#include "codec/Wav.h"
+#include "formats/BankFile.h"
+#include "formats/MultiWriter.h"
+
+using namespace brenzo::codec;
+
+namespace {
+
+std::vector<std::uint8_t> pcmOf(std::size_t samples) {
+    std::vector<std::uint8_t> pcm(samples * 2);
+    std::uint32_t noise = 1;
+    for (std::size_t i = 0; i < samples; ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        double t = static_cast<double>(i) / 44100.0;
+        double v = 0.5 * std::sin(2 * M_PI * 220 * t) + 0.3 * std::sin(2 * M_PI * 1375 * t) +
+                   0.05 * (static_cast<double>(noise >> 16) / 32768.0 - 1.0);
+        auto s = static_cast<std::uint16_t>(static_cast<std::int16_t>(v * 26000));
+        pcm[2 * i] = static_cast<std::uint8_t>(s);
+        pcm[2 * i + 1] = static_cast<std::uint8_t>(s >> 8);
+    }
+    return pcm;
+}
+
+template <class F>
+double median(F f, int runs = 7) {
+    std::vector<double> t;
+    for (int r = 0; r < runs; ++r) {
+        auto a = std::chrono::steady_clock::now();
+        f();
+        t.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - a).count());
+    }
+    std::sort(t.begin(), t.end());
+    return t[t.size() / 2];
+}
+
+void put(std::ofstream& out, std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) out.put(static_cast<char>(v >> (8 * i)));
+}
+
+// An IMA ADPCM WAV in the common block layout (1024 bytes a block and channel), holding as
+// many samples per channel as ours; for ffmpeg to decode.
+void writeImaWav(const char* path, const std::vector<std::uint8_t>& coded, std::uint16_t channels) {
+    const std::uint32_t blockAlign = 1024 * channels, perChannel = 1020;
+    const std::uint32_t samplesPerBlock = perChannel * 2 + 1;
+    const std::size_t blocks = coded.size() / perChannel;
+    std::ofstream out(path, std::ios::binary);
+    const std::uint32_t dataSize = static_cast<std::uint32_t>(blocks * blockAlign);
+    out.write("RIFF", 4);
+    put(out, 4 + 28 + 8 + 8 + dataSize, 4);
+    out.write("WAVEfmt ", 8);
+    put(out, 20, 4);
+    put(out, 0x11, 2);
+    put(out, channels, 2);
+    put(out, 44100, 4);
+    put(out, 44100 * blockAlign / samplesPerBlock, 4);
+    put(out, blockAlign, 2);
+    put(out, 4, 2);
+    put(out, 2, 2);
+    put(out, samplesPerBlock, 2);
+    out.write("data", 4);
+    put(out, dataSize, 4);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        for (std::uint16_t c = 0; c < channels; ++c) put(out, 0, 4);  // first sample, index
+        // 4-byte groups of 8 samples, channel after channel.
+        for (std::uint32_t g = 0; g < perChannel / 4; ++g)
+            for (std::uint16_t c = 0; c < channels; ++c)
+                out.write(reinterpret_cast<const char*>(coded.data() + b * perChannel + 4 * g), 4);
+    }
+}
+
+void writeFile(const char* path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::uint32_t hashOf(std::uint32_t i) { return i * 2654435761u + 12345u; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: brenzo-bench decode|nibble|encode|makeima SECONDS [FILE]\n");
+        return 1;
+    }
+    const std::string kernel = argv[1];
+    if (kernel == "makelist" && argc > 4) {
+        using namespace brenzo::formats;
+        const std::uint32_t n = static_cast<std::uint32_t>(std::atol(argv[2]));
+        TBankAudio bank;
+        std::vector<std::uint8_t> tiny;  // empty sounds: the listing, not the file size, is measured
+        std::string ini = "[Hashes]\r\n";
+        BankSources sources;
+        for (std::uint32_t i = 0; i < n; ++i) {
+            bank.BanksHeadInfo.push_back({0, hashOf(i), 0});
+            TBankChannelInfo info;
+            info.Size = 0;
+            info.Frequency = 22050;
+            info.Compression = kCompressionPcm;
+            bank.BanksInfo.push_back(info);
+            sources.samples.emplace_back(tiny);
+            ini += std::to_string(hashOf(i)) + "=sound_number_" + std::to_string(i) + "\r\n";
+        }
+        (void)LayoutBank(bank, BankKind::Plain, RecordForm::Pcm);
+        writeFile(argv[3], *WriteBank(bank, BankKind::Plain, RecordForm::Pcm, sources));
+        writeFile(argv[4], std::vector<std::uint8_t>(ini.begin(), ini.end()));
+        return 0;
+    }
+    const std::size_t samples = static_cast<std::size_t>(std::atof(argv[2]) * 44100) / 4096 * 4096;
+    auto pcm = pcmOf(samples);
+    std::vector<std::uint8_t> coded, stateBytes;
+    ADPCMEncodeStream(pcm, coded, stateBytes, static_cast<std::int32_t>(pcm.size()));
+    auto states = ParseStoredStates(stateBytes);
+    std::vector<std::int16_t> out(states.size() * kStateBlockSamples);
+
+    double seconds = 0;
+    if (kernel == "decode") {
+        seconds = median([&] { DecodeStateBlocks(std::span<const std::uint8_t>(coded), states, out.data()); });
+    } else if (kernel == "nibble") {
+        seconds = median([&] {
+            for (std::size_t k = 0; k < states.size(); ++k) {
+                TADPCMState s = states[k];
+                for (std::size_t i = 0; i < kStateBlockBytes; ++i) {
+                    std::uint8_t b = coded[k * kStateBlockBytes + i];
+                    out[k * kStateBlockSamples + 2 * i] = ADPCMDecodeNibble(b & 15, s);
+                    out[k * kStateBlockSamples + 2 * i + 1] = ADPCMDecodeNibble(b >> 4, s);
+                }
+            }
+        });
+    } else if (kernel == "encode") {
+        seconds = median([&] {
+            std::vector<std::uint8_t> c, st;
+            ADPCMEncodeStream(pcm, c, st, static_cast<std::int32_t>(pcm.size()));
+        });
+    } else if (kernel == "makeima" && argc > 3) {
+        writeImaWav(argv[3], coded, 1);
+        return 0;
+    } else if (kernel == "makeima2" && argc > 3) {
+        writeImaWav(argv[3], coded, 2);
+        return 0;
+    } else if (kernel == "makepcm" && argc > 3) {
+        std::vector<std::uint8_t> wav;
+        WriteWavHeader(wav, 1, 44100, static_cast<std::uint32_t>(pcm.size()));
+        wav.insert(wav.end(), pcm.begin(), pcm.end());
+        writeFile(argv[3], wav);
+        return 0;
+    } else if (kernel == "makebank" && argc > 3) {
+        using namespace brenzo::formats;
+        TBankAudio bank;
+        bank.BanksHeadInfo.push_back({0, 1, 0});
+        TBankChannelInfo info;
+        info.Size = static_cast<std::uint32_t>(coded.size());
+        info.Frequency = 44100;
+        info.Compression = kCompressionAdpcm;
+        info.States = states;
+        bank.BanksInfo.push_back(info);
+        (void)LayoutBank(bank, BankKind::Plain, RecordForm::Adpcm);
+        BankSources sources;
+        sources.samples.emplace_back(coded);
+        writeFile(argv[3], *WriteBank(bank, BankKind::Plain, RecordForm::Adpcm, sources));
+        return 0;
+    } else if (kernel == "makemulti" && argc > 3) {
+        using namespace brenzo::formats;
+        TMultiADPCM multi;
+        multi.Channels = 2;
+        multi.BlockSize = 256 * 2048;
+        for (std::uint32_t c = 0; c < 2; ++c) {
+            multi.ChHeadSizes.push_back({0, 0x10 + c, 0});
+            TADPCMChannel ch;
+            ch.Size = static_cast<std::uint32_t>(coded.size());
+            ch.Length = ch.Samples = 2 * ch.Size;
+            ch.Frequency = 44100;
+            ch.Compression = kMultiCompressionAdpcm;
+            ch.States = states;
+            multi.ChHeaders.push_back(ch);
+        }
+        (void)LayoutMulti(multi);
+        std::vector<std::span<const std::uint8_t>> streams = {coded, coded};
+        writeFile(argv[3], *WriteMulti(multi, 44100, streams));
+        return 0;
+    } else {
+        std::fprintf(stderr, "unknown kernel %s\n", kernel.c_str());
+        return 1;
+    }
+    std::printf("%.6f\n", seconds);
+    return 0;
+}
