@@ -1,0 +1,39 @@
+#include "radio/TrackDuration.h"
+
+namespace brenzo::radio {
+namespace {
+
+void appendTwoDigits(std::string& out, std::uint32_t v) {
+    out += static_cast<char>('0' + v / 10);
+    out += static_cast<char>('0' + v % 10);
+}
+
+}  // namespace
+
+std::string FormatTrackDuration(std::uint32_t ms) {
+    const std::uint32_t seconds = ms / 1000;
+    std::string out;
+    out.reserve(8);
+    appendTwoDigits(out, seconds / 3600 % 24);
+    out += ':';
+    appendTwoDigits(out, seconds / 60 % 60);
+    out += ':';
+    appendTwoDigits(out, seconds % 60);
+    return out;
+}
+
+Result<std::uint32_t> ParseTrackDuration(std::string_view text) {
+    const Error malformed{"\"" + std::string(text) + "\" is not a duration: write it as hh:nn:ss"};
+    if (text.size() != 8 || text[2] != ':' || text[5] != ':') return malformed;
+    std::uint32_t fields[3] = {};
+    for (int f = 0; f < 3; ++f) {
+        for (int i = 0; i < 2; ++i) {
+            const char c = text[static_cast<std::size_t>(3 * f + i)];
+            if (c != ' ' && (c < '0' || c > '9')) return malformed;
+            fields[f] = fields[f] * 10 + (c == ' ' ? 0u : static_cast<std::uint32_t>(c - '0'));
+        }
+    }
+    return fields[0] * 3600000u + fields[1] * 60000u + fields[2] * 1000u;
+}
+
+}  // namespace brenzo::radio
