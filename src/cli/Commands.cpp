@@ -19,13 +19,6 @@ std::filesystem::path HashesPath(const Globals& g) {
     return g.hashes.empty() ? platform::ExecutableFolder() / "Hashes.ini" : platform::PathFromUtf8(g.hashes);
 }
 
-int Fail(int status, std::string_view message) {
-    PrintError(message);
-    return status;
-}
-
-int FailWith(const Status& s) { return Fail(s.isFileSystemError() ? kFileError : kRefused, s.message()); }
-
 int OpenContainer(const Globals& g, const std::string& file, Workspace& ws, ConsolePort& port) {
     auto outcome = ws.Open(platform::PathFromUtf8(file), port);
     port.ClearProgress();

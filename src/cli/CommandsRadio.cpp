@@ -13,13 +13,6 @@
 namespace brenzo::cli {
 namespace {
 
-int fail(int status, std::string_view message) {
-    PrintError(message);
-    return status;
-}
-
-int failWith(const Status& s) { return fail(s.isFileSystemError() ? kFileError : kRefused, s.message()); }
-
 // A damaged table is listed as far as it can be read; say so once.
 void warnDamage(const std::string& file, const radio::Dat15Listing& listing) {
     if (!listing.damage.empty()) PrintError(file + ": " + listing.damage + "; the tracks before it are listed");
@@ -45,7 +38,7 @@ std::string lineSafe(const std::string& utf8) {
 int RadioList(const std::string& file, bool json) {
     // A listing changes nothing, so it reads the file as it is, read-only or held by the editor.
     auto image = platform::ReadWholeFile(platform::PathFromUtf8(file));
-    if (!image) return failWith(image.status());
+    if (!image) return FailWith(image.status());
     const radio::Dat15Listing listing = radio::ReadDat15Entries(*image);
     warnDamage(file, listing);
     radio::ImageSource source(*image);
@@ -55,7 +48,7 @@ int RadioList(const std::string& file, bool json) {
     for (std::size_t i = 0; i < listing.entries.size(); ++i) {
         const auto& entry = listing.entries[i];
         auto ms = radio::ReadTrackDuration(source, entry.position);
-        if (!ms) return failWith(ms.status());
+        if (!ms) return FailWith(ms.status());
         const std::string name = radio::Windows1252ToUtf8(entry.name);
         const std::string duration = radio::FormatTrackDuration(*ms);
         if (json) {
@@ -79,25 +72,25 @@ int RadioList(const std::string& file, bool json) {
 }
 
 int RadioSet(const std::string& file, const Selection& sel, const std::string& duration) {
-    if (sel.index && sel.name) return fail(kUsage, "give either --index or --name, not both");
-    if (!sel.index && !sel.name) return fail(kUsage, "give the track with --index N or --name NAME");
+    if (sel.index && sel.name) return Fail(kUsage, "give either --index or --name, not both");
+    if (!sel.index && !sel.name) return Fail(kUsage, "give the track with --index N or --name NAME");
     // The editor's mask lets blanks stand for zeros; on the command line every place is a digit.
     if (duration.find(' ') != std::string::npos)
-        return fail(kUsage, "\"" + duration + "\" is not a duration: write it as HH:NN:SS, digits only");
+        return Fail(kUsage, "\"" + duration + "\" is not a duration: write it as HH:NN:SS, digits only");
     auto ms = radio::ParseTrackDuration(duration);
-    if (!ms) return fail(kUsage, ms.message());
+    if (!ms) return Fail(kUsage, ms.message());
 
     auto opened = radio::Dat15File::Open(platform::PathFromUtf8(file));
-    if (!opened) return fail(kFileError, opened.message());
+    if (!opened) return Fail(kFileError, opened.message());
     radio::Dat15File& dat = *opened;
     auto listing = dat.ReadEntries();
-    if (!listing) return failWith(listing.status());
+    if (!listing) return FailWith(listing.status());
     warnDamage(file, *listing);
 
     const radio::Dat15Entry* track = nullptr;
     if (sel.index) {
         if (*sel.index < 0 || static_cast<std::uint64_t>(*sel.index) >= listing->entries.size())
-            return fail(kUsage, file + " has no track " + std::to_string(*sel.index) + " (it has " +
+            return Fail(kUsage, file + " has no track " + std::to_string(*sel.index) + " (it has " +
                                     std::to_string(listing->entries.size()) + ")");
         track = &listing->entries[static_cast<std::size_t>(*sel.index)];
     } else {
@@ -111,14 +104,14 @@ int RadioSet(const std::string& file, const Selection& sel, const std::string& d
             // A track whose record runs past the end is not listed; say why rather than "no track".
             for (const auto& entry : listing->outside) {
                 if (radio::Windows1252ToUtf8(entry.name) == *sel.name)
-                    return fail(kRefused, file + ": the record of track \"" + *sel.name + "\" at " +
+                    return Fail(kRefused, file + ": the record of track \"" + *sel.name + "\" at " +
                                               std::to_string(entry.position) + " runs past the end of the file");
             }
-            return fail(kUsage, file + " has no track named \"" + *sel.name + "\"");
+            return Fail(kUsage, file + " has no track named \"" + *sel.name + "\"");
         }
     }
     if (Status s = dat.WriteDuration(track->position, *ms); !s)
-        return s.isFileSystemError() ? fail(kFileError, s.message()) : fail(kRefused, file + ": " + s.message());
+        return s.isFileSystemError() ? Fail(kFileError, s.message()) : Fail(kRefused, file + ": " + s.message());
     return kDone;
 }
 

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "common/Result.h"
+
 namespace brenzo::cli {
 
 // Standard output is binary on every system: "\n" is written as one byte everywhere.
@@ -9,5 +11,10 @@ void PrintRaw(std::string_view text);
 void PrintLine(std::string_view text);
 // "brenzo-cli: <message>" on standard error.
 void PrintError(std::string_view message);
+
+// Prints the message and gives the exit status to return.
+int Fail(int status, std::string_view message);
+// A failed Status: exit 3 when a file could not be read or written, else 2 (refused input).
+int FailWith(const Status& status);
 
 }  // namespace brenzo::cli
