@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+#include "codec/Wav.h"
+#include "common/Result.h"
+#include "engine/Engine.h"
+#include "workspace/UiPort.h"
+
+namespace brenzo::replace {
+
+inline constexpr std::string_view kReplaceFilter =
+    "Audio files (*.wav, *.mp3, *.ogg)|*.wav;*.mp3;*.ogg|WAV files (*.wav)|*.wav|MP3 files (*.mp3)|*.mp3|"
+    "OGG Vorbis files (*.ogg)|*.ogg";
+
+// The rate a source is converted to: its own below 65536 Hz (the containers store 16-bit
+// rates), else 48000.
+std::uint16_t ClampMixerRate(std::uint32_t rate);
+
+// Converts the user's file into a 16-bit PCM WAV at `target` ("conv_res.wav"), showing
+// "Converting to WAV..." with the bar in marquee while it runs. The old file at `target` is
+// removed first, so a failed conversion can never leave an earlier one to be used.
+Status Convert2Wav(engine::Converter& converter, const std::filesystem::path& source,
+                   const std::filesystem::path& target, workspace::UiPort& port);
+
+// The converted file in memory with the fields the replaces read from its header.
+struct ConvertedImage {
+    std::vector<std::uint8_t> bytes;
+    codec::ConvertedWavInfo info;
+
+    // The DataSize bytes of samples; bytes the file does not hold are not in the span (the
+    // encoders read them as silence).
+    std::span<const std::uint8_t> samples() const {
+        return std::span(bytes).subspan(info.DataStart, info.PresentBytes);
+    }
+};
+
+Result<ConvertedImage> LoadConvertedWav(const std::filesystem::path& path);
+
+// A DataSize the 32-bit fields of a container cannot take is refused.
+Status CheckConvertedSize(const codec::ConvertedWavInfo& info);
+
+}  // namespace brenzo::replace

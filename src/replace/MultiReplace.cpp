@@ -1,0 +1,119 @@
+#include "replace/MultiReplace.h"
+
+#include <algorithm>
+
+#include "codec/IMAADPCM.h"
+#include "export/ExportCommands.h"
+#include "formats/MultiWriter.h"
+#include "platform/Files.h"
+#include "replace/BankReplace.h"
+#include "replace/Conversion.h"
+#include "workspace/Loaders.h"
+
+namespace brenzo::replace {
+
+using workspace::Workspace;
+
+Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<const std::uint8_t> frames,
+                                  std::uint32_t dataSize, std::uint16_t rate, workspace::UiPort* port) {
+    const std::uint32_t n = multi.Channels;
+    if (n == 0 || multi.ChHeaders.size() != n) return Error{"the file has no channels"};
+    const bool adpcm = multi.IsAdpcm();
+    const std::size_t frameCount = dataSize / n / 2;
+
+    // Split the frames into one PCM stream per channel; frames the data lacks stay silent.
+    std::vector<std::vector<std::uint8_t>> pcm(n, std::vector<std::uint8_t>(frameCount * 2, 0));
+    const std::size_t present = std::min(frameCount, frames.size() / (2 * std::size_t{n}));
+    for (std::size_t f = 0; f < present; ++f) {
+        const std::uint8_t* frame = frames.data() + f * 2 * n;
+        for (std::uint32_t j = 0; j < n; ++j) {
+            pcm[j][2 * f] = frame[2 * j];
+            pcm[j][2 * f + 1] = frame[2 * j + 1];
+        }
+    }
+
+    RebuiltMulti rebuilt{multi, {}};
+    formats::TMultiADPCM& model = rebuilt.model;
+    std::vector<std::vector<std::uint8_t>> streams(n);
+    for (std::uint32_t j = 0; j < n; ++j) {
+        if (port) port->Pump();
+        formats::TADPCMChannel& ch = model.ChHeaders[j];
+        ch.Frequency = rate;
+        if (adpcm) {
+            std::vector<std::uint8_t> states;
+            codec::ADPCMEncodeStream(pcm[j], streams[j], states, static_cast<std::int32_t>(dataSize / n));
+            ch.Size = static_cast<std::uint32_t>(streams[j].size());
+            ch.Length = 2 * ch.Size;
+            ch.States = codec::ParseStoredStates(states);
+            ch.StatesCount = static_cast<std::uint32_t>(ch.States.size());
+            pcm[j] = {};
+        } else {
+            streams[j] = std::move(pcm[j]);
+            ch.Size = static_cast<std::uint32_t>(streams[j].size());
+            ch.Length = ch.Size / 2;
+        }
+        ch.Samples = ch.Length;
+    }
+    if (Status s = formats::LayoutMulti(model); !s) return s.error();
+    std::vector<std::span<const std::uint8_t>> spans(streams.begin(), streams.end());
+    auto image = formats::WriteMulti(model, rate, spans);
+    if (!image) return image.error();
+    rebuilt.image = std::move(*image);
+    return rebuilt;
+}
+
+Status CheckMultiReplaceable(const Workspace& ws) {
+    if (!ws.CurrentMulti) return Error{"no multichannel file is loaded"};
+    const auto& multi = *ws.CurrentMulti;
+    auto refuse = [&](const std::string& why) {
+        return Status{Error{"The channels of " + ws.FileName + " cannot be replaced: " + why + "."}};
+    };
+    auto shape = formats::ShapeFor(multi.IsAdpcm(), multi.Channels);
+    if (!shape) return refuse(shape.message());
+    if (multi.BlockSize < shape->fullBlockContent())
+        return refuse("its blocks of " + std::to_string(multi.BlockSize) + " bytes cannot hold a full block of " +
+                      std::to_string(shape->fullBlockContent()) + " bytes");
+    if (multi.ChInfoOffset != formats::kMultiHeaderSize)
+        return refuse("its channel directory is not where the header ends");
+    for (const auto& ch : multi.ChHeaders)
+        if ((ch.Compression == formats::kMultiCompressionAdpcm) != multi.IsAdpcm())
+            return refuse("its channels do not all share one sample format");
+    return {};
+}
+
+Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Converter& converter,
+                          const std::filesystem::path& newFile) {
+    if (Status s = CheckMultiReplaceable(ws); !s) return s;
+    if (!ws.Scratch()) return Error{"there is no scratch folder to convert the file in"};
+    port.Pump();
+    const auto converted = ws.Scratch()->ConvertedWav();
+    if (Status s = Convert2Wav(converter, newFile, converted, port); !s) return s;
+    port.SetStatus("Replacing...");
+    port.SetMarquee(true);
+    auto image = LoadConvertedWav(converted);
+    if (!image) return image.status();
+    const std::uint32_t n = ws.CurrentMulti->Channels;
+    if (image->info.nChannels != n) return Error{"WAV-file should have " + std::to_string(n) + " channels"};
+    if (Status s = CheckConvertedSize(image->info); !s) return s;
+
+    auto rebuilt = RebuildMulti(*ws.CurrentMulti, image->samples(), image->info.DataSize, image->info.Rate, &port);
+    if (!rebuilt) return rebuilt.status();
+    if (Status s = SaveOverOpenedFile(ws, rebuilt->image); !s) return s;
+    ws.CurrentMulti = std::move(rebuilt->model);
+
+    // The cache now plays what the file holds: the converted audio.
+    const auto cache = exporting::CacheWavPath(ws, 0);
+    if (!cache.empty()) {
+        (void)platform::RemoveFile(cache);
+        (void)platform::CopyFileAtomically(converted, cache, platform::Durability::Cached);
+    }
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const auto row = workspace::MultiRow(*ws.CurrentMulti, i, ws.Names());
+        ws.Rows[i].duration = row.duration;
+        ws.Rows[i].rate = row.rate;
+        port.RowChanged(i);
+    }
+    return {};
+}
+
+}  // namespace brenzo::replace

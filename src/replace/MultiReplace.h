@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <vector>
+
+#include "common/Result.h"
+#include "engine/Engine.h"
+#include "formats/MultiModel.h"
+#include "workspace/UiPort.h"
+#include "workspace/Workspace.h"
+
+namespace brenzo::replace {
+
+struct RebuiltMulti {
+    formats::TMultiADPCM model;
+    std::vector<std::uint8_t> image;
+};
+
+// Every channel of a multichannel file takes its share of `frames` interleaved 16-bit frames
+// (frameCount of them; frames the data lacks are silence), encoded to IMA ADPCM when the file
+// is ADPCM or kept as PCM, at `rate`. The header, index and blocks are written anew.
+Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<const std::uint8_t> frames,
+                                  std::uint32_t dataSize, std::uint16_t rate, workspace::UiPort* port = nullptr);
+
+// Why the opened multichannel file cannot be rebuilt, if it cannot.
+Status CheckMultiReplaceable(const workspace::Workspace& ws);
+
+// Replaces all channels of the opened multichannel file with the user's file; on success the
+// file, SourceImage, CurrentMulti, the list and the file's cached WAV (now the converted
+// audio) agree. On failure nothing changes and the reason is returned.
+Status ReplaceMULTI_ADPCM(workspace::Workspace& ws, workspace::UiPort& port, engine::Converter& converter,
+                          const std::filesystem::path& newFile);
+
+}  // namespace brenzo::replace
