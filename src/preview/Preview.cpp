@@ -1,0 +1,151 @@
+#include "preview/Preview.h"
+
+#include <cmath>
+
+#include "export/ExportCommands.h"
+#include "formats/Layout.h"
+#include "platform/Path.h"
+
+namespace brenzo::preview {
+
+std::uint64_t PreviewStepBytes(std::uint64_t lengthBytes) {
+    const std::uint64_t step = lengthBytes / 1000000;
+    return step == 0 ? 1 : step;
+}
+
+std::int64_t SeekPosition(std::int32_t x, std::int32_t width, std::int32_t maximum) {
+    if (width <= 0) return 0;
+    // The product is 32-bit, as the bar's own arithmetic is.
+    const auto product = static_cast<std::int32_t>(static_cast<std::uint32_t>(x) * static_cast<std::uint32_t>(maximum));
+    const double exact = static_cast<double>(product) / width;
+    auto position = static_cast<std::int64_t>(std::nearbyint(exact));  // halves to even
+    if (position < 0) position = 0;
+    if (position > maximum) position = maximum;
+    return position;
+}
+
+std::string PositionText(double seconds) {
+    if (!(seconds > 0)) return formats::FormatClock(0);
+    const auto ms = static_cast<std::uint64_t>(std::llround(seconds * 1000.0));
+    return formats::FormatClock(ms / 1000);
+}
+
+Preview::Preview(workspace::Workspace& ws, workspace::UiPort& port, PreviewDisplay& display, engine::Player& player)
+    : ws_(ws), port_(port), display_(display), player_(player) {
+    ws_.StopPreview = [this] { Stop(); };
+}
+
+Preview::~Preview() {
+    ws_.StopPreview = nullptr;
+    stream_.reset();
+}
+
+void Preview::setBar(std::int64_t position, std::int64_t maximum) {
+    barPos_ = position;
+    barMax_ = maximum;
+    port_.SetProgress(position, maximum);
+}
+
+void Preview::Stop() {
+    if (stream_) stream_->Stop();
+    stream_.reset();
+    playing_ = false;
+    paused_ = false;
+    display_.ShowPauseIcon(false);
+    display_.SetTimerEnabled(false);
+}
+
+void Preview::endToIdle() {
+    setBar(0, 100);
+    port_.SetStatus("");
+    display_.ShowPauseIcon(false);
+    if (stream_) stream_->Stop();
+    stream_.reset();
+    playing_ = false;
+    paused_ = false;
+    display_.SetTimerEnabled(false);
+}
+
+void Preview::start(std::size_t entry) {
+    if (stream_) stream_->Stop();
+    stream_.reset();
+    playing_ = paused_ = false;
+    port_.Lock();
+    port_.SetStatus("Loading...");
+    port_.SetMarquee(true);
+    port_.Pump();
+
+    auto cache = exporting::EnsureCacheWav(ws_, entry, port_);
+    Result<std::unique_ptr<engine::Stream>> opened = cache ? player_.Open(*cache)
+                                                           : Result<std::unique_ptr<engine::Stream>>(cache.error());
+    if (!opened) {
+        // Nothing to play: back to Idle, unlocked, with the reason.
+        endToIdle();
+        port_.SetMarquee(false);
+        port_.Unlock();
+        port_.ShowError(cache ? "cannot play " + platform::FileNameUtf8(*cache) + ": " + opened.message()
+                              : opened.message());
+        return;
+    }
+    stream_ = std::move(*opened);
+    const std::uint64_t length = stream_->LengthBytes();
+    setBar(0, static_cast<std::int64_t>(length / PreviewStepBytes(length)));
+    port_.SetStatus("");
+    stream_->Play();
+    display_.ShowPauseIcon(true);
+    display_.SetTimerEnabled(true);
+    playing_ = true;
+    paused_ = false;
+    port_.Unlock();
+    port_.SetMarquee(false);
+}
+
+void Preview::StringGrid1DblClick(std::optional<std::size_t> selected) {
+    barMax_ = 100;
+    port_.SetProgress(barPos_, barMax_);
+    if (ws_.FileKind == workspace::kKindNone) return;
+    if (!selected || *selected >= ws_.Rows.size()) return;
+    start(*selected);
+}
+
+void Preview::Image1Click(std::optional<std::size_t> selected) {
+    if (ws_.FileKind == workspace::kKindNone) return;
+    if (playing_ && paused_) {
+        display_.ShowPauseIcon(true);
+        paused_ = false;
+        stream_->Play();
+        display_.SetTimerEnabled(true);
+    } else if (playing_) {
+        display_.ShowPauseIcon(false);
+        paused_ = true;
+        stream_->Pause();
+        display_.SetTimerEnabled(false);
+        port_.SetStatus("Paused - " + PositionText(stream_->BytesToSeconds(stream_->PositionBytes())));
+    } else {
+        if (!selected || *selected >= ws_.Rows.size()) return;
+        display_.ShowPauseIcon(true);
+        StringGrid1DblClick(selected);
+    }
+}
+
+void Preview::Timer1Timer() {
+    if (!playing_ || !stream_) return;
+    const std::uint64_t length = stream_->LengthBytes();
+    const std::uint64_t position = stream_->PositionBytes();
+    if (!seeking_) setBar(static_cast<std::int64_t>(position / PreviewStepBytes(length)), barMax_);
+    port_.SetStatus("Playing - " + PositionText(stream_->BytesToSeconds(position)));
+    if (position == length) endToIdle();
+}
+
+void Preview::ProgressBar1MouseMove(bool leftButton, std::int32_t x, std::int32_t clientWidth) {
+    if (leftButton && (playing_ || paused_) && stream_) {
+        seeking_ = true;
+        const auto position = SeekPosition(x, clientWidth, static_cast<std::int32_t>(barMax_));
+        setBar(position, barMax_);
+        stream_->SetPositionBytes(static_cast<std::uint64_t>(position) * PreviewStepBytes(stream_->LengthBytes()));
+    } else {
+        seeking_ = false;
+    }
+}
+
+}  // namespace brenzo::preview

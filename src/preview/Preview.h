@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/Engine.h"
+#include "workspace/UiPort.h"
+#include "workspace/Workspace.h"
+
+namespace brenzo::preview {
+
+// The parts of the window only the preview drives.
+class PreviewDisplay {
+public:
+    virtual ~PreviewDisplay() = default;
+    // The play/pause icon: image 1 (pause) while playing, image 0 (play) otherwise.
+    virtual void ShowPauseIcon(bool pause) = 0;
+    // The status timer; it runs only while something plays.
+    virtual void SetTimerEnabled(bool enabled) = 0;
+};
+
+// The stream bytes one step of the progress bar stands for: about a million steps for long
+// streams, one step a byte for short ones.
+std::uint64_t PreviewStepBytes(std::uint64_t lengthBytes);
+
+// The bar position for a mouse at x of a bar `width` pixels wide: x * maximum / width rounded
+// to the nearest step (halves to even), within 0..maximum.
+std::int64_t SeekPosition(std::int32_t x, std::int32_t width, std::int32_t maximum);
+
+// "hh:nn:ss" of a playing position: the seconds rounded to the millisecond, shown whole.
+std::string PositionText(double seconds);
+
+// Preview playback: Idle, Playing, Paused. Plays a row's CacheWav (written by the export of
+// the file's kind when missing); a multichannel file plays whole from any row.
+class Preview {
+public:
+    Preview(workspace::Workspace& ws, workspace::UiPort& port, PreviewDisplay& display, engine::Player& player);
+    ~Preview();
+
+    bool IsPlaying() const { return playing_; }
+    bool IsPaused() const { return paused_; }
+    bool IsSeeking() const { return seeking_; }
+    std::int64_t BarMaximum() const { return barMax_; }
+    std::int64_t BarPosition() const { return barPos_; }
+
+    // Double-click on the list, or its pop-up "Play".
+    void StringGrid1DblClick(std::optional<std::size_t> selected);
+    // The play/pause icon.
+    void Image1Click(std::optional<std::size_t> selected);
+    // Every timer tick: the position display and the end.
+    void Timer1Timer();
+    // A mouse move over the progress bar; seeks while the left button is held.
+    void ProgressBar1MouseMove(bool leftButton, std::int32_t x, std::int32_t clientWidth);
+    // Stops and frees the stream (a file is opened, a replace starts, the window closes).
+    void Stop();
+
+private:
+    void start(std::size_t entry);
+    void endToIdle();
+    void setBar(std::int64_t position, std::int64_t maximum);
+
+    workspace::Workspace& ws_;
+    workspace::UiPort& port_;
+    PreviewDisplay& display_;
+    engine::Player& player_;
+    std::unique_ptr<engine::Stream> stream_;
+    bool playing_ = false;
+    bool paused_ = false;
+    bool seeking_ = false;
+    std::int64_t barPos_ = 0;
+    std::int64_t barMax_ = 100;
+};
+
+}  // namespace brenzo::preview

@@ -1,0 +1,40 @@
+#include "ui/TAboutForm.h"
+
+#include <QGridLayout>
+#include <QLabel>
+
+#include "ui/Artwork.h"
+
+namespace brenzo::ui {
+
+TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("About..."));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(11);
+    setFont(font);
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(8, 6, 8, 6);
+    grid->setVerticalSpacing(0);
+    auto* name = new QLabel(QStringLiteral("Brenzo"), this);
+    QFont big(QStringLiteral("Tahoma"));
+    big.setPixelSize(19);
+    big.setBold(true);
+    name->setFont(big);
+    auto* version = new QLabel(QStringLiteral("v1.0"), this);
+    version->setAlignment(Qt::AlignRight);
+    auto* credits = new QLabel(QStringLiteral("Sound container editor\nfor game modders"), this);
+    auto* libraries = new QLabel(QStringLiteral("Program uses Qt, libsndfile,\nlibsoxr and SDL2"), this);
+    auto* picture = new QLabel(this);
+    picture->setPixmap(AboutPicture());
+    picture->setFixedSize(64, 64);
+    grid->addWidget(name, 0, 0);
+    grid->addWidget(version, 1, 0);
+    grid->addWidget(credits, 2, 0);
+    grid->addWidget(libraries, 3, 0);
+    grid->addWidget(picture, 0, 1, 4, 1, Qt::AlignRight | Qt::AlignVCenter);
+    setFixedSize(262, 113);
+}
+
+}  // namespace brenzo::ui

@@ -1,0 +1,143 @@
+#include "ui/TForm14.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "platform/Path.h"
+#include "radio/TrackDuration.h"
+#include "radio/Windows1252.h"
+
+namespace brenzo::ui {
+namespace {
+const QString kLoadCaption = QStringLiteral("Load .dat15-file");
+QString q(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+}  // namespace
+
+TForm14::TForm14(Dialogs& dialogs, QWidget* parent) : QDialog(parent), dialogs_(dialogs) {
+    setWindowTitle(QStringLiteral("Radio Music Duration Editor"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(11);
+    setFont(font);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(4);
+    Button1 = new QPushButton(kLoadCaption, this);
+    Label1 = new QLabel(QStringLiteral("Name:"), this);
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setEnabled(false);
+    Memo1->setFixedHeight(40);
+    ListBox1 = new QListWidget(this);
+    Label2 = new QLabel(QStringLiteral("Duration:"), this);
+    Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    MaskEdit1 = new QLineEdit(this);
+    // Three pairs of optional digits; a digit left blank reads as a space, and spaces count as
+    // zeros when the text is applied.
+    MaskEdit1->setInputMask(QStringLiteral("00:00:00; "));
+    MaskEdit1->setText(QString());
+    Button2 = new QPushButton(QStringLiteral("Apply"), this);
+
+    auto* durationRow = new QHBoxLayout;
+    durationRow->addWidget(Label2, 1);
+    durationRow->addWidget(MaskEdit1);
+    durationRow->addWidget(Button2);
+    layout->addWidget(Button1);
+    layout->addWidget(Label1);
+    layout->addWidget(Memo1);
+    layout->addWidget(ListBox1, 1);
+    layout->addLayout(durationRow);
+    setFixedSize(202, 266);
+
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connect(ListBox1, &QListWidget::itemClicked, this, [this] { ListBox1Click(); });
+    connect(ListBox1, &QListWidget::currentRowChanged, this, [this] { ListBox1Click(); });
+    connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+}
+
+TForm14::~TForm14() { closeFile(); }
+
+void TForm14::Button1Click() {
+    auto chosen = dialogs_.OpenFile(this, QStringLiteral("DAT15-file (*.dat15)|*.dat15"));
+    if (!chosen) return;
+    LoadFile(*chosen);
+}
+
+void TForm14::LoadFile(const QString& path) {
+    closeFile();
+    ListBox1->clear();
+    positions_.clear();
+    Memo1->clear();
+    MaskEdit1->setText(QStringLiteral("00:00:00"));
+    Button1->setText(kLoadCaption);
+
+    auto opened = radio::Dat15File::Open(platform::PathFromUtf8(path.toUtf8().toStdString()));
+    if (!opened) {
+        // Nothing is shown and nothing is held.
+        dialogs_.Error(this, q(opened.message()));
+        return;
+    }
+    auto listing = opened->ReadEntries();
+    if (!listing) {
+        dialogs_.Error(this, q(listing.message()));
+        return;
+    }
+    file_.emplace(std::move(*opened));
+    Button1->setText(QLatin1Char('"') + QFileInfo(path).fileName() + QLatin1Char('"'));
+    const QSignalBlocker quiet(ListBox1);
+    for (const auto& entry : listing->entries) {
+        ListBox1->addItem(q(radio::Windows1252ToUtf8(entry.name)));
+        positions_.push_back(entry.position);
+    }
+    ListBox1->setCurrentRow(-1);
+    if (!listing->damage.empty())
+        dialogs_.Error(this, q(listing->damage) + QStringLiteral("; the tracks before it are listed."));
+}
+
+void TForm14::ListBox1Click() {
+    const int row = ListBox1->currentRow();
+    if (!file_ || row < 0 || static_cast<std::size_t>(row) >= positions_.size()) return;
+    Memo1->setPlainText(ListBox1->item(row)->text());
+    auto ms = file_->ReadDuration(positions_[static_cast<std::size_t>(row)]);
+    if (!ms) {
+        dialogs_.Error(this, q(ms.message()));
+        return;
+    }
+    MaskEdit1->setText(q(radio::FormatTrackDuration(*ms)));
+}
+
+void TForm14::Button2Click() {
+    const int row = ListBox1->currentRow();
+    if (!file_ || row < 0 || static_cast<std::size_t>(row) >= positions_.size()) return;
+    // The mask keeps blanks as spaces in the displayed text: "  :03:05".
+    auto ms = radio::ParseTrackDuration(MaskEdit1->displayText().toStdString());
+    if (!ms) {
+        dialogs_.Error(this, q(ms.message()));
+        return;
+    }
+    if (Status s = file_->WriteDuration(positions_[static_cast<std::size_t>(row)], *ms); !s)
+        dialogs_.Error(this, q(s.message()));
+}
+
+void TForm14::closeFile() {
+    if (file_) file_->Close();
+    file_.reset();
+}
+
+void TForm14::done(int result) {
+    ListBox1->clear();
+    positions_.clear();
+    closeFile();
+    Memo1->clear();
+    MaskEdit1->setText(QStringLiteral("00:00:00"));
+    Button1->setText(kLoadCaption);
+    QDialog::done(result);
+}
+
+}  // namespace brenzo::ui

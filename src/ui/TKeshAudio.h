@@ -1,0 +1,124 @@
+#pragma once
+
+#include <QMainWindow>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "engine/Engine.h"
+#include "preview/Preview.h"
+#include "ui/Dialogs.h"
+#include "ui/RowsModel.h"
+#include "workspace/Scratch.h"
+#include "workspace/UiPort.h"
+#include "workspace/Workspace.h"
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QTableView;
+class QTimer;
+
+namespace brenzo::ui {
+
+// The main window: a thin binding of the controls to the core's commands. It is the commands'
+// UI port (status text, progress, lock, messages, dialogs) and the preview's display.
+class TKeshAudio : public QMainWindow, public workspace::UiPort, public preview::PreviewDisplay {
+public:
+    TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolders& scratch, engine::Converter& converter,
+               engine::Player& player, Dialogs& dialogs, QWidget* parent = nullptr);
+    ~TKeshAudio() override;
+
+    // The handlers, named after their controls and events.
+    void Load1Click();
+    void Export1Click();
+    void Export2Click();
+    void Exportall1Click();
+    void Replace1Click();
+    void StringGrid1DblClick();
+    void Play1Click();
+    void Image1Click();
+    void Timer1Timer();
+    void ProgressBar1MouseMove(Qt::MouseButtons buttons, int x, int y);
+    void RadioLength1Click();
+    void Help1Click();
+    void Exit1Click();
+    // Opens a file as "Load" does after its dialog (a file dropped on the window).
+    void OpenFile(const QString& path);
+
+    workspace::Workspace& Workspace() { return ws_; }
+    preview::Preview& PreviewState() { return *preview_; }
+    std::optional<std::size_t> SelectedEntry() const;
+    bool IsLocked() const { return lockDepth_ > 0; }
+
+    // The controls, under the names the handlers use.
+    QGroupBox* GroupBox1 = nullptr;
+    QTableView* StringGrid1 = nullptr;
+    QLabel* StatusPanel0 = nullptr;
+    QLabel* Image1 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QMenu* File1 = nullptr;
+    QMenu* Tools1 = nullptr;
+    QAction* Help1 = nullptr;
+    QAction* Load1 = nullptr;
+    QAction* Export2 = nullptr;
+    QAction* Exportall1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* RadioLength1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* Play1 = nullptr;
+    QAction* Replace1 = nullptr;
+    QAction* Export1 = nullptr;
+    bool ShowsPauseIcon() const { return pauseIconShown_; }
+
+    // The UI port.
+    void SetStatus(std::string_view text) override;
+    void SetProgress(std::int64_t position, std::int64_t maximum) override;
+    void SetMarquee(bool on) override;
+    void Lock() override;
+    void Unlock() override;
+    void ShowError(std::string_view message) override;
+    void SetCaption(std::string_view caption) override;
+    void RowsReset() override;
+    void RowChanged(std::size_t entry) override;
+    void MenusChanged() override;
+    std::optional<std::string> AskOpenFile(std::string_view filter) override;
+    std::optional<std::string> AskSaveFile(std::string_view filter, std::string_view presetName) override;
+    std::optional<std::string> AskFolder(std::string_view caption) override;
+
+    // The preview's display.
+    void ShowPauseIcon(bool pause) override;
+    void SetTimerEnabled(bool enabled) override;
+
+protected:
+    void PumpEvents() override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildList();
+    void buildStatusBar();
+    void shutDown();
+
+    workspace::ScratchFolders& scratch_;
+    engine::Converter& converter_;
+    Dialogs& dialogs_;
+    workspace::Workspace ws_;
+    std::unique_ptr<preview::Preview> preview_;
+    RowsModel* model_ = nullptr;
+    int lockDepth_ = 0;
+    bool closePending_ = false;
+    bool shutDown_ = false;
+    bool marquee_ = false;
+    bool pauseIconShown_ = false;
+    std::int64_t barMaximum_ = 100;
+    std::int64_t barPosition_ = 0;
+};
+
+}  // namespace brenzo::ui

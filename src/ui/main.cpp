@@ -1,0 +1,48 @@
+// brenzo: the desktop editor.
+#include <QApplication>
+#include <QMessageBox>
+
+#include "engine/Capabilities.h"
+#include "platform/Files.h"
+#include "ui/Dialogs.h"
+#include "ui/TKeshAudio.h"
+#include "workspace/Scratch.h"
+
+namespace {
+
+// A start-up failure is shown and ends the program with a failure status.
+int refuse(const QString& message) {
+    QMessageBox::critical(nullptr, QStringLiteral("Error"), message);
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Brenzo"));
+
+    if (auto problem = brenzo::engine::CheckEngineCapabilities())
+        return refuse(QString::fromStdString(*problem));
+    if (brenzo::Status s = brenzo::engine::StartAudioOutput(); !s) return refuse(QString::fromStdString(s.message()));
+
+    auto scratch = brenzo::workspace::ScratchFolders::Create();
+    if (!scratch) {
+        brenzo::engine::StopAudioOutput();
+        return refuse(QString::fromStdString(scratch.message()));
+    }
+    auto converter = brenzo::engine::MakeConverter();
+    auto player = brenzo::engine::MakePlayer();
+    brenzo::ui::QtDialogs dialogs;
+    int status = 0;
+    {
+        brenzo::ui::TKeshAudio window(brenzo::platform::ExecutableFolder() / "Hashes.ini", *scratch, *converter,
+                                      *player, dialogs);
+        window.show();
+        status = QApplication::exec();
+    }
+    player.reset();
+    brenzo::engine::StopAudioOutput();
+    scratch->Remove();
+    return status;
+}
