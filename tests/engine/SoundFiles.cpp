@@ -151,6 +151,18 @@ double BestCorrelation(std::span<const std::int16_t> decoded, std::span<const fl
     return correlation(bestLag, 0, frames, channels);
 }
 
+void SetEnv(const char* name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
+}
+
+void UseDummyAudioUnlessChosen() {
+    if (!std::getenv("SDL_AUDIODRIVER")) SetEnv("SDL_AUDIODRIVER", "dummy");
+}
+
 std::vector<std::string> FileNames(const std::filesystem::path& folder) {
     std::vector<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(platform::FileNameUtf8(e.path()));

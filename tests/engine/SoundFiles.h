@@ -43,6 +43,10 @@ CanonicalWav ReadCanonicalWav(const std::filesystem::path& path);
 double BestCorrelation(std::span<const std::int16_t> decoded, std::span<const float> source, int channels,
                        int maxLag);
 
+void SetEnv(const char* name, const std::string& value);
+// SDL's dummy driver, unless the one running the tests chose a driver.
+void UseDummyAudioUnlessChosen();
+
 // Every file in a folder, by name (to see that a failure left nothing behind).
 std::vector<std::string> FileNames(const std::filesystem::path& folder);
 
