@@ -44,7 +44,7 @@ public:
     virtual ~Stream() = default;
     virtual void Play() = 0;   // starts, or resumes from the current position
     virtual void Pause() = 0;
-    virtual void Stop() = 0;
+    virtual void Stop() = 0;   // pauses and goes back to the start
     virtual std::uint64_t LengthBytes() const = 0;
     // Equals LengthBytes() once the end has been played.
     virtual std::uint64_t PositionBytes() const = 0;
@@ -58,5 +58,30 @@ public:
     // Opens a file for playing (not yet started). The file is decoded by content.
     virtual Result<std::unique_ptr<Stream>> Open(const std::filesystem::path& file) = 0;
 };
+
+// The converter over libsndfile (libmpg123 for MPEG streams) and libsoxr.
+std::unique_ptr<Converter> MakeConverter();
+
+// The player over SDL2. A stream holds its own audio device and its own reference to the
+// audio subsystem, so a stream opened before StartAudioOutput, or one outliving
+// StopAudioOutput, keeps working.
+std::unique_ptr<Player> MakePlayer();
+
+// Why the libraries found at run time cannot do what the editor needs ("libsndfile 1.0.28
+// cannot decode MP3 files; Brenzo needs libsndfile 1.1 or later"), or nothing when they can.
+std::optional<std::string> CheckEngineCapabilities();
+
+// Starts the audio output at program start; the failure reads "Audio initialization error".
+Status StartAudioOutput();
+// Ends what StartAudioOutput started.
+void StopAudioOutput();
+
+// The versions of the libraries in use at run time, for the About window ("1.2.0").
+struct EngineVersions {
+    std::string sndfile;
+    std::string soxr;
+    std::string sdl;
+};
+EngineVersions LibraryVersions();
 
 }  // namespace brenzo::engine

@@ -1,0 +1,196 @@
+#include "engine/Decoder.h"
+
+#include <sndfile.h>
+#include <mpg123.h>
+
+#include <mutex>
+#include <string>
+#include <system_error>
+
+#include "platform/Path.h"
+
+namespace brenzo::engine {
+
+void ToPcm16(std::span<const float> in, std::span<std::int16_t> out) {
+    for (std::size_t i = 0; i < in.size() && i < out.size(); ++i) out[i] = ToPcm16(in[i]);
+}
+
+void AppendPcm16Le(std::span<const float> in, std::vector<std::uint8_t>& out) {
+    const std::size_t start = out.size();
+    out.resize(start + 2 * in.size());
+    std::uint8_t* p = out.data() + start;
+    for (float f : in) {
+        const auto v = static_cast<std::uint16_t>(ToPcm16(f));
+        *p++ = static_cast<std::uint8_t>(v & 0xFF);
+        *p++ = static_cast<std::uint8_t>(v >> 8);
+    }
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// libsndfile's reasons end in a full stop and sometimes a line break; ours do not.
+std::string trimmed(std::string text) {
+    while (!text.empty() && (text.back() == '.' || text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+Error refused(const fs::path& file, const std::string& reason) {
+    return Error{"cannot decode " + platform::FileNameUtf8(file) + ": " + reason, false};
+}
+
+Error unreadable(const fs::path& file, const std::string& reason) {
+    return Error{"cannot read " + platform::FileNameUtf8(file) + ": " + reason, true};
+}
+
+// libsndfile stops every read at the frame count it announced when the file was opened. For an
+// MPEG stream without a Xing header that count is mpg123's guess from the first frame's bit
+// rate, so a VBR file would be cut short; such streams are decoded with libmpg123 directly,
+// set up as libsndfile sets it up, and read until mpg123 itself reports the end.
+class MpegDecoder final : public Decoder {
+public:
+    static Result<std::unique_ptr<Decoder>> Open(const fs::path& file) {
+        static std::once_flag initialised;
+        std::call_once(initialised, [] { mpg123_init(); });
+
+        std::unique_ptr<MpegDecoder> d(new MpegDecoder(file));
+        int error = MPG123_OK;
+        d->handle_ = mpg123_new(nullptr, &error);
+        if (!d->handle_) return refused(file, mpg123_plain_strerror(error));
+        mpg123_param(d->handle_, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0.0);
+        mpg123_param(d->handle_, MPG123_ADD_FLAGS, MPG123_FORCE_FLOAT | MPG123_GAPLESS | MPG123_QUIET, 0.0);
+#if MPG123_API_VERSION >= 45
+        mpg123_param(d->handle_, MPG123_ADD_FLAGS, MPG123_NO_FRANKENSTEIN, 0.0);
+#endif
+        // mpg123 takes UTF-8 paths on every system (it widens them itself on Windows).
+        if (mpg123_open(d->handle_, platform::PathToUtf8(file).c_str()) != MPG123_OK)
+            return refused(file, mpg123_strerror(d->handle_));
+        d->open_ = true;
+        // Walking the frame headers once gives the exact length, so the converter can write the
+        // right header the first time; a file that cannot be walked still decodes.
+        const bool scanned = mpg123_scan(d->handle_) == MPG123_OK;
+
+        long rate = 0;
+        int channels = 0;
+        int encoding = 0;
+        if (mpg123_getformat(d->handle_, &rate, &channels, &encoding) != MPG123_OK)
+            return refused(file, mpg123_strerror(d->handle_));
+        if (encoding != MPG123_ENC_FLOAT_32) {
+            mpg123_format_none(d->handle_);
+            if (mpg123_format(d->handle_, rate, channels, MPG123_ENC_FLOAT_32) != MPG123_OK)
+                return refused(file, mpg123_strerror(d->handle_));
+        }
+        if (channels <= 0) return refused(file, "the file has no channels");
+        if (rate <= 0) return refused(file, "the sample rate is 0");
+        d->format_.rate = static_cast<std::uint32_t>(rate);
+        d->format_.channels = static_cast<std::uint16_t>(channels);
+        if (scanned) {
+            const off_t length = mpg123_length(d->handle_);
+            if (length >= 0) d->format_.frames = static_cast<std::uint64_t>(length);
+        }
+        return std::unique_ptr<Decoder>(std::move(d));
+    }
+
+    ~MpegDecoder() override {
+        if (!handle_) return;
+        if (open_) mpg123_close(handle_);
+        mpg123_delete(handle_);
+    }
+
+    Result<std::size_t> Read(std::span<float> out) override {
+        const std::size_t frameBytes = sizeof(float) * format_.channels;
+        for (;;) {
+            std::size_t done = 0;
+            const int rc = mpg123_read(handle_, reinterpret_cast<unsigned char*>(out.data()),
+                                       out.size() * sizeof(float), &done);
+            if (rc == MPG123_OK || rc == MPG123_DONE) return done / frameBytes;
+            if (rc == MPG123_NEW_FORMAT) {
+                // Announced once more at the start; a real change of rate or channels midway
+                // cannot go into one WAV.
+                long rate = 0;
+                int channels = 0;
+                int encoding = 0;
+                mpg123_getformat(handle_, &rate, &channels, &encoding);
+                if (rate != static_cast<long>(format_.rate) || channels != format_.channels ||
+                    encoding != MPG123_ENC_FLOAT_32)
+                    return refused(file_, "the stream changes its format midway");
+                if (done > 0) return done / frameBytes;
+                continue;
+            }
+            return refused(file_, mpg123_strerror(handle_));
+        }
+    }
+
+private:
+    explicit MpegDecoder(fs::path file) : file_(std::move(file)) {}
+    fs::path file_;
+    mpg123_handle* handle_ = nullptr;
+    bool open_ = false;
+};
+
+class SndfileDecoder final : public Decoder {
+public:
+    static Result<std::unique_ptr<Decoder>> Open(const fs::path& file) {
+        SF_INFO info{};
+#ifdef _WIN32
+        SNDFILE* handle = sf_wchar_open(file.c_str(), SFM_READ, &info);
+#else
+        SNDFILE* handle = sf_open(platform::PathToUtf8(file).c_str(), SFM_READ, &info);
+#endif
+        if (!handle) {
+            const std::string reason = trimmed(sf_strerror(nullptr));
+            if (sf_error(nullptr) == SF_ERR_SYSTEM) {
+                static const std::string kPrefix = "System error : ";
+                return unreadable(file, reason.rfind(kPrefix, 0) == 0 ? reason.substr(kPrefix.size()) : reason);
+            }
+            // Said of a file whose MPEG-looking start mpg123 would not open; the file was
+            // checked to exist before, so the user gets the true story.
+            if (reason.rfind("File does not exist", 0) == 0) return refused(file, "the file is damaged or not a sound file");
+            return refused(file, reason);
+        }
+        std::unique_ptr<SndfileDecoder> d(new SndfileDecoder(file, handle));
+        if (info.channels <= 0) return refused(file, "the file has no channels");
+        if (info.channels > 0xFFFF) return refused(file, "the file has too many channels");
+        if (info.samplerate <= 0) return refused(file, "the sample rate is 0");
+        if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
+            d.reset();
+            return MpegDecoder::Open(file);
+        }
+        d->format_.rate = static_cast<std::uint32_t>(info.samplerate);
+        d->format_.channels = static_cast<std::uint16_t>(info.channels);
+        // SF_COUNT_MAX stands for "unknown" (a cut-off Ogg stream, a FLAC without its count).
+        if (info.frames >= 0 && info.frames < SF_COUNT_MAX) d->format_.frames = static_cast<std::uint64_t>(info.frames);
+        return std::unique_ptr<Decoder>(std::move(d));
+    }
+
+    ~SndfileDecoder() override { sf_close(handle_); }
+
+    Result<std::size_t> Read(std::span<float> out) override {
+        const sf_count_t frames = static_cast<sf_count_t>(out.size() / format_.channels);
+        const sf_count_t got = sf_readf_float(handle_, out.data(), frames);
+        if (got > 0) return static_cast<std::size_t>(got);
+        if (sf_error(handle_) != SF_ERR_NO_ERROR) return refused(file_, trimmed(sf_strerror(handle_)));
+        return std::size_t{0};
+    }
+
+private:
+    SndfileDecoder(fs::path file, SNDFILE* handle) : file_(std::move(file)), handle_(handle) {}
+    fs::path file_;
+    SNDFILE* handle_;
+};
+
+}  // namespace
+
+Error Decoder::NothingDecoded(const fs::path& file) { return refused(file, "no sound in it can be decoded"); }
+
+Result<std::unique_ptr<Decoder>> Decoder::Open(const fs::path& file) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(file, ec);
+    if (!fs::exists(status)) return unreadable(file, "no such file");
+    if (fs::is_directory(status)) return unreadable(file, "it is a folder");
+    return SndfileDecoder::Open(file);
+}
+
+}  // namespace brenzo::engine

@@ -1,0 +1,134 @@
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "engine/Decoder.h"
+#include "engine/Engine.h"
+#include "platform/Path.h"
+
+namespace brenzo::engine {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A file's whole sound, decoded to 16 bits in the machine's order (what AUDIO_S16SYS takes),
+// played by SDL's audio thread through `Fill`. The position is what that thread has taken so
+// far; the main thread changes it only with the device locked, so a seek never interleaves
+// with a callback.
+class SdlStream final : public Stream {
+public:
+    SdlStream(std::vector<std::int16_t> samples, std::uint32_t rate, std::uint16_t channels)
+        : samples_(std::move(samples)), rate_(rate), channels_(channels) {}
+
+    ~SdlStream() override {
+        // Closing waits for a running callback, so nothing touches the samples afterwards.
+        if (device_ != 0) SDL_CloseAudioDevice(device_);
+        if (audioReference_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+
+    Status OpenDevice(const fs::path& file) {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Error{"Audio initialization error"};
+        audioReference_ = true;
+        SDL_AudioSpec want{};
+        want.freq = static_cast<int>(rate_);
+        want.format = AUDIO_S16SYS;
+        want.channels = static_cast<Uint8>(channels_);
+        want.samples = 2048;
+        want.callback = &SdlStream::Fill;
+        want.userdata = this;
+        SDL_AudioSpec have{};
+        // With no changes allowed SDL converts to whatever the hardware wants by itself.
+        device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        if (device_ == 0) return Error{"cannot play " + platform::FileNameUtf8(file) + ": " + SDL_GetError()};
+        return {};
+    }
+
+    void Play() override { SDL_PauseAudioDevice(device_, 0); }
+    void Pause() override { SDL_PauseAudioDevice(device_, 1); }
+    void Stop() override {
+        SDL_PauseAudioDevice(device_, 1);
+        SetPositionBytes(0);
+    }
+
+    std::uint64_t LengthBytes() const override { return samples_.size() * 2; }
+    std::uint64_t PositionBytes() const override { return position_.load(std::memory_order_acquire); }
+
+    void SetPositionBytes(std::uint64_t position) override {
+        const std::uint64_t frameBytes = 2ull * channels_;
+        position = std::min(position, LengthBytes());
+        position -= position % frameBytes;
+        SDL_LockAudioDevice(device_);
+        position_.store(position, std::memory_order_release);
+        SDL_UnlockAudioDevice(device_);
+    }
+
+    double BytesToSeconds(std::uint64_t bytes) const override {
+        return static_cast<double>(bytes) / (2.0 * channels_ * rate_);
+    }
+
+private:
+    static void SDLCALL Fill(void* user, Uint8* out, int length) {
+        auto* self = static_cast<SdlStream*>(user);
+        const std::uint64_t position = self->position_.load(std::memory_order_acquire);
+        const std::uint64_t total = self->samples_.size() * 2;
+        const std::size_t wanted = static_cast<std::size_t>(length);
+        const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, total - position));
+        if (taken > 0) std::memcpy(out, reinterpret_cast<const Uint8*>(self->samples_.data()) + position, taken);
+        // Past the end the device keeps running on silence, and the position stays at the end.
+        std::memset(out + taken, 0, wanted - taken);
+        self->position_.store(position + taken, std::memory_order_release);
+    }
+
+    std::vector<std::int16_t> samples_;
+    std::uint32_t rate_;
+    std::uint16_t channels_;
+    std::atomic<std::uint64_t> position_{0};
+    SDL_AudioDeviceID device_ = 0;
+    bool audioReference_ = false;
+};
+
+class SdlPlayer final : public Player {
+public:
+    Result<std::unique_ptr<Stream>> Open(const fs::path& file) override {
+        auto decoder = Decoder::Open(file);
+        if (!decoder) return decoder.error();
+        const SourceFormat format = (*decoder)->format();
+        const std::string name = platform::FileNameUtf8(file);
+        if (format.channels > std::numeric_limits<Uint8>::max())
+            return Error{"cannot play " + name + ": " + std::to_string(format.channels) + " channels are too many"};
+        if (format.rate > static_cast<std::uint32_t>(std::numeric_limits<int>::max()))
+            return Error{"cannot play " + name + ": the rate is too high"};
+
+        std::vector<std::int16_t> samples;
+        // A declared length only hints the size; it never sizes more than a few minutes' worth.
+        constexpr std::uint64_t kReserveLimit = 64ull << 20;
+        if (format.frames) samples.reserve(static_cast<std::size_t>(std::min(*format.frames * format.channels, kReserveLimit)));
+        std::vector<float> piece(std::max<std::size_t>(65536 / format.channels, 1) * format.channels);
+        for (;;) {
+            auto got = (*decoder)->Read(piece);
+            if (!got) return got.error();
+            if (*got == 0) break;
+            const std::size_t count = *got * format.channels;
+            const std::size_t start = samples.size();
+            samples.resize(start + count);
+            ToPcm16(std::span<const float>(piece.data(), count), std::span<std::int16_t>(samples.data() + start, count));
+        }
+
+        if (samples.empty() && !(*decoder)->DeclaresEmpty()) return Decoder::NothingDecoded(file);
+
+        auto stream = std::make_unique<SdlStream>(std::move(samples), format.rate, format.channels);
+        if (Status s = stream->OpenDevice(file); !s) return s.error();
+        return std::unique_ptr<Stream>(std::move(stream));
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Player> MakePlayer() { return std::make_unique<SdlPlayer>(); }
+
+}  // namespace brenzo::engine

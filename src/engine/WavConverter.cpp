@@ -1,0 +1,174 @@
+#include <algorithm>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "engine/Decoder.h"
+#include "engine/Engine.h"
+#include "engine/Resampler.h"
+#include "platform/Files.h"
+#include "platform/Path.h"
+
+namespace brenzo::engine {
+namespace {
+
+namespace fs = std::filesystem;
+
+// RIFF sizes are 32-bit and count the 36 header bytes behind the size field too.
+constexpr std::uint64_t kMaxDataBytes = std::numeric_limits<std::uint32_t>::max() - 36;
+
+// About 512 KiB of float samples per piece, whatever the channel count; `pump` runs per piece.
+constexpr std::size_t kPieceSamples = 128 * 1024;
+
+void putU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+void putU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+    out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void putTag(std::vector<std::uint8_t>& out, const char (&tag)[5]) { out.insert(out.end(), tag, tag + 4); }
+
+// The 44-byte header the replace code reads at fixed places: a 16-byte fmt chunk, then data.
+std::vector<std::uint8_t> wavHeader(std::uint16_t channels, std::uint32_t rate, std::uint32_t dataBytes) {
+    std::vector<std::uint8_t> h;
+    h.reserve(44);
+    putTag(h, "RIFF");
+    putU32(h, dataBytes + 36);
+    putTag(h, "WAVE");
+    putTag(h, "fmt ");
+    putU32(h, 16);
+    putU16(h, 1);
+    putU16(h, channels);
+    putU32(h, rate);
+    putU32(h, rate * channels * 2u);
+    putU16(h, static_cast<std::uint16_t>(channels * 2u));
+    putU16(h, 16);
+    putTag(h, "data");
+    putU32(h, dataBytes);
+    return h;
+}
+
+Error refused(const fs::path& source, const std::string& reason) {
+    return Error{"cannot decode " + platform::FileNameUtf8(source) + ": " + reason, false};
+}
+
+struct Pass {
+    std::unique_ptr<platform::AtomicFile> file;
+    std::uint64_t frames = 0;
+    std::uint64_t decodedFrames = 0;
+};
+
+class WavConverter final : public Converter {
+public:
+    Result<ConvertedFormat> Convert(const fs::path& source, const fs::path& target, const RatePolicy& policy,
+                                    const std::function<void()>& pump) override {
+        auto decoder = Decoder::Open(source);
+        if (!decoder) return decoder.error();
+        const SourceFormat in = (*decoder)->format();
+
+        ConvertedFormat out;
+        out.sourceRate = in.rate;
+        out.channels = in.channels;
+        out.rate = policy ? policy(in.rate) : in.rate;
+        if (out.rate == 0) return refused(source, "no rate to convert " + std::to_string(in.rate) + " Hz to");
+        if (in.channels > std::numeric_limits<std::uint16_t>::max() / 2)
+            return refused(source, "the file has too many channels for a WAV file");
+        const std::uint64_t frameBytes = 2ull * in.channels;
+        if (static_cast<std::uint64_t>(out.rate) * frameBytes > std::numeric_limits<std::uint32_t>::max())
+            return refused(source, "the rate is too high for a WAV file");
+
+        // The header comes first but the true length is known only at the end: it is written
+        // from the length the file declares, and in the rare case that the decoder disagrees
+        // (a damaged stream, a length the file does not declare) the conversion runs once more
+        // with the length now known. The partial file never reaches the target.
+        std::optional<std::uint64_t> expected;
+        if (in.frames) expected = Resampler::OutputFrames(*in.frames, in.rate, out.rate);
+        if (expected && *expected > kMaxDataBytes / frameBytes) return tooLong(source);
+
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (attempt > 0) {
+                decoder = Decoder::Open(source);
+                if (!decoder) return decoder.error();
+            }
+            std::unique_ptr<Resampler> resampler;
+            if (out.rate != in.rate) {
+                auto r = Resampler::Create(in.rate, out.rate, in.channels);
+                if (!r) return refused(source, r.message());
+                resampler = std::move(*r);
+            }
+            auto pass = run(**decoder, resampler.get(), source, target, out.rate, expected.value_or(0), pump);
+            if (!pass) return pass.error();
+            if (pass->decodedFrames == 0 && !(*decoder)->DeclaresEmpty()) return Decoder::NothingDecoded(source);
+            if (expected && pass->frames == *expected) {
+                if (Status s = pass->file->Commit(); !s) return s.error();
+                out.frames = pass->frames;
+                return out;
+            }
+            expected = pass->frames;
+        }
+        return refused(source, "the decoder gives a different length each time");
+    }
+
+private:
+    static Error tooLong(const fs::path& source) {
+        return refused(source, "the converted sound would be larger than a WAV file can hold (4 GiB)");
+    }
+
+    // Decodes (and resamples) the whole source into a new file beside the target whose header
+    // declares `declaredFrames`; the caller commits it when that was the true length.
+    static Result<Pass> run(Decoder& decoder, Resampler* resampler, const fs::path& source, const fs::path& target,
+                            std::uint32_t rate, std::uint64_t declaredFrames, const std::function<void()>& pump) {
+        const SourceFormat& in = decoder.format();
+        const std::uint64_t frameBytes = 2ull * in.channels;
+
+        auto created = platform::AtomicFile::Create(target);
+        if (!created) return created.error();
+        Pass pass;
+        pass.file = std::move(*created);
+        if (Status s = pass.file->Write(wavHeader(in.channels, rate, static_cast<std::uint32_t>(declaredFrames * frameBytes)));
+            !s)
+            return s.error();
+
+        std::vector<float> decoded(std::max<std::size_t>(kPieceSamples / in.channels, 1) * in.channels);
+        std::vector<float> resampled;
+        std::vector<std::uint8_t> bytes;
+        std::uint64_t dataBytes = 0;
+        auto emit = [&](std::span<const float> samples) -> Status {
+            const std::uint64_t add = samples.size() * 2;
+            if (add > kMaxDataBytes - dataBytes) return tooLong(source);
+            bytes.clear();
+            AppendPcm16Le(samples, bytes);
+            dataBytes += add;
+            return pass.file->Write(bytes);
+        };
+
+        for (;;) {
+            auto got = decoder.Read(decoded);
+            if (!got) return got.error();
+            if (*got == 0) break;
+            pass.decodedFrames += *got;
+            std::span<const float> piece(decoded.data(), *got * in.channels);
+            if (resampler) {
+                resampled.clear();
+                if (Status s = resampler->Process(piece, resampled); !s) return refused(source, s.message());
+                piece = resampled;
+            }
+            if (Status s = emit(piece); !s) return s.error();
+            if (pump) pump();
+        }
+        if (resampler) {
+            resampled.clear();
+            if (Status s = resampler->Flush(resampled); !s) return refused(source, s.message());
+            if (Status s = emit(resampled); !s) return s.error();
+        }
+        pass.frames = dataBytes / frameBytes;
+        return pass;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Converter> MakeConverter() { return std::make_unique<WavConverter>(); }
+
+}  // namespace brenzo::engine

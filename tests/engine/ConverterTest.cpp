@@ -1,0 +1,511 @@
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "engine/Decoder.h"
+#include "engine/Engine.h"
+#include "engine/SoundFiles.h"
+#include "platform/Path.h"
+#include "support/Builders.h"
+#include "support/TempDir.h"
+
+namespace brenzo::engine {
+namespace {
+
+using testing::CanonicalWav;
+using testing::ReadCanonicalWav;
+using testing::TempDir;
+using testing::WriteSound;
+
+namespace fs = std::filesystem;
+
+constexpr int kWav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+constexpr int kMp3 = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+constexpr int kVorbis = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+
+// The editor's rule: rates the container cannot hold become 48000 Hz, others stay.
+std::uint32_t EditorRates(std::uint32_t rate) { return rate >= 65536 ? 48000 : rate; }
+
+Result<ConvertedFormat> Convert(const fs::path& source, const fs::path& target, const RatePolicy& policy = EditorRates) {
+    return MakeConverter()->Convert(source, target, policy, [] {});
+}
+
+// ---- PCM WAV in: exact results ----------------------------------------------------------------
+
+TEST(EngineConverterPcm, SixteenBitWavComesOutBitIdentical) {
+    TempDir dir;
+    for (int channels : {1, 2}) {
+        auto samples = testing::Sweeps16(44100, channels, 44100, 30000);
+        // The extremes and their neighbours must survive the float path untouched.
+        samples[0] = -32768;
+        samples[1] = 32767;
+        samples[2] = -1;
+        samples[3] = 1;
+        WriteSound(dir / "in.wav", kWav16, 44100, channels, std::span<const std::int16_t>(samples));
+        auto converted = Convert(dir / "in.wav", dir / "out.wav");
+        ASSERT_TRUE(converted) << converted.message();
+        EXPECT_EQ(converted->channels, channels);
+        EXPECT_EQ(converted->rate, 44100u);
+        EXPECT_EQ(converted->sourceRate, 44100u);
+        EXPECT_EQ(converted->frames, 44100u);
+        CanonicalWav wav = ReadCanonicalWav(dir / "out.wav");
+        EXPECT_EQ(wav.channels, channels);
+        EXPECT_EQ(wav.samples, samples);
+    }
+}
+
+TEST(EngineConverterPcm, EightBitWavBecomesSixteenBitsOfTheSameSound) {
+    TempDir dir;
+    // Multiples of 256 are exactly what 8-bit samples can hold.
+    std::vector<std::int16_t> samples;
+    for (int v = -128; v < 128; ++v) samples.push_back(static_cast<std::int16_t>(v * 256));
+    WriteSound(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 22050, 1, std::span<const std::int16_t>(samples));
+    ASSERT_TRUE(Convert(dir / "in.wav", dir / "out.wav"));
+    EXPECT_EQ(ReadCanonicalWav(dir / "out.wav").samples, samples);
+}
+
+TEST(EngineConverterPcm, TwentyFourBitWavRoundsToTheNearestSixteenBitValue) {
+    TempDir dir;
+    // 24-bit values, given as the top three bytes of 32-bit words.
+    const std::vector<std::int32_t> in24 = {0, 127, 128, 129, -127, -128, -129, 8388607, -8388608, 256 * 1000 + 200};
+    const std::vector<std::int16_t> expected = {0, 0, 1, 1, 0, -1, -1, 32767, -32768, 1001};
+    std::vector<std::int32_t> words;
+    for (auto v : in24) words.push_back(v * 256);
+    WriteSound(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 48000, 1, std::span<const std::int32_t>(words));
+    ASSERT_TRUE(Convert(dir / "in.wav", dir / "out.wav"));
+    EXPECT_EQ(ReadCanonicalWav(dir / "out.wav").samples, expected);
+}
+
+TEST(EngineConverterPcm, FloatWavPeaksClipInsteadOfWrapping) {
+    TempDir dir;
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::vector<float> in = {0.5f,  -0.5f,  1.0f,  -1.0f,       1.5f, -1.5f, 40.0f,
+                                   -40.0f, inf,   -inf, std::nanf(""), 0.0f, 1.0f / 32768.0f};
+    const std::vector<std::int16_t> expected = {16384, -16384, 32767, -32768, 32767, -32768, 32767,
+                                                -32768, 32767, -32768, 0,      0,      1};
+    WriteSound(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1, std::span<const float>(in));
+    ASSERT_TRUE(Convert(dir / "in.wav", dir / "out.wav"));
+    EXPECT_EQ(ReadCanonicalWav(dir / "out.wav").samples, expected);
+}
+
+TEST(EngineConverterPcm, FloatWavOfSixteenBitValuesComesOutExactly) {
+    TempDir dir;
+    auto samples = testing::Sweeps16(4000, 2, 44100, 32000);
+    std::vector<float> in(samples.size());
+    for (std::size_t i = 0; i < in.size(); ++i) in[i] = samples[i] / 32768.0f;
+    WriteSound(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, std::span<const float>(in));
+    ASSERT_TRUE(Convert(dir / "in.wav", dir / "out.wav"));
+    EXPECT_EQ(ReadCanonicalWav(dir / "out.wav").samples, samples);
+}
+
+TEST(EngineConverterPcm, FlacComesOutLossless) {
+    TempDir dir;
+    auto samples = testing::Sweeps16(10000, 2, 44100, 25000);
+    WriteSound(dir / "in.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 2, std::span<const std::int16_t>(samples));
+    ASSERT_TRUE(Convert(dir / "in.flac", dir / "out.wav"));
+    EXPECT_EQ(ReadCanonicalWav(dir / "out.wav").samples, samples);
+}
+
+TEST(EngineConverterPcm, ManyChannelsAreKeptNotMixed) {
+    TempDir dir;
+    auto samples = testing::Sweeps16(3000, 6, 48000, 20000);
+    WriteSound(dir / "in.wav", kWav16, 48000, 6, std::span<const std::int16_t>(samples));
+    auto converted = Convert(dir / "in.wav", dir / "out.wav");
+    ASSERT_TRUE(converted) << converted.message();
+    EXPECT_EQ(converted->channels, 6);
+    CanonicalWav wav = ReadCanonicalWav(dir / "out.wav");
+    EXPECT_EQ(wav.channels, 6);
+    EXPECT_EQ(wav.samples, samples);
+}
+
+TEST(EngineConverterPcm, AnEmptySoundGivesAnEmptyDataChunk) {
+    TempDir dir;
+    WriteSound(dir / "in.wav", kWav16, 44100, 2, std::span<const std::int16_t>());
+    auto converted = Convert(dir / "in.wav", dir / "out.wav");
+    ASSERT_TRUE(converted) << converted.message();
+    EXPECT_EQ(converted->frames, 0u);
+    EXPECT_TRUE(ReadCanonicalWav(dir / "out.wav").data.empty());
+}
+
+// ---- rates ------------------------------------------------------------------------------------
+
+TEST(EngineConverterRates, RatesThePolicyKeepsAreNotResampled) {
+    TempDir dir;
+    for (int rate : {22050, 44100, 65535}) {
+        auto samples = testing::Sweeps16(static_cast<std::size_t>(rate / 4), 2, rate, 20000);
+        WriteSound(dir / "in.wav", kWav16, rate, 2, std::span<const std::int16_t>(samples));
+        auto converted = Convert(dir / "in.wav", dir / "out.wav");
+        ASSERT_TRUE(converted) << converted.message();
+        EXPECT_EQ(converted->rate, static_cast<std::uint32_t>(rate));
+        CanonicalWav wav = ReadCanonicalWav(dir / "out.wav");
+        EXPECT_EQ(wav.rate, static_cast<std::uint32_t>(rate));
+        // Not a resampler's approximation: the very samples.
+        EXPECT_EQ(wav.samples, samples) << rate;
+    }
+}
+
+TEST(EngineConverterRates, RatesAboveTheLimitAreResampledKeepingTheSound) {
+    TempDir dir;
+    const std::size_t frames = 96000;
+    auto source = testing::Sweeps(frames, 2, 96000, 0.8);
+    WriteSound(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 96000, 2, std::span<const float>(source));
+    auto converted = Convert(dir / "in.wav", dir / "out.wav");
+    ASSERT_TRUE(converted) << converted.message();
+    EXPECT_EQ(converted->sourceRate, 96000u);
+    EXPECT_EQ(converted->rate, 48000u);
+    EXPECT_EQ(converted->channels, 2);
+    CanonicalWav wav = ReadCanonicalWav(dir / "out.wav");
+    EXPECT_EQ(wav.rate, 48000u);
+    EXPECT_EQ(wav.samples.size(), converted->frames * 2);
+    EXPECT_NEAR(static_cast<double>(converted->frames), frames / 2.0, 2.0);
+    // The same tones, now at 48 kHz.
+    auto expected = testing::Sweeps(converted->frames, 2, 48000, 0.8);
+    EXPECT_GT(testing::BestCorrelation(wav.samples, expected, 2, 64), 0.999);
+}
+
+TEST(EngineConverterRates, ResampledLoudSoundClipsInsteadOfWrapping) {
+    TempDir dir;
+    // A full-scale square wave rings above full scale once filtered.
+    std::vector<float> square(96000);
+    for (std::size_t i = 0; i < square.size(); ++i) square[i] = (i / 200) % 2 ? 1.0f : -1.0f;
+    WriteSound(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 96000, 1, std::span<const float>(square));
+    ASSERT_TRUE(Convert(dir / "in.wav", dir / "out.wav"));
+    CanonicalWav wav = ReadCanonicalWav(dir / "out.wav");
+    // Away from the edges every sample has the square's sign (a wrap would flip the ringing
+    // peaks), and the ringing does go above full scale: the clipping is really exercised.
+    std::size_t clipped = 0;
+    for (std::size_t i = 0; i < wav.samples.size(); ++i) {
+        const std::size_t phase = i % 100;  // 100 output samples per half period
+        if (phase < 10 || phase > 90) continue;
+        const int sign = (i / 100) % 2 ? 1 : -1;
+        EXPECT_GT(wav.samples[i] * sign, 20000) << i;
+        clipped += wav.samples[i] == 32767 || wav.samples[i] == -32768;
+    }
+    EXPECT_GT(clipped, 0u);
+}
+
+TEST(EngineConverterRates, ConvertingTwiceGivesTheSameBytes) {
+    TempDir dir;
+    auto source = testing::Sweeps(50000, 2, 96000, 0.7);
+    WriteSound(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 96000, 2, std::span<const float>(source));
+    auto mp3 = testing::Sweeps(50000, 2, 44100, 0.7);
+    WriteSound(dir / "in.mp3", kMp3, 44100, 2, std::span<const float>(mp3));
+    for (const char* name : {"in.wav", "in.mp3"}) {
+        ASSERT_TRUE(Convert(dir / name, dir / "a.wav"));
+        ASSERT_TRUE(Convert(dir / name, dir / "b.wav"));
+        EXPECT_EQ(testing::ReadFile(dir / "a.wav"), testing::ReadFile(dir / "b.wav")) << name;
+    }
+}
+
+TEST(EngineConverterRates, ThePolicySeesTheSourceRate) {
+    TempDir dir;
+    auto samples = testing::Sweeps16(1000, 1, 32000, 1000);
+    WriteSound(dir / "in.wav", kWav16, 32000, 1, std::span<const std::int16_t>(samples));
+    std::uint32_t seen = 0;
+    auto converted = Convert(dir / "in.wav", dir / "out.wav", [&](std::uint32_t rate) {
+        seen = rate;
+        return 16000u;
+    });
+    ASSERT_TRUE(converted) << converted.message();
+    EXPECT_EQ(seen, 32000u);
+    EXPECT_EQ(ReadCanonicalWav(dir / "out.wav").rate, 16000u);
+    EXPECT_NEAR(static_cast<double>(converted->frames), 500.0, 1.0);
+}
+
+// ---- lossy formats ----------------------------------------------------------------------------
+
+TEST(EngineConverterLossy, Mp3DecodesCloseToItsSource) {
+    TempDir dir;
+    for (int channels : {1, 2}) {
+        const std::size_t frames = 44100 * 2;
+        auto source = testing::Sweeps(frames, channels, 44100, 0.6);
+        WriteSound(dir / "in.mp3", kMp3, 44100, channels, std::span<const float>(source));
+        auto converted = Convert(dir / "in.mp3", dir / "out.wav");
+        ASSERT_TRUE(converted) << converted.message();
+        EXPECT_EQ(converted->channels, channels);
+        EXPECT_EQ(converted->rate, 44100u);
+        // Within one MPEG frame of the source.
+        EXPECT_NEAR(static_cast<double>(converted->frames), static_cast<double>(frames), 1152.0);
+        CanonicalWav wav = ReadCanonicalWav(dir / "out.wav");
+        EXPECT_EQ(wav.samples.size(), converted->frames * channels);
+        EXPECT_GT(testing::BestCorrelation(wav.samples, source, channels, 2000), 0.99) << channels;
+    }
+}
+
+TEST(EngineConverterLossy, OggVorbisDecodesCloseToItsSource) {
+    TempDir dir;
+    for (int channels : {1, 2}) {
+        const std::size_t frames = 22050 * 2;
+        auto source = testing::Sweeps(frames, channels, 22050, 0.6);
+        WriteSound(dir / "in.ogg", kVorbis, 22050, channels, std::span<const float>(source));
+        auto converted = Convert(dir / "in.ogg", dir / "out.wav");
+        ASSERT_TRUE(converted) << converted.message();
+        EXPECT_EQ(converted->channels, channels);
+        EXPECT_EQ(converted->rate, 22050u);
+        EXPECT_NEAR(static_cast<double>(converted->frames), static_cast<double>(frames), 1024.0);
+        CanonicalWav wav = ReadCanonicalWav(dir / "out.wav");
+        EXPECT_GT(testing::BestCorrelation(wav.samples, source, channels, 2000), 0.99) << channels;
+    }
+}
+
+// Lossy decoders overshoot full scale on loud input; a wrap would put full-scale spikes of the
+// wrong sign into the sound, so no sample may stand far from the source.
+void ExpectNoWrap(const std::vector<std::int16_t>& decoded, const std::vector<float>& source, int channels) {
+    // Align on the first channel, as the correlation does.
+    ASSERT_GT(testing::BestCorrelation(decoded, source, channels, 0), 0.95);
+    const std::size_t n = std::min(decoded.size(), source.size());
+    std::size_t far = 0;
+    for (std::size_t i = 0; i < n; ++i) far += std::abs(decoded[i] / 32768.0 - source[i]) > 0.5;
+    EXPECT_EQ(far, 0u);
+    EXPECT_NE(std::find(decoded.begin(), decoded.end(), 32767), decoded.end());
+}
+
+TEST(EngineConverterLossy, LoudMp3AndOggClipInsteadOfWrapping) {
+    TempDir dir;
+    auto source = testing::Sweeps(44100, 2, 44100, 0.999);
+    WriteSound(dir / "loud.mp3", kMp3, 44100, 2, std::span<const float>(source));
+    WriteSound(dir / "loud.ogg", kVorbis, 44100, 2, std::span<const float>(source));
+    for (const char* name : {"loud.mp3", "loud.ogg"}) {
+        ASSERT_TRUE(Convert(dir / name, dir / "out.wav"));
+        // The decoders overshoot 1.0 on this input (checked here, so the test keeps its point).
+        auto reference = testing::ReadFloats(dir / name);
+        EXPECT_GT(*std::max_element(reference.begin(), reference.end()), 1.0f) << name;
+        ExpectNoWrap(ReadCanonicalWav(dir / "out.wav").samples, reference, 2);
+    }
+}
+
+TEST(EngineConverterLossy, Mp3MatchesLibsndfilesOwnDecoding) {
+    TempDir dir;
+    auto source = testing::Sweeps(30000, 2, 44100, 0.5);
+    WriteSound(dir / "in.mp3", kMp3, 44100, 2, std::span<const float>(source));
+    ASSERT_TRUE(Convert(dir / "in.mp3", dir / "out.wav"));
+    auto reference = testing::ReadFloats(dir / "in.mp3");
+    std::vector<std::int16_t> expected(reference.size());
+    ToPcm16(reference, expected);
+    EXPECT_EQ(ReadCanonicalWav(dir / "out.wav").samples, expected);
+}
+
+TEST(EngineConverterLossy, VbrMp3WithoutLengthHeaderIsDecodedToTheEnd) {
+    TempDir dir;
+    // Without a Xing header the length can only be guessed from the first frame's bit rate;
+    // for this file the guess is about a sixth of the truth, and libsndfile stops reading there.
+    const fs::path mp3 = dir / "vbr.mp3";
+    ASSERT_TRUE(testing::Run("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=5:sample_rate=44100 "
+                             "-ac 2 -q:a 5 -write_xing 0 \"" + platform::PathToUtf8(mp3) + "\""));
+    auto converted = Convert(mp3, dir / "out.wav");
+    ASSERT_TRUE(converted) << converted.message();
+    EXPECT_NEAR(static_cast<double>(converted->frames), 5.0 * 44100, 2 * 1152.0);
+    EXPECT_EQ(ReadCanonicalWav(dir / "out.wav").samples.size(), converted->frames * 2);
+}
+
+TEST(EngineConverterLossy, CutOffOggConvertsWhatItHoldsWithATrueHeader) {
+    TempDir dir;
+    // Long enough that half the file holds sound, not only the stream's headers.
+    auto source = testing::Sweeps(44100 * 20, 2, 44100, 0.5);
+    WriteSound(dir / "whole.ogg", kVorbis, 44100, 2, std::span<const float>(source));
+    auto bytes = testing::ReadFile(dir / "whole.ogg");
+    bytes.resize(bytes.size() / 2);
+    testing::WriteFile(dir / "cut.ogg", bytes);
+    auto converted = Convert(dir / "cut.ogg", dir / "out.wav");
+    ASSERT_TRUE(converted) << converted.message();
+    EXPECT_GT(converted->frames, 44100u * 5);
+    EXPECT_LT(converted->frames, 44100u * 15);
+    // ReadCanonicalWav checks that the header's sizes match the data really there.
+    CanonicalWav wav = ReadCanonicalWav(dir / "out.wav");
+    EXPECT_EQ(wav.samples.size(), converted->frames * 2);
+    EXPECT_GT(testing::BestCorrelation(wav.samples, source, 2, 100), 0.99);
+}
+
+// The first cut of the file that libsndfile still opens but that gives no sound.
+std::optional<std::vector<std::uint8_t>> HeadersOnly(const std::vector<std::uint8_t>& whole, const fs::path& scratch) {
+    for (std::size_t size = 256; size < whole.size(); size += 256) {
+        testing::WriteFile(scratch, std::span(whole.data(), size));
+        SF_INFO info{};
+        SNDFILE* f = sf_open(platform::PathToUtf8(scratch).c_str(), SFM_READ, &info);
+        if (!f) continue;
+        float sample[2];
+        const sf_count_t got = sf_readf_float(f, sample, 1);
+        sf_close(f);
+        if (got == 0) return std::vector<std::uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
+    }
+    return std::nullopt;
+}
+
+TEST(EngineConverterLossy, StreamCutBeforeAnySoundIsRefused) {
+    TempDir dir;
+    auto source = testing::Sweeps(44100, 2, 44100, 0.5);
+    WriteSound(dir / "whole.ogg", kVorbis, 44100, 2, std::span<const float>(source));
+    auto cut = HeadersOnly(testing::ReadFile(dir / "whole.ogg"), dir / "headers.ogg");
+    ASSERT_TRUE(cut);
+    testing::WriteFile(dir / "headers.ogg", *cut);
+    fs::remove(dir / "whole.ogg");
+    const auto before = testing::FileNames(dir.path());
+    auto converted = Convert(dir / "headers.ogg", dir / "out.wav");
+    ASSERT_FALSE(converted);
+    EXPECT_EQ(converted.message(), "cannot decode headers.ogg: no sound in it can be decoded");
+    EXPECT_EQ(testing::FileNames(dir.path()), before);
+}
+
+// ---- recognition by content, names ------------------------------------------------------------
+
+TEST(EngineConverterFiles, ContentDecidesNotTheExtension) {
+    TempDir dir;
+    auto samples = testing::Sweeps16(5000, 2, 44100, 12000);
+    WriteSound(dir / "song.mp3", kWav16, 44100, 2, std::span<const std::int16_t>(samples));
+    ASSERT_TRUE(Convert(dir / "song.mp3", dir / "out.wav"));
+    EXPECT_EQ(ReadCanonicalWav(dir / "out.wav").samples, samples);
+
+    auto source = testing::Sweeps(44100, 1, 44100, 0.5);
+    WriteSound(dir / "clip.mp3", kMp3, 44100, 1, std::span<const float>(source));
+    fs::rename(dir / "clip.mp3", dir / "clip.wav");
+    auto converted = Convert(dir / "clip.wav", dir / "out.wav");
+    ASSERT_TRUE(converted) << converted.message();
+    EXPECT_GT(testing::BestCorrelation(ReadCanonicalWav(dir / "out.wav").samples, source, 1, 2000), 0.99);
+}
+
+TEST(EngineConverterFiles, NonAsciiNamesWorkBothWays) {
+    TempDir dir;
+    const fs::path source = dir.path() / platform::PathFromUtf8("Звук ñ 音.wav");
+    const fs::path target = dir.path() / platform::PathFromUtf8("конверт é.wav");
+    auto samples = testing::Sweeps16(2000, 1, 22050, 9000);
+    WriteSound(source, kWav16, 22050, 1, std::span<const std::int16_t>(samples));
+    auto converted = Convert(source, target);
+    ASSERT_TRUE(converted) << converted.message();
+    EXPECT_EQ(ReadCanonicalWav(target).samples, samples);
+
+    const fs::path mp3 = dir.path() / platform::PathFromUtf8("ßong ♪.mp3");
+    auto tone = testing::Sweeps(20000, 2, 44100, 0.5);
+    WriteSound(mp3, kMp3, 44100, 2, std::span<const float>(tone));
+    converted = Convert(mp3, target);
+    ASSERT_TRUE(converted) << converted.message();
+    EXPECT_EQ(converted->channels, 2);
+}
+
+TEST(EngineConverterFiles, PumpRunsWhileConverting) {
+    TempDir dir;
+    auto samples = testing::Sweeps16(44100 * 5, 2, 44100, 9000);
+    WriteSound(dir / "in.wav", kWav16, 44100, 2, std::span<const std::int16_t>(samples));
+    int pumps = 0;
+    ASSERT_TRUE(MakeConverter()->Convert(dir / "in.wav", dir / "out.wav", EditorRates, [&] { ++pumps; }));
+    EXPECT_GE(pumps, 3);  // one per 64K frames at least
+}
+
+// ---- refusals ---------------------------------------------------------------------------------
+
+void ExpectRefusedLeavingNothing(const TempDir& dir, const fs::path& source, const std::string& messageStart) {
+    const auto before = testing::FileNames(dir.path());
+    auto converted = Convert(source, dir / "out.wav");
+    ASSERT_FALSE(converted);
+    EXPECT_EQ(converted.message().rfind(messageStart, 0), 0u) << converted.message();
+    EXPECT_FALSE(converted.isFileSystemError());
+    EXPECT_EQ(testing::FileNames(dir.path()), before);  // no target, no partial file
+}
+
+TEST(EngineConverterRefusals, GarbageIsRefusedWithLibsndfilesReason) {
+    TempDir dir;
+    std::vector<std::uint8_t> garbage(5000);
+    for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<std::uint8_t>(i * 7919 % 251);
+    testing::WriteFile(dir / "noise.mp3", garbage);
+    ExpectRefusedLeavingNothing(dir, dir / "noise.mp3", "cannot decode noise.mp3: ");
+    auto converted = Convert(dir / "noise.mp3", dir / "out.wav");
+    EXPECT_GT(converted.message().size(), std::string("cannot decode noise.mp3: ").size());
+}
+
+TEST(EngineConverterRefusals, EmptyFileIsRefused) {
+    TempDir dir;
+    testing::WriteFile(dir / "empty.wav", {});
+    ExpectRefusedLeavingNothing(dir, dir / "empty.wav", "cannot decode empty.wav: ");
+}
+
+TEST(EngineConverterRefusals, TextFileIsRefused) {
+    TempDir dir;
+    testing::WriteText(dir / "notes.ogg", "these are not sounds\n");
+    ExpectRefusedLeavingNothing(dir, dir / "notes.ogg", "cannot decode notes.ogg: ");
+}
+
+// A canonical WAV header around a few samples, with chosen channel count and rate.
+std::vector<std::uint8_t> HandMadeWav(std::uint16_t channels, std::uint32_t rate) {
+    std::vector<std::uint8_t> w = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
+                                   16,  0,   0,   0,   1, 0, 0, 0, 0,   0,   0,   0,   0,   0,   0,   0,
+                                   0,   0,   16,  0,   'd', 'a', 't', 'a', 8, 0, 0, 0, 1, 0, 2, 0, 3, 0, 4, 0};
+    testing::PutU32(w, 4, static_cast<std::uint32_t>(w.size() - 8));
+    w[22] = static_cast<std::uint8_t>(channels);
+    w[23] = static_cast<std::uint8_t>(channels >> 8);
+    testing::PutU32(w, 24, rate);
+    testing::PutU32(w, 28, rate * channels * 2);
+    w[32] = static_cast<std::uint8_t>(channels * 2);
+    return w;
+}
+
+TEST(EngineConverterRefusals, NoChannelsOrNoRateIsRefused) {
+    TempDir dir;
+    testing::WriteFile(dir / "mute.wav", HandMadeWav(0, 44100));
+    ExpectRefusedLeavingNothing(dir, dir / "mute.wav", "cannot decode mute.wav: ");
+    testing::WriteFile(dir / "still.wav", HandMadeWav(1, 0));
+    ExpectRefusedLeavingNothing(dir, dir / "still.wav", "cannot decode still.wav: ");
+    // The hand-made header itself is sound: with a channel and a rate it converts.
+    testing::WriteFile(dir / "fine.wav", HandMadeWav(1, 8000));
+    ASSERT_TRUE(Convert(dir / "fine.wav", dir / "out.wav"));
+    EXPECT_EQ(ReadCanonicalWav(dir / "out.wav").samples, (std::vector<std::int16_t>{1, 2, 3, 4}));
+}
+
+TEST(EngineConverterRefusals, OutputBeyondWhatAWavHoldsIsRefusedBeforeAnyWork) {
+    TempDir dir;
+    auto samples = testing::Sweeps16(80000, 1, 8000, 9000);
+    WriteSound(dir / "in.wav", kWav16, 8000, 1, std::span<const std::int16_t>(samples));
+    const auto before = testing::FileNames(dir.path());
+    // Ten seconds at a billion frames a second: 20 GB of samples.
+    auto converted = Convert(dir / "in.wav", dir / "out.wav", [](std::uint32_t) { return 1000000000u; });
+    ASSERT_FALSE(converted);
+    EXPECT_EQ(converted.message(),
+              "cannot decode in.wav: the converted sound would be larger than a WAV file can hold (4 GiB)");
+    EXPECT_EQ(testing::FileNames(dir.path()), before);
+}
+
+TEST(EngineConverterRefusals, APolicyGivingNoRateIsRefused) {
+    TempDir dir;
+    auto samples = testing::Sweeps16(100, 1, 8000, 9000);
+    WriteSound(dir / "in.wav", kWav16, 8000, 1, std::span<const std::int16_t>(samples));
+    auto converted = Convert(dir / "in.wav", dir / "out.wav", [](std::uint32_t) { return 0u; });
+    ASSERT_FALSE(converted);
+    EXPECT_FALSE(fs::exists(dir / "out.wav"));
+}
+
+TEST(EngineConverterRefusals, ARefusalLeavesAnExistingTargetAsItWas) {
+    TempDir dir;
+    testing::WriteText(dir / "out.wav", "the previous conversion");
+    testing::WriteText(dir / "bad.wav", "RIFF but nothing more");
+    ASSERT_FALSE(Convert(dir / "bad.wav", dir / "out.wav"));
+    auto kept = testing::ReadFile(dir / "out.wav");
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "the previous conversion");
+}
+
+TEST(EngineConverterRefusals, MissingSourceIsAFileSystemFailure) {
+    TempDir dir;
+    auto converted = Convert(dir / "gone.mp3", dir / "out.wav");
+    ASSERT_FALSE(converted);
+    EXPECT_EQ(converted.message(), "cannot read gone.mp3: no such file");
+    EXPECT_TRUE(converted.isFileSystemError());
+    fs::create_directory(dir / "folder.wav");
+    converted = Convert(dir / "folder.wav", dir / "out.wav");
+    ASSERT_FALSE(converted);
+    EXPECT_TRUE(converted.isFileSystemError());
+    EXPECT_FALSE(fs::exists(dir / "out.wav"));
+}
+
+TEST(EngineConverterRefusals, UnwritableTargetIsAFileSystemFailure) {
+    TempDir dir;
+    auto samples = testing::Sweeps16(100, 1, 8000, 9000);
+    WriteSound(dir / "in.wav", kWav16, 8000, 1, std::span<const std::int16_t>(samples));
+    auto converted = Convert(dir / "in.wav", dir / "no folder" / "out.wav");
+    ASSERT_FALSE(converted);
+    EXPECT_TRUE(converted.isFileSystemError());
+    EXPECT_EQ(converted.message().rfind("cannot write out.wav", 0), 0u) << converted.message();
+}
+
+}  // namespace
+}  // namespace brenzo::engine
