@@ -2,7 +2,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "engine/Capabilities.h"
+#include "engine/Engine.h"
 #include "platform/Files.h"
 #include "ui/Dialogs.h"
 #include "ui/TKeshAudio.h"
