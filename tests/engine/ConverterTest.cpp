@@ -92,16 +92,6 @@ TEST(EngineConverterPcm, FloatWavPeaksClipInsteadOfWrapping) {
     EXPECT_EQ(ReadCanonicalWav(dir / "out.wav").samples, expected);
 }
 
-TEST(EngineConverterPcm, FloatWavOfSixteenBitValuesComesOutExactly) {
-    TempDir dir;
-    auto samples = testing::Sweeps16(4000, 2, 44100, 32000);
-    std::vector<float> in(samples.size());
-    for (std::size_t i = 0; i < in.size(); ++i) in[i] = samples[i] / 32768.0f;
-    WriteSound(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, std::span<const float>(in));
-    ASSERT_TRUE(Convert(dir / "in.wav", dir / "out.wav"));
-    EXPECT_EQ(ReadCanonicalWav(dir / "out.wav").samples, samples);
-}
-
 TEST(EngineConverterPcm, FlacComesOutLossless) {
     TempDir dir;
     auto samples = testing::Sweeps16(10000, 2, 44100, 25000);
@@ -405,26 +395,21 @@ void ExpectRefusedLeavingNothing(const TempDir& dir, const fs::path& source, con
     EXPECT_EQ(testing::FileNames(dir.path()), before);  // no target, no partial file
 }
 
-TEST(EngineConverterRefusals, GarbageIsRefusedWithLibsndfilesReason) {
+TEST(EngineConverterRefusals, UnrecognisedContentIsRefusedWithTheLibrarysReason) {
     TempDir dir;
     std::vector<std::uint8_t> garbage(5000);
     for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<std::uint8_t>(i * 7919 % 251);
     testing::WriteFile(dir / "noise.mp3", garbage);
-    ExpectRefusedLeavingNothing(dir, dir / "noise.mp3", "cannot decode noise.mp3: ");
-    auto converted = Convert(dir / "noise.mp3", dir / "out.wav");
-    EXPECT_GT(converted.message().size(), std::string("cannot decode noise.mp3: ").size());
-}
-
-TEST(EngineConverterRefusals, EmptyFileIsRefused) {
-    TempDir dir;
     testing::WriteFile(dir / "empty.wav", {});
-    ExpectRefusedLeavingNothing(dir, dir / "empty.wav", "cannot decode empty.wav: ");
-}
-
-TEST(EngineConverterRefusals, TextFileIsRefused) {
-    TempDir dir;
     testing::WriteText(dir / "notes.ogg", "these are not sounds\n");
-    ExpectRefusedLeavingNothing(dir, dir / "notes.ogg", "cannot decode notes.ogg: ");
+    for (const std::string name : {"noise.mp3", "empty.wav", "notes.ogg"}) {
+        const std::string start = "cannot decode " + name + ": ";
+        ExpectRefusedLeavingNothing(dir, dir / name, start);
+        const std::string reason = Convert(dir / name, dir / "out.wav").message().substr(start.size());
+        EXPECT_FALSE(reason.empty()) << name;
+        // libsndfile blames a missing file for MPEG-looking junk; the file is there.
+        EXPECT_EQ(reason.find("does not exist"), std::string::npos) << reason;
+    }
 }
 
 // A canonical WAV header around a few samples, with chosen channel count and rate.

@@ -100,11 +100,7 @@ TEST_F(EnginePlayer, SeekingWhilePausedStaysPausedOnAWholeFrame) {
     EXPECT_EQ(stream->PositionBytes(), 40000u);
     stream->Play();
     EXPECT_TRUE(WaitFor([&] { return stream->PositionBytes() > 40000; }));
-}
-
-TEST_F(EnginePlayer, SeekingPastTheEndStopsAtTheEnd) {
-    auto stream = Open(MakeWav(0.5, 1));
-    ASSERT_TRUE(stream);
+    stream->Pause();
     stream->SetPositionBytes(stream->LengthBytes() + 12345);
     EXPECT_EQ(stream->PositionBytes(), stream->LengthBytes());
 }
