@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/Files.h"
 #include "platform/Path.h"
 #include "support/TempDir.h"
 
@@ -16,13 +17,14 @@
 namespace brenzo::testing {
 namespace {
 
+// brenzo-cli is built into the folder of the test programs; BRENZO_BIN may point elsewhere.
 std::filesystem::path cliPath() {
     const char* bin = std::getenv("BRENZO_BIN");
-    if (!bin) throw std::runtime_error("BRENZO_BIN is not set");
+    const std::filesystem::path folder = bin ? platform::PathFromUtf8(bin) : platform::ExecutableFolder();
 #ifdef _WIN32
-    return platform::PathFromUtf8(bin) / "brenzo-cli.exe";
+    return folder / "brenzo-cli.exe";
 #else
-    return platform::PathFromUtf8(bin) / "brenzo-cli";
+    return folder / "brenzo-cli";
 #endif
 }
 

@@ -11,7 +11,7 @@ struct CliRun {
     std::string err;
 };
 
-// Runs the built brenzo-cli (found through BRENZO_BIN) with UTF-8 arguments and returns its
+// Runs the built brenzo-cli (beside the test programs) with UTF-8 arguments and returns its
 // exit status, standard output and standard error.
 CliRun RunCli(const std::vector<std::string>& args);
 
