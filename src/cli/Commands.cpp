@@ -56,13 +56,9 @@ int ResolveEntry(const Workspace& ws, const std::string& file, const Selection& 
     return Fail(kUsage, file + " has no entry named \"" + *sel.name + "\"");
 }
 
-namespace {
-
-Workspace MakeWorkspace(const Globals& g, const workspace::ScratchFolders* scratch = nullptr) {
+Workspace MakeWorkspace(const Globals& g, const workspace::ScratchFolders* scratch) {
     return Workspace(workspace::HashNames(HashesPath(g)), scratch);
 }
-
-}  // namespace
 
 int Info(const Globals& g, const std::string& file) {
     ConsolePort port;

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "workspace/Workspace.h"
+
 namespace brenzo::cli {
 
 // Exit statuses of brenzo-cli.
@@ -17,6 +19,14 @@ struct Selection {
 struct Globals {
     std::string hashes;  // "Hashes.ini" beside the executable when empty
 };
+
+// Shared by the commands.
+class ConsolePort;
+workspace::Workspace MakeWorkspace(const Globals& g, const workspace::ScratchFolders* scratch = nullptr);
+// Opens a container; a failure is printed and its exit status returned.
+int OpenContainer(const Globals& g, const std::string& file, workspace::Workspace& ws, ConsolePort& port);
+// The entry --index or --name picks; a usage error is printed and its status returned.
+int ResolveEntry(const workspace::Workspace& ws, const std::string& file, const Selection& sel, std::size_t& entry);
 
 int Info(const Globals& g, const std::string& file);
 int List(const Globals& g, const std::string& file, bool json);
