@@ -1,0 +1,384 @@
+// The real window on the offscreen platform, its dialogs answered by a script, the preview on
+// SDL's dummy driver.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QUrl>
+#include <deque>
+#include <functional>
+#include <thread>
+
+#include "codec/Wav.h"
+#include "engine/Engine.h"
+#include "export/ExportCommands.h"
+#include "platform/Path.h"
+#include "radio/Dat15.h"
+#include "support/Builders.h"
+#include "support/TempDir.h"
+#include "ui/TForm14.h"
+#include "ui/TKeshAudio.h"
+
+namespace brenzo::ui {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+using testing::Tone;
+
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "ui_tests";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QApplication>(argc, argv);
+        ASSERT_TRUE(engine::StartAudioOutput());
+    }
+    void TearDown() override {
+        engine::StopAudioOutput();
+        app_.reset();
+    }
+
+private:
+    std::unique_ptr<QApplication> app_;
+};
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+// Dialogs answered from a queue; each answer may first look at the window while it is asked.
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Answer {
+        std::optional<QString> value;
+        std::function<void()> whileAsked;
+    };
+    std::deque<Answer> answers;
+    std::vector<QString> asked;
+    std::vector<QString> errors;
+
+    std::optional<QString> OpenFile(QWidget*, const QString& filter) override { return next("open " + filter); }
+    std::optional<QString> SaveFile(QWidget*, const QString& filter, const QString& preset) override {
+        return next("save " + filter + " " + preset);
+    }
+    std::optional<QString> Folder(QWidget*, const QString& caption) override { return next("folder " + caption); }
+    void Error(QWidget*, const QString& message) override { errors.push_back(message); }
+
+private:
+    std::optional<QString> next(const QString& what) {
+        asked.push_back(what);
+        if (answers.empty()) return std::nullopt;
+        Answer a = answers.front();
+        answers.pop_front();
+        if (a.whileAsked) a.whileAsked();
+        return a.value;
+    }
+};
+
+QString q(const fs::path& p) { return QString::fromStdString(platform::PathToUtf8(p)); }
+
+struct Fixture {
+    TempDir dir;
+    workspace::ScratchFolders scratch = *workspace::ScratchFolders::Create(dir.path());
+    std::unique_ptr<engine::Converter> converter = engine::MakeConverter();
+    std::unique_ptr<engine::Player> player = engine::MakePlayer();
+    ScriptedDialogs dialogs;
+    TKeshAudio window{dir / "Hashes.ini", scratch, *converter, *player, dialogs};
+
+    fs::path write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        testing::WriteFile(dir / name, bytes);
+        return dir / name;
+    }
+    void load(const fs::path& file) {
+        dialogs.answers.push_back({q(file), {}});
+        window.Load1Click();
+    }
+    void select(int row) { window.StringGrid1->selectRow(row); }
+    int listRows() const { return window.StringGrid1->model()->rowCount(); }
+    QString cell(int row, int column) const {
+        auto* m = window.StringGrid1->model();
+        return m->data(m->index(row, column)).toString();
+    }
+    bool locked() const {
+        return !window.StringGrid1->isEnabled() && !window.Image1->isEnabled() && !window.File1->isEnabled() &&
+               !window.Tools1->isEnabled() && !window.Help1->isEnabled();
+    }
+};
+
+std::vector<std::uint8_t> bankOf(std::size_t n, double seconds = 0.3, std::uint16_t rate = 8000) {
+    std::vector<testing::TestSound> list;
+    for (std::size_t i = 0; i < n; ++i) {
+        testing::TestSound s;
+        s.hash = static_cast<std::uint32_t>(i + 1);
+        s.rate = rate;
+        s.pcm = Tone(static_cast<std::size_t>(seconds * rate), 300 + 5.0 * i, rate);
+        list.push_back(s);
+    }
+    return testing::BuildBank(formats::BankKind::Plain, list).image;
+}
+
+TEST(Window, StartsEmptyWithItsControls) {
+    Fixture f;
+    EXPECT_EQ(f.window.windowTitle(), "Brenzo");
+    EXPECT_EQ(f.window.GroupBox1->title(), "Kesh Audio is not loaded");
+    auto* m = f.window.StringGrid1->model();
+    EXPECT_EQ(m->headerData(0, Qt::Horizontal).toString(), "Name");
+    EXPECT_EQ(m->headerData(1, Qt::Horizontal).toString(), "Duration");
+    EXPECT_EQ(m->headerData(2, Qt::Horizontal).toString(), "Sample Rate");
+    EXPECT_EQ(f.listRows(), 1);  // the header row and one empty row
+    EXPECT_EQ(f.cell(0, 0), "");
+    EXPECT_EQ(f.window.File1->title(), "File");
+    EXPECT_EQ(f.window.Tools1->title(), "Edit");
+    EXPECT_EQ(f.window.Help1->text(), "About...");
+    EXPECT_EQ(f.window.StringGrid1->columnWidth(0), 236);
+    EXPECT_FALSE(f.window.ShowsPauseIcon());
+    EXPECT_EQ(f.window.width(), 394);
+}
+
+TEST(Window, ACancelledLoadChangesNothing) {
+    Fixture f;
+    f.load(f.write("b.bin", bankOf(3)));
+    f.dialogs.answers.push_back({std::nullopt, {}});
+    f.window.Load1Click();
+    EXPECT_EQ(f.dialogs.asked.back(), "open All files (*.*)|*.*");
+    EXPECT_EQ(f.listRows(), 3);
+    EXPECT_EQ(f.window.GroupBox1->title(), "Sound Bank ADPCM (3 sounds) - b.bin");
+}
+
+TEST(Window, MenusFollowTheKindOfFile) {
+    Fixture f;
+    auto tone = Tone(9000, 300, 8000);
+    f.load(f.write("music.bin", testing::BuildMulti(true, {tone, tone}, 8000).image));
+    EXPECT_EQ(f.window.GroupBox1->title(), "Multichannel ADPCM (2 channels) - music.bin");
+    EXPECT_FALSE(f.window.Export2->isVisible());
+    EXPECT_EQ(f.window.Export1->text(), "Export all");
+    EXPECT_EQ(f.window.Replace1->text(), "Replace all");
+    EXPECT_TRUE(f.window.Replace1->isEnabled());
+    EXPECT_EQ(f.cell(1, 1), "00:00:01");
+    EXPECT_EQ(f.cell(1, 2), "8000 Hz");
+
+    f.load(f.write("b.bin", bankOf(2)));
+    EXPECT_TRUE(f.window.Export2->isVisible());
+    EXPECT_EQ(f.window.Export1->text(), "Export");
+    EXPECT_EQ(f.window.Replace1->text(), "Replace");
+}
+
+TEST(Window, AnInvalidFileLeavesAnEmptyListAndIdleCommands) {
+    Fixture f;
+    f.load(f.write("b.bin", bankOf(2)));
+    testing::WriteText(f.dir / "junk.bin", "nothing we know");
+    f.load(f.dir / "junk.bin");
+    ASSERT_EQ(f.dialogs.errors.size(), 1u);
+    EXPECT_EQ(f.dialogs.errors[0], "Invalid file!");
+    EXPECT_EQ(f.window.GroupBox1->title(), "Invalid file! - junk.bin");
+    EXPECT_EQ(f.listRows(), 1);
+    f.select(0);
+    const auto asked = f.dialogs.asked.size();
+    f.window.Export1Click();
+    f.window.Export2Click();
+    f.window.Exportall1Click();
+    f.window.Replace1Click();
+    f.window.StringGrid1DblClick();
+    EXPECT_EQ(f.dialogs.asked.size(), asked);
+    EXPECT_FALSE(f.window.PreviewState().IsPlaying());
+}
+
+TEST(Window, ThePopupExportLocksWhileItsDialogIsOpen) {
+    Fixture f;
+    f.load(f.write("b.bin", bankOf(2)));
+    f.select(1);
+    bool lockedWhileAsked = false;
+    QString statusWhileAsked;
+    f.dialogs.answers.push_back({std::nullopt, [&] {
+                                     lockedWhileAsked = f.locked();
+                                     statusWhileAsked = f.window.StatusPanel0->text();
+                                 }});
+    f.window.Export1Click();
+    EXPECT_TRUE(lockedWhileAsked);
+    EXPECT_EQ(statusWhileAsked, "Exporting...");
+    EXPECT_FALSE(f.locked());
+    EXPECT_EQ(f.window.StatusPanel0->text(), "");
+    EXPECT_EQ(f.dialogs.asked.back(), "save WAV-file (*.wav)|*.wav 0x0002.wav");
+}
+
+TEST(Window, ExportAllWritesEverySound) {
+    Fixture f;
+    f.load(f.write("big.bin", bankOf(120, 0.05)));
+    fs::create_directory(f.dir / "out");
+    f.dialogs.answers.push_back({q(f.dir / "out"), {}});
+    f.window.Exportall1Click();
+    std::size_t files = 0;
+    for (const auto& e : fs::directory_iterator(f.dir / "out")) files += e.is_regular_file();
+    EXPECT_EQ(files, 120u);
+    EXPECT_TRUE(f.dialogs.errors.empty());
+}
+
+TEST(Window, PreviewPlaysPausesSeeksAndEnds) {
+    Fixture f;
+    f.load(f.write("b.bin", bankOf(2, 10.0)));
+    f.select(0);
+    f.window.StringGrid1DblClick();
+    auto& preview = f.window.PreviewState();
+    ASSERT_TRUE(preview.IsPlaying()) << (f.dialogs.errors.empty() ? "" : f.dialogs.errors[0].toStdString());
+    EXPECT_TRUE(f.window.ShowsPauseIcon());
+    EXPECT_TRUE(f.window.Timer1->isActive());
+    EXPECT_FALSE(f.locked());
+
+    // Drag to 52 % of the bar while it plays, then pause: "Paused - 00:00:05".
+    const int width = f.window.ProgressBar1->contentsRect().width();
+    f.window.ProgressBar1MouseMove(Qt::LeftButton, width * 52 / 100, 5);
+    f.window.ProgressBar1MouseMove(Qt::NoButton, width * 52 / 100, 5);
+    f.window.Image1Click();
+    EXPECT_TRUE(preview.IsPaused());
+    EXPECT_EQ(f.window.StatusPanel0->text(), "Paused - 00:00:05");
+    EXPECT_FALSE(f.window.ShowsPauseIcon());
+    EXPECT_FALSE(f.window.Timer1->isActive());
+
+    // Seeking while paused stays paused; resuming continues from there.
+    f.window.ProgressBar1MouseMove(Qt::LeftButton, width - 1, 5);
+    EXPECT_TRUE(preview.IsPaused());
+    f.window.Image1Click();
+    EXPECT_FALSE(preview.IsPaused());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (preview.IsPlaying() && std::chrono::steady_clock::now() < deadline) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    f.window.ProgressBar1MouseMove(Qt::NoButton, 0, 0);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(preview.IsPlaying());
+    EXPECT_FALSE(f.window.ShowsPauseIcon());
+    EXPECT_EQ(f.window.ProgressBar1->value(), 0);
+}
+
+TEST(Window, AReplaceRefusalLeavesFileAndListAlone) {
+    Fixture f;
+    auto file = f.write("b.bin", bankOf(2));
+    const auto original = testing::ReadFile(file);
+    f.load(file);
+    auto stereo = testing::Tone(4000, 440, 8000);
+    std::vector<std::int16_t> frames;
+    for (auto s : stereo) frames.insert(frames.end(), {s, s});
+    std::vector<std::uint8_t> wav;
+    codec::WriteWavHeader(wav, 2, 8000, static_cast<std::uint32_t>(frames.size() * 2));
+    auto bytes = testing::ToBytes(frames);
+    wav.insert(wav.end(), bytes.begin(), bytes.end());
+    auto input = f.write("stereo.wav", wav);
+    f.select(0);
+    const QString durationBefore = f.cell(0, 1);
+    f.dialogs.answers.push_back({q(input), {}});
+    f.window.Replace1Click();
+    ASSERT_EQ(f.dialogs.errors.size(), 1u);
+    EXPECT_EQ(f.dialogs.errors[0], "WAV-file should have 1 channel");
+    EXPECT_EQ(testing::ReadFile(file), original);
+    EXPECT_EQ(f.cell(0, 1), durationBefore);
+    EXPECT_FALSE(f.locked());
+}
+
+TEST(Window, ClosingDuringACommandWaitsForIt) {
+    Fixture f;
+    f.load(f.write("b.bin", bankOf(2)));
+    f.select(0);
+    bool acceptedWhileBusy = true;
+    f.dialogs.answers.push_back({std::nullopt, [&] {
+                                     QCloseEvent close;
+                                     QApplication::sendEvent(&f.window, &close);
+                                     acceptedWhileBusy = close.isAccepted();
+                                 }});
+    f.window.Export1Click();
+    EXPECT_FALSE(acceptedWhileBusy);
+    EXPECT_TRUE(f.window.Workspace().CurrentBank.has_value());  // the workspace outlived the command
+}
+
+TEST(Window, ADroppedFileOpensAsLoadWould) {
+    Fixture f;
+    auto file = f.write("drop.bin", bankOf(4));
+    f.window.OpenFile(q(file));
+    EXPECT_EQ(f.window.GroupBox1->title(), "Sound Bank ADPCM (4 sounds) - drop.bin");
+}
+
+TEST(Window, AHundredThousandRowsAreAModelNotCells) {
+    Fixture f;
+    std::vector<testing::TestSound> list(100000);
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        list[i].hash = static_cast<std::uint32_t>(i);
+        list[i].compression = 1;
+    }
+    f.load(f.write("many.bin", testing::BuildBank(formats::BankKind::Plain, list).image));
+    EXPECT_EQ(f.listRows(), 100000);
+    EXPECT_EQ(f.cell(99999, 0), "0x1869F");
+    f.window.StringGrid1->scrollToBottom();
+}
+
+TEST(DurationEditor, LoadSelectApplyAndClose) {
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    testing::WriteFile(dir / "radio.dat15", radio::BuildDemoDat15());
+    const auto before = testing::ReadFile(dir / "radio.dat15");
+    {
+        TForm14 editor(dialogs);
+        EXPECT_EQ(editor.windowTitle(), "Radio Music Duration Editor");
+        EXPECT_EQ(editor.MaskEdit1->displayText(), "  :  :  ");
+        dialogs.answers.push_back({q(dir / "radio.dat15"), {}});
+        editor.Button1Click();
+        EXPECT_EQ(dialogs.asked.back(), "open DAT15-file (*.dat15)|*.dat15");
+        EXPECT_EQ(editor.Button1->text(), "\"radio.dat15\"");
+        ASSERT_GT(editor.ListBox1->count(), 0);
+        EXPECT_EQ(editor.MaskEdit1->text(), "00:00:00");
+        // "Apply" without a selection does nothing.
+        editor.Button2Click();
+        EXPECT_EQ(testing::ReadFile(dir / "radio.dat15"), before);
+
+        editor.ListBox1->setCurrentRow(0);
+        EXPECT_EQ(editor.Memo1->toPlainText(), editor.ListBox1->item(0)->text());
+        EXPECT_NE(editor.MaskEdit1->text(), "00:00:00");
+        editor.MaskEdit1->setText("01:02:03");
+        editor.Button2Click();
+        auto after = testing::ReadFile(dir / "radio.dat15");
+        ASSERT_EQ(after.size(), before.size());
+        std::size_t changed = 0;
+        for (std::size_t i = 0; i < after.size(); ++i) changed += after[i] != before[i];
+        EXPECT_GE(changed, 1u);
+        EXPECT_LE(changed, 4u);
+        // Another editor cannot write the file meanwhile.
+        EXPECT_FALSE(radio::Dat15File::Open(dir / "radio.dat15"));
+        editor.reject();
+        EXPECT_EQ(editor.ListBox1->count(), 0);
+        EXPECT_EQ(editor.Button1->text(), "Load .dat15-file");
+        EXPECT_FALSE(editor.HoldsFile());
+    }
+    EXPECT_TRUE(radio::Dat15File::Open(dir / "radio.dat15"));
+    TForm14 reopened(dialogs);
+    EXPECT_EQ(reopened.ListBox1->count(), 0);
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
+TEST(DurationEditor, AFileThatCannotBeWrittenIsRefusedAndNotHeld) {
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    testing::WriteFile(dir / "radio.dat15", radio::BuildDemoDat15());
+    auto held = radio::Dat15File::Open(dir / "radio.dat15");
+    ASSERT_TRUE(held);
+    TForm14 editor(dialogs);
+    dialogs.answers.push_back({q(dir / "radio.dat15"), {}});
+    editor.Button1Click();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_TRUE(dialogs.errors[0].contains("in use"));
+    EXPECT_EQ(editor.ListBox1->count(), 0);
+    EXPECT_FALSE(editor.HoldsFile());
+}
+
+}  // namespace
+}  // namespace brenzo::ui
