@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -89,10 +90,10 @@ void TKeshAudio::buildMenus() {
 void TKeshAudio::buildList() {
     auto* central = new QWidget(this);
     auto* outer = new QVBoxLayout(central);
-    outer->setContentsMargins(4, 2, 4, 2);
+    outer->setContentsMargins(2, 0, 2, 0);
     GroupBox1 = new QGroupBox(central);
     auto* inner = new QVBoxLayout(GroupBox1);
-    inner->setContentsMargins(4, 4, 4, 4);
+    inner->setContentsMargins(2, 2, 2, 2);
     StringGrid1 = new QTableView(GroupBox1);
     model_ = new RowsModel(ws_, StringGrid1);
     StringGrid1->setModel(model_);
@@ -105,7 +106,12 @@ void TKeshAudio::buildList() {
     StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     StringGrid1->verticalHeader()->setDefaultSectionSize(18);
     StringGrid1->horizontalHeader()->setHighlightSections(false);
-    StringGrid1->setColumnWidth(0, 236);
+    // Duration and rate keep their widths; the name takes what the frame leaves (236 pixels
+    // where the frame is as wide as the list's three columns).
+    StringGrid1->horizontalHeader()->setMinimumSectionSize(40);
+    StringGrid1->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    StringGrid1->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Fixed);
+    StringGrid1->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Fixed);
     StringGrid1->setColumnWidth(1, 65);
     StringGrid1->setColumnWidth(2, 79);
     StringGrid1->setWordWrap(false);
@@ -122,23 +128,35 @@ void TKeshAudio::buildList() {
 }
 
 void TKeshAudio::buildStatusBar() {
+    // Three panels, 180, 24 and 188 pixels wide: the state text, the play/pause icon over the
+    // second and the progress bar in the third.
     auto* bar = statusBar();
     bar->setSizeGripEnabled(false);
-    StatusPanel0 = new QLabel(bar);
-    StatusPanel0->setFixedWidth(180);
-    Image1 = new QLabel(bar);
-    Image1->setFixedSize(24, 24);
+    bar->setContentsMargins(0, 0, 0, 0);
+    auto* panels = new QWidget(bar);
+    panels->setFixedSize(kClientWidth - 2, 26);
+    auto panel = [&](int x, int width) {
+        auto* frame = new QFrame(panels);
+        frame->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        frame->setGeometry(x, 1, width - 2, 24);
+        return frame;
+    };
+    panel(0, 180);
+    panel(180, 24);
+    panel(204, 188);
+    StatusPanel0 = new QLabel(panels);
+    StatusPanel0->setGeometry(4, 1, 172, 24);
+    Image1 = new QLabel(panels);
+    Image1->setGeometry(179, 1, 24, 24);
     Image1->installEventFilter(this);
-    ProgressBar1 = new QProgressBar(bar);
-    ProgressBar1->setFixedWidth(188);
+    ProgressBar1 = new QProgressBar(panels);
+    ProgressBar1->setGeometry(205, 3, 184, 20);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
     ProgressBar1->setMouseTracking(true);
     ProgressBar1->installEventFilter(this);
-    bar->addWidget(StatusPanel0);
-    bar->addWidget(Image1);
-    bar->addWidget(ProgressBar1);
+    bar->addWidget(panels);
 }
 
 std::optional<std::size_t> TKeshAudio::SelectedEntry() const {
