@@ -144,7 +144,9 @@ TEST(Window, StartsEmptyWithItsControls) {
     EXPECT_EQ(f.window.Help1->text(), "About...");
     EXPECT_EQ(f.window.StringGrid1->columnWidth(1), 65);
     EXPECT_EQ(f.window.StringGrid1->columnWidth(2), 79);
-    // The three columns fit the list: no horizontal scrolling.
+    // Shown, the three columns fit the list: no horizontal scrolling.
+    f.window.show();
+    QApplication::processEvents();
     EXPECT_LE(f.window.StringGrid1->horizontalHeader()->length(), f.window.StringGrid1->viewport()->width());
     EXPECT_FALSE(f.window.ShowsPauseIcon());
     EXPECT_EQ(f.window.width(), 394);
