@@ -9,6 +9,11 @@
 //   makemulti F writes a 2-channel ADPCM multichannel file of the same audio to F
 //   makeima2 F  writes a stereo IMA ADPCM WAV of the same samples to F
 //   makelist N BANK INI   writes a bank of N tiny sounds and a "Hashes.ini" naming all of them
+//   makebig N MB BANK     writes a plain ADPCM bank of N sounds, MB megabytes in all
+//   rebuild BANK N        replaces sound N of an opened bank with 10 s of audio and prints the
+//                         seconds of the rebuild and of the save (the open and the encoding
+//                         are not timed)
+//   makestereo F          writes SECONDS of stereo 16-bit PCM WAV to F (the replace input)
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -22,6 +27,9 @@
 #include "codec/Wav.h"
 #include "formats/BankFile.h"
 #include "formats/MultiWriter.h"
+#include "platform/Path.h"
+#include "replace/BankReplace.h"
+#include "workspace/Workspace.h"
 
 using namespace brenzo::codec;
 
@@ -89,7 +97,7 @@ void writeImaWav(const char* path, const std::vector<std::uint8_t>& coded, std::
     }
 }
 
-void writeFile(const char* path, const std::vector<std::uint8_t>& bytes) {
+void writeFile(const char* path, std::span<const std::uint8_t> bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
@@ -126,6 +134,50 @@ int main(int argc, char** argv) {
         writeFile(argv[4], std::vector<std::uint8_t>(ini.begin(), ini.end()));
         return 0;
     }
+    if (kernel == "makebig" && argc > 4) {
+        using namespace brenzo::formats;
+        const std::uint32_t n = static_cast<std::uint32_t>(std::atol(argv[2]));
+        const std::size_t total = static_cast<std::size_t>(std::atol(argv[3])) << 20;
+        const std::uint32_t each = static_cast<std::uint32_t>(total / n / 2048 * 2048 - 1000);
+        std::vector<std::uint8_t> coded(each);
+        std::uint32_t x = 7;
+        for (auto& b : coded) b = static_cast<std::uint8_t>((x = x * 1103515245u + 12345u) >> 24);
+        TBankAudio bank;
+        BankSources sources;
+        for (std::uint32_t i = 0; i < n; ++i) {
+            bank.BanksHeadInfo.push_back({0, hashOf(i), 0});
+            TBankChannelInfo info;
+            info.Size = each;
+            info.Frequency = 22050;
+            info.Compression = kCompressionAdpcm;
+            info.States.assign((each + 2047) / 2048, TADPCMState{0, 10});
+            bank.BanksInfo.push_back(info);
+            sources.samples.emplace_back(coded);
+        }
+        (void)LayoutBank(bank, BankKind::Plain, RecordForm::Adpcm);
+        writeFile(argv[4], *WriteBank(bank, BankKind::Plain, RecordForm::Adpcm, sources));
+        return 0;
+    }
+    if (kernel == "rebuild" && argc > 3) {
+        using namespace brenzo;
+        workspace::Workspace ws(workspace::HashNames(), nullptr);
+        workspace::SilentPort port;
+        if (ws.Open(platform::PathFromUtf8(argv[2]), port) != workspace::OpenOutcome::Loaded) return 1;
+        auto pcm = pcmOf(441000);
+        std::vector<std::uint8_t> coded, states;
+        ADPCMEncodeStream(pcm, coded, states, static_cast<std::int32_t>(pcm.size()));
+        const auto n = static_cast<std::uint32_t>(std::atol(argv[3]));
+        auto start = std::chrono::steady_clock::now();
+        auto rebuilt = replace::RebuildBankAdpcm(*ws.CurrentBank, formats::BankKind::Plain, ws.SourceImage, n, coded,
+                                                 states, 44100);
+        if (!rebuilt) return 1;
+        auto built = std::chrono::steady_clock::now();
+        if (!replace::SaveOverOpenedFile(ws, rebuilt->image)) return 1;
+        auto saved = std::chrono::steady_clock::now();
+        std::printf("%.6f %.6f\n", std::chrono::duration<double>(built - start).count(),
+                    std::chrono::duration<double>(saved - built).count());
+        return 0;
+    }
     const std::size_t samples = static_cast<std::size_t>(std::atof(argv[2]) * 44100) / 4096 * 4096;
     auto pcm = pcmOf(samples);
     std::vector<std::uint8_t> coded, stateBytes;
@@ -157,6 +209,14 @@ int main(int argc, char** argv) {
         return 0;
     } else if (kernel == "makeima2" && argc > 3) {
         writeImaWav(argv[3], coded, 2);
+        return 0;
+    } else if (kernel == "makestereo" && argc > 3) {
+        std::vector<std::uint8_t> wav;
+        WriteWavHeader(wav, 2, 44100, static_cast<std::uint32_t>(2 * pcm.size()));
+        for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
+            wav.insert(wav.end(), {pcm[i], pcm[i + 1], pcm[pcm.size() - 2 - i], pcm[pcm.size() - 1 - i]});
+        }
+        writeFile(argv[3], wav);
         return 0;
     } else if (kernel == "makepcm" && argc > 3) {
         std::vector<std::uint8_t> wav;

@@ -77,7 +77,7 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
         BankSources sources;
         for (const auto& b : stored) sources.samples.emplace_back(b);
         for (const auto& a : anims) sources.animations.emplace_back(a);
-        if (auto image = WriteBank(bank, kind, form, sources)) seeds.push_back(std::move(*image));
+        if (auto image = WriteBank(bank, kind, form, sources)) seeds.emplace_back(image->begin(), image->end());
     }
     return seeds;
 }

@@ -69,7 +69,7 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
         if (auto image = WriteMulti(multi, 32000, spans)) {
             // The blocks' zero fill is of no interest to a fuzzer: keep the content only.
             image->resize(multi.HeadFullSize + 4096 + 2048 * 10 * v.channels);
-            seeds.push_back(std::move(*image));
+            seeds.emplace_back(image->begin(), image->end());
         }
     }
     return seeds;

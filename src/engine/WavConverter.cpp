@@ -122,7 +122,8 @@ private:
         const SourceFormat& in = decoder.format();
         const std::uint64_t frameBytes = 2ull * in.channels;
 
-        auto created = platform::AtomicFile::Create(target);
+        // The converted file is a scratch file: it need not reach the disk before it is used.
+        auto created = platform::AtomicFile::Create(target, platform::Durability::Cached);
         if (!created) return created.error();
         Pass pass;
         pass.file = std::move(*created);

@@ -156,7 +156,7 @@ Status LayoutBank(TBankAudio& bank, BankKind kind, RecordForm form) {
     return {};
 }
 
-Result<std::vector<std::uint8_t>> WriteBank(const TBankAudio& bank, BankKind kind, RecordForm form,
+Result<Bytes> WriteBank(const TBankAudio& bank, BankKind kind, RecordForm form,
                                             const BankSources& sources) {
     const std::uint32_t count = bank.AudioCount;
     if (bank.BanksInfo.size() != count || bank.BanksHeadInfo.size() != count || sources.samples.size() != count)
@@ -167,7 +167,7 @@ Result<std::vector<std::uint8_t>> WriteBank(const TBankAudio& bank, BankKind kin
 
     std::uint64_t total = bank.HeaderFullSize;
     for (const auto& info : bank.BanksInfo) total += AlignTo2048(std::uint64_t{info.Size});
-    std::vector<std::uint8_t> image;
+    Bytes image;
     image.reserve(static_cast<std::size_t>(total));
     ByteWriter w(image);
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Bytes.h"
 #include "common/Result.h"
 #include "formats/BankModel.h"
 
@@ -40,7 +41,7 @@ struct BankSources {
 };
 
 // Builds the whole file from a laid-out model. Every record is written in `form`.
-Result<std::vector<std::uint8_t>> WriteBank(const TBankAudio& bank, BankKind kind, RecordForm form,
+Result<Bytes> WriteBank(const TBankAudio& bank, BankKind kind, RecordForm form,
                                             const BankSources& sources);
 
 // Checks that a loaded bank can be rebuilt faithfully: every record, sound and animation

@@ -5,15 +5,18 @@
 #include <span>
 #include <vector>
 
+#include "common/Bytes.h"
+
 namespace brenzo::formats {
 
-// Appends little-endian values to a growing byte vector.
+// Appends little-endian values to a growing byte vector (a Bytes image, or any vector of bytes).
+template <class Buffer = Bytes>
 class ByteWriter {
 public:
-    explicit ByteWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+    explicit ByteWriter(Buffer& out) : out_(out) {}
 
     std::size_t size() const { return out_.size(); }
-    std::vector<std::uint8_t>& buffer() { return out_; }
+    Buffer& buffer() { return out_; }
 
     void u8(std::uint8_t v) { out_.push_back(v); }
     void u16(std::uint16_t v) { put(v, 2); }
@@ -35,7 +38,7 @@ private:
         for (int i = 0; i < n; ++i) out_.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
     }
 
-    std::vector<std::uint8_t>& out_;
+    Buffer& out_;
 };
 
 }  // namespace brenzo::formats

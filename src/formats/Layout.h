@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/Bytes.h"
+
 namespace brenzo::formats {
 
 inline constexpr std::uint32_t kAlign = 2048;
@@ -13,7 +15,8 @@ constexpr std::uint32_t AlignTo2048(std::uint32_t n) { return (n + (kAlign - 1))
 constexpr std::uint64_t AlignTo2048(std::uint64_t n) { return (n + (kAlign - 1)) & ~std::uint64_t{kAlign - 1}; }
 
 // Appends AlignTo2048(n) - n zero bytes, n being the length just written.
-inline void PadTo2048(std::uint64_t n, std::vector<std::uint8_t>& stream) {
+template <class Buffer>
+void PadTo2048(std::uint64_t n, Buffer& stream) {
     stream.resize(stream.size() + static_cast<std::size_t>(AlignTo2048(n) - n), 0);
 }
 

@@ -28,7 +28,7 @@ struct Ranges {
         first = static_cast<std::uint32_t>(first + by);
         last = static_cast<std::uint32_t>(last + by);
     }
-    void write(ByteWriter& w, std::uint32_t pairs) {
+    void write(ByteWriter<>& w, std::uint32_t pairs) {
         for (std::uint32_t p = 0; p < pairs; ++p) {
             w.u32(first);
             first += step;
@@ -38,7 +38,7 @@ struct Ranges {
     }
 };
 
-void writeBlockHead(ByteWriter& w, std::uint32_t channels) {
+void writeBlockHead(ByteWriter<>& w, std::uint32_t channels) {
     const std::uint32_t ranges = 16 * channels + 24;
     w.u32(24);
     w.u32(0);
@@ -49,7 +49,7 @@ void writeBlockHead(ByteWriter& w, std::uint32_t channels) {
 }
 
 // Appends `bytes` bytes of a stream from `pos`, zeros where the stream has ended.
-void copyStream(ByteWriter& w, std::span<const std::uint8_t> stream, std::uint64_t pos, std::uint64_t bytes) {
+void copyStream(ByteWriter<>& w, std::span<const std::uint8_t> stream, std::uint64_t pos, std::uint64_t bytes) {
     std::uint64_t have = pos < stream.size() ? std::min<std::uint64_t>(bytes, stream.size() - pos) : 0;
     if (have) w.bytes(stream.subspan(static_cast<std::size_t>(pos), static_cast<std::size_t>(have)));
     w.zeros(static_cast<std::size_t>(bytes - have));
@@ -111,7 +111,7 @@ Status LayoutMulti(TMultiADPCM& multi) {
     return {};
 }
 
-Result<std::vector<std::uint8_t>> WriteMulti(const TMultiADPCM& multi, std::uint16_t blockRate,
+Result<Bytes> WriteMulti(const TMultiADPCM& multi, std::uint16_t blockRate,
                                              std::span<const std::span<const std::uint8_t>> streams) {
     const std::uint32_t n = multi.Channels;
     if (multi.ChHeaders.size() != n || multi.ChHeadSizes.size() != n || streams.size() != n)
@@ -120,7 +120,7 @@ Result<std::vector<std::uint8_t>> WriteMulti(const TMultiADPCM& multi, std::uint
     if (!shape) return shape.error();
     const bool adpcm = multi.IsAdpcm();
 
-    std::vector<std::uint8_t> out;
+    Bytes out;
     out.reserve(static_cast<std::size_t>(std::uint64_t{multi.HeadFullSize} +
                                          std::uint64_t{multi.BlocksCount} * multi.BlockSize));
     ByteWriter w(out);
@@ -176,7 +176,7 @@ Result<std::vector<std::uint8_t>> WriteMulti(const TMultiADPCM& multi, std::uint
     return out;
 }
 
-Status WriteMultiBlocks(std::vector<std::uint8_t>& out, const BlockShape& shape, std::uint32_t blockSize,
+Status WriteMultiBlocks(Bytes& out, const BlockShape& shape, std::uint32_t blockSize,
                         std::uint32_t blocksCount, std::span<const std::span<const std::uint8_t>> streams) {
     const std::uint32_t n = shape.channels;
     if (streams.size() != n) return Error{"one stream per channel is needed"};

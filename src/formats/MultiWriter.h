@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "common/Bytes.h"
 #include "common/Result.h"
 #include "formats/MultiModel.h"
 
@@ -37,13 +38,13 @@ Status LayoutMulti(TMultiADPCM& multi);
 // Writes the whole file: the 48-byte header, the channel directory, the descriptions, the
 // block index (BlockStart steps of 0x7B000 for ADPCM, 0x1EC00 for PCM, BlockRate = blockRate),
 // padding, then the blocks from one stream of sample data per channel.
-Result<std::vector<std::uint8_t>> WriteMulti(const TMultiADPCM& multi, std::uint16_t blockRate,
+Result<Bytes> WriteMulti(const TMultiADPCM& multi, std::uint16_t blockRate,
                                              std::span<const std::span<const std::uint8_t>> streams);
 
 // Appends blocksCount blocks of blockSize bytes. Every stream is as long as channel 0's. The
 // last block stores each channel's final partial chunk zero-padded to 2048 bytes, and for
 // ADPCM with more than 3 channels its data area begins 4096 bytes in, as in every other block.
-Status WriteMultiBlocks(std::vector<std::uint8_t>& out, const BlockShape& shape, std::uint32_t blockSize,
+Status WriteMultiBlocks(Bytes& out, const BlockShape& shape, std::uint32_t blockSize,
                         std::uint32_t blocksCount, std::span<const std::span<const std::uint8_t>> streams);
 
 }  // namespace brenzo::formats

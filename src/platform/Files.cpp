@@ -70,7 +70,7 @@ Error failure(const char* verb, const fs::path& path, const std::string& reason)
 
 // ---- whole files -------------------------------------------------------------------------
 
-Result<std::vector<std::uint8_t>> ReadWholeFile(const fs::path& path) {
+Result<Bytes> ReadWholeFile(const fs::path& path) {
 #ifdef _WIN32
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -81,7 +81,8 @@ Result<std::vector<std::uint8_t>> ReadWholeFile(const fs::path& path) {
         CloseHandle(h);
         return e;
     }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.QuadPart));
+    Bytes bytes;
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
@@ -106,7 +107,8 @@ Result<std::vector<std::uint8_t>> ReadWholeFile(const fs::path& path) {
         ::close(fd);
         return failure("read", path, reason);
     }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
+    Bytes bytes;
+    bytes.resize(static_cast<std::size_t>(st.st_size));
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);

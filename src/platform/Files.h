@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Bytes.h"
 #include "common/Result.h"
 
 namespace brenzo::platform {
@@ -14,7 +15,7 @@ namespace brenzo::platform {
 namespace fs = std::filesystem;
 
 // The whole file, or why it cannot be read ("cannot read bank.bin: no such file").
-Result<std::vector<std::uint8_t>> ReadWholeFile(const fs::path& path);
+Result<Bytes> ReadWholeFile(const fs::path& path);
 
 bool FileExists(const fs::path& path);
 Status RemoveFile(const fs::path& path);

@@ -147,7 +147,7 @@ Status CheckBankReplaceable(const Workspace& ws) {
     return {};
 }
 
-Status SaveOverOpenedFile(Workspace& ws, std::vector<std::uint8_t>& image) {
+Status SaveOverOpenedFile(Workspace& ws, Bytes& image) {
     if (Status s = platform::WriteFileAtomically(ws.OpenedPath, image); !s) return s;
     // The file now holds exactly these bytes.
     ws.SourceImage = std::move(image);

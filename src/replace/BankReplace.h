@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "common/Bytes.h"
 #include "common/Result.h"
 #include "engine/Engine.h"
 #include "formats/BankModel.h"
@@ -16,7 +17,7 @@ namespace brenzo::replace {
 // A bank laid out anew: its model and the whole file.
 struct RebuiltBank {
     formats::TBankAudio model;
-    std::vector<std::uint8_t> image;
+    Bytes image;
 };
 
 // Sound n takes new ADPCM bytes and states (3 bytes each) at `rate`; every other sound and
@@ -47,6 +48,6 @@ Status ReplaceBANK_PCM(workspace::Workspace& ws, workspace::UiPort& port, engine
 
 // Saves a rebuilt container over the opened file through a temporary file and a rename, then
 // makes it the workspace's image. On failure the file and the workspace are as they were.
-Status SaveOverOpenedFile(workspace::Workspace& ws, std::vector<std::uint8_t>& image);
+Status SaveOverOpenedFile(workspace::Workspace& ws, Bytes& image);
 
 }  // namespace brenzo::replace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "codec/Wav.h"
+#include "common/Bytes.h"
 #include "common/Result.h"
 #include "engine/Engine.h"
 #include "workspace/UiPort.h"
@@ -27,7 +28,7 @@ Status Convert2Wav(engine::Converter& converter, const std::filesystem::path& so
 
 // The converted file in memory with the fields the replaces read from its header.
 struct ConvertedImage {
-    std::vector<std::uint8_t> bytes;
+    Bytes bytes;
     codec::ConvertedWavInfo info;
 
     // The DataSize bytes of samples; bytes the file does not hold are not in the span (the

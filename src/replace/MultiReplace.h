@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "common/Bytes.h"
 #include "common/Result.h"
 #include "engine/Engine.h"
 #include "formats/MultiModel.h"
@@ -15,7 +16,7 @@ namespace brenzo::replace {
 
 struct RebuiltMulti {
     formats::TMultiADPCM model;
-    std::vector<std::uint8_t> image;
+    Bytes image;
 };
 
 // Every channel of a multichannel file takes its share of `frames` interleaved 16-bit frames

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Bytes.h"
 #include "common/Result.h"
 #include "formats/BankModel.h"
 #include "formats/MultiModel.h"
@@ -54,7 +55,7 @@ public:
     Workspace(HashNames names, const ScratchFolders* scratch) : HashNames_(std::move(names)), scratch_(scratch) {}
 
     std::uint8_t FileKind = kKindNone;
-    std::vector<std::uint8_t> SourceImage;
+    Bytes SourceImage;
     std::optional<formats::TBankAudio> CurrentBank;
     std::optional<formats::TMultiADPCM> CurrentMulti;
     // Why the opened file is not whole; a damaged container is listed but never rebuilt.

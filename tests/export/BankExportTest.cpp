@@ -34,7 +34,8 @@ OneSound oneSound(std::vector<std::uint8_t> stored, std::size_t states, std::uin
     EXPECT_TRUE(LayoutBank(s.bank, BankKind::Plain, form));
     BankSources sources;
     sources.samples.emplace_back(stored);
-    s.image = *WriteBank(s.bank, BankKind::Plain, form, sources);
+    auto image = *WriteBank(s.bank, BankKind::Plain, form, sources);
+    s.image.assign(image.begin(), image.end());
     return s;
 }
 

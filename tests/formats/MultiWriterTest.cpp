@@ -15,7 +15,7 @@ struct BlockEntry {
     bool operator==(const BlockEntry&) const = default;
 };
 
-std::vector<BlockEntry> entriesAt(const std::vector<std::uint8_t>& out, std::size_t b, std::uint32_t n) {
+std::vector<BlockEntry> entriesAt(std::span<const std::uint8_t> out, std::size_t b, std::uint32_t n) {
     std::vector<BlockEntry> e;
     for (std::uint32_t i = 0; i < n; ++i) {
         std::size_t p = b + 24 + 16 * i;
@@ -24,13 +24,13 @@ std::vector<BlockEntry> entriesAt(const std::vector<std::uint8_t>& out, std::siz
     return e;
 }
 
-std::pair<std::uint32_t, std::uint32_t> rangeAt(const std::vector<std::uint8_t>& out, std::size_t b,
+std::pair<std::uint32_t, std::uint32_t> rangeAt(std::span<const std::uint8_t> out, std::size_t b,
                                                 std::uint32_t n, std::size_t pair) {
     std::size_t p = b + 16 * n + 24 + 8 * pair;
     return {U32At(out, p), U32At(out, p + 4)};
 }
 
-bool allZero(const std::vector<std::uint8_t>& out, std::size_t from, std::size_t to) {
+bool allZero(std::span<const std::uint8_t> out, std::size_t from, std::size_t to) {
     return std::all_of(out.begin() + static_cast<std::ptrdiff_t>(from), out.begin() + static_cast<std::ptrdiff_t>(to),
                        [](std::uint8_t b) { return b == 0; });
 }
@@ -42,7 +42,7 @@ std::vector<std::uint8_t> stream(std::size_t bytes, std::uint8_t seed) {
 }
 
 struct Written {
-    std::vector<std::uint8_t> out;
+    Bytes out;
     BlockShape shape;
 };
 
@@ -178,7 +178,7 @@ TEST(MultiBlockWriter, RefusesBlocksTooSmallForAFullBlock) {
     ASSERT_TRUE(shape);
     auto s = stream(100, 1);
     std::vector<std::span<const std::uint8_t>> spans = {s, s};
-    std::vector<std::uint8_t> out;
+    Bytes out;
     Status st = WriteMultiBlocks(out, *shape, 2048 + 247 * 2048, 1, spans);
     ASSERT_FALSE(st);
     EXPECT_NE(st.message().find("cannot hold a full block"), std::string::npos);

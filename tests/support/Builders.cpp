@@ -83,7 +83,7 @@ BuiltBank BuildBank(formats::BankKind kind, const std::vector<TestSound>& sounds
         if (kind == BankKind::WithAnimations) sources.animations.emplace_back(s.animation);
     auto image = WriteBank(bank, kind, form, sources);
     if (!image) throw std::runtime_error(image.message());
-    built.image = std::move(*image);
+    built.image.assign(image->begin(), image->end());
     return built;
 }
 
@@ -122,7 +122,7 @@ BuiltMulti BuildMulti(bool adpcm, const std::vector<std::vector<std::int16_t>>& 
     std::vector<std::span<const std::uint8_t>> spans(built.streams.begin(), built.streams.end());
     auto image = WriteMulti(multi, rate, spans);
     if (!image) throw std::runtime_error(image.message());
-    built.image = std::move(*image);
+    built.image.assign(image->begin(), image->end());
     return built;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "formats/BankModel.h"
+#include "support/TempDir.h"
 #include "formats/MultiModel.h"
 
 namespace brenzo::testing {

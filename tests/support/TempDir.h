@@ -6,6 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "common/Bytes.h"
+
+namespace brenzo {
+
+// A file image and a plain vector of the same bytes compare equal in the tests.
+inline bool operator==(const Bytes& a, const std::vector<std::uint8_t>& b) { return SameBytes(a, b); }
+
+}  // namespace brenzo
+
 namespace brenzo::testing {
 
 // A fresh folder under the system's temporary directory, removed with everything in it.

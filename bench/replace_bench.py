@@ -1,0 +1,70 @@
+#!/usr/bin/env python3
+"""The replace benchmarks, run by scripts/bench: replacing one sound of a 500 MB bank against
+copying the file, with the replace's peak memory against the file's size; replacing all
+channels of a 10-minute stereo file against ffmpeg encoding the same samples to IMA ADPCM."""
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+RUNS = 5
+
+
+def run(cmd):
+    return subprocess.run(cmd, check=True, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+
+def timed(cmd):
+    """Wall time and peak resident memory (KiB) of a command."""
+    start = time.perf_counter()
+    out = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd, check=True, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.PIPE, text=True).stderr
+    return time.perf_counter() - start, int(out.strip().splitlines()[-1])
+
+
+def main():
+    bin_dir, work = sys.argv[1], sys.argv[2]
+    sections = sys.argv[3:]
+    bench = os.path.join(bin_dir, "brenzo-bench")
+    cli = os.path.join(bin_dir, "brenzo-cli")
+    f = lambda name: os.path.join(work, name)
+
+    if "replace" in sections:
+        run([bench, "makebig", "2000", "500", f("big.bin")])
+        run([bench, "makepcm", "10", f("mono.wav")])
+        size = os.path.getsize(f("big.bin"))
+        ours, theirs, synced, rss = [], [], [], []
+        for _ in range(RUNS):
+            t, m = timed([cli, "replace", f("big.bin"), "--index", "1000", f("mono.wav")])
+            ours.append(t)
+            rss.append(m)
+            theirs.append(timed(["cp", f("big.bin"), f("copy.bin")])[0])
+            synced.append(timed(["dd", "if=" + f("big.bin"), "of=" + f("copy2.bin"), "bs=4M", "conv=fsync",
+                                 "status=none"])[0])
+            os.remove(f("copy.bin"))
+            os.remove(f("copy2.bin"))
+        mo, mt, ms = statistics.median(ours), statistics.median(theirs), statistics.median(synced)
+        print(f"{'replace 1 of 2000 sounds, ' + str(size >> 20) + ' MB':<34} ours {mo * 1000:9.1f} ms   "
+              f"cp {mt * 1000:9.1f} ms   ratio {mt / mo:5.2f}x   (cp + fsync {ms * 1000:.1f} ms, ratio {ms / mo:.2f}x)")
+        print(f"{'  peak memory of that replace':<34} {max(rss) / 1024:.0f} MiB = {max(rss) * 1024 / size:.2f}x the file")
+        os.remove(f("big.bin"))
+
+    if "replace-multi" in sections:
+        run([bench, "makemulti", "600", f("music.bin")])
+        run([bench, "makestereo", "600", f("stereo.wav")])
+        ours, theirs = [], []
+        for _ in range(RUNS):
+            shutil.copyfile(f("music.bin"), f("m.bin"))
+            ours.append(timed([cli, "replace", f("m.bin"), f("stereo.wav")])[0])
+            theirs.append(timed(["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", f("stereo.wav"), "-c:a",
+                                 "adpcm_ima_wav", f("ff.wav")])[0])
+        mo, mt = statistics.median(ours), statistics.median(theirs)
+        print(f"{'replace all, 10 min stereo file':<34} ours {mo * 1000:9.1f} ms   ffmpeg {mt * 1000:9.1f} ms   "
+              f"ratio {mt / mo:5.2f}x")
+
+
+if __name__ == "__main__":
+    main()
