@@ -41,14 +41,14 @@ int ResolveEntry(const Workspace& ws, const std::string& file, const Selection& 
     if (sel.index && sel.name) return Fail(kUsage, "give either --index or --name, not both");
     if (!sel.index && !sel.name) return Fail(kUsage, "give the entry with --index N or --name NAME");
     if (sel.index) {
-        if (*sel.index < 0 || static_cast<std::uint64_t>(*sel.index) >= ws.Rows.size())
+        if (*sel.index < 0 || static_cast<std::uint64_t>(*sel.index) >= ws.EntryCount())
             return Fail(kUsage, file + " has no entry " + std::to_string(*sel.index) + " (it has " +
-                                    std::to_string(ws.Rows.size()) + ")");
+                                    std::to_string(ws.EntryCount()) + ")");
         entry = static_cast<std::size_t>(*sel.index);
         return kDone;
     }
-    for (std::size_t i = 0; i < ws.Rows.size(); ++i) {
-        if (ws.Rows[i].name == *sel.name) {
+    for (std::size_t i = 0; i < ws.EntryCount(); ++i) {
+        if (ws.RowName(i) == *sel.name) {
             entry = i;
             return kDone;
         }
@@ -74,9 +74,9 @@ int List(const Globals& g, const std::string& file, bool json) {
     if (int s = OpenContainer(g, file, ws, port); s != kDone) return s;
     if (!json) {
         std::string text;
-        text.reserve(ws.Rows.size() * 40);
-        for (std::size_t i = 0; i < ws.Rows.size(); ++i) {
-            const auto& row = ws.Rows[i];
+        text.reserve(ws.EntryCount() * 40);
+        for (std::size_t i = 0; i < ws.EntryCount(); ++i) {
+            const auto row = ws.Row(i);
             text += std::to_string(i);
             text += '\t';
             text += row.name;
@@ -90,7 +90,8 @@ int List(const Globals& g, const std::string& file, bool json) {
         return kDone;
     }
     nlohmann::ordered_json entries = nlohmann::ordered_json::array();
-    for (std::size_t i = 0; i < ws.Rows.size(); ++i) {
+    for (std::size_t i = 0; i < ws.EntryCount(); ++i) {
+        const auto row = ws.Row(i);
         std::uint32_t hash, rate, samples, size, compression;
         if (ws.CurrentBank) {
             const auto& info = ws.CurrentBank->BanksInfo[i];
@@ -103,9 +104,9 @@ int List(const Globals& g, const std::string& file, bool json) {
         }
         nlohmann::ordered_json e;
         e["index"] = i;
-        e["name"] = ws.Rows[i].name;
+        e["name"] = row.name;
         e["hash"] = hash;
-        e["duration"] = ws.Rows[i].duration;
+        e["duration"] = row.duration;
         e["rate"] = rate;
         e["samples"] = samples;
         e["size"] = size;

@@ -23,7 +23,7 @@ bool isBank(const Workspace& ws) {
 bool isMulti(const Workspace& ws) { return ws.FileKind == kKindMultichannel && ws.CurrentMulti.has_value(); }
 
 bool validEntry(const Workspace& ws, std::optional<std::size_t> entry) {
-    return entry && *entry < ws.Rows.size();
+    return entry && *entry < ws.EntryCount();
 }
 
 void beginBusy(UiPort& port) {
@@ -48,7 +48,7 @@ std::filesystem::path CacheWavPath(const Workspace& ws, std::size_t entry) {
     if (!ws.Scratch()) return {};
     const auto folder = ws.Scratch()->FileWorkFolder(ws.FileName);
     if (ws.FileKind == kKindMultichannel) return folder / platform::PathFromUtf8(MultiExportFileName(ws));
-    const std::string name = entry < ws.Rows.size() ? ws.Rows[entry].name : std::string();
+    const std::string name = ws.RowName(entry);
     return folder / platform::PathFromUtf8(workspace::SafeFileName(std::to_string(entry) + " " + name) + ".wav");
 }
 
@@ -69,10 +69,10 @@ Status MakeTargetFile(const Workspace& ws, std::size_t entry, const std::filesys
 
 std::vector<std::string> ExportAllFileNames(const Workspace& ws) {
     std::vector<std::string> names;
-    names.reserve(ws.Rows.size());
+    names.reserve(ws.EntryCount());
     std::unordered_set<std::string> used;
-    for (const auto& row : ws.Rows) {
-        const std::string base = workspace::SafeFileName(row.name);
+    for (std::size_t i = 0; i < ws.EntryCount(); ++i) {
+        const std::string base = workspace::SafeFileName(ws.RowName(i));
         std::string name = base + ".wav";
         for (int copy = 2; !used.insert(workspace::FileNameKey(name)).second; ++copy)
             name = base + " (" + std::to_string(copy) + ").wav";
@@ -114,7 +114,7 @@ void Export1Click(Workspace& ws, UiPort& port, std::optional<std::size_t> select
     if (!isBank(ws) || !validEntry(ws, selected)) return;
     beginBusy(port);
     port.Pump();
-    if (auto target = port.AskSaveFile(kSaveFilter, ws.Rows[*selected].name + ".wav"))
+    if (auto target = port.AskSaveFile(kSaveFilter, ws.RowName(*selected) + ".wav"))
         report(port, MakeTargetFile(ws, *selected, platform::PathFromUtf8(*target), port));
     endBusy(port);
 }
@@ -122,7 +122,7 @@ void Export1Click(Workspace& ws, UiPort& port, std::optional<std::size_t> select
 void Export2Click(Workspace& ws, UiPort& port, std::optional<std::size_t> selected) {
     if (!isBank(ws) || !validEntry(ws, selected)) return;
     port.Pump();
-    auto target = port.AskSaveFile(kSaveFilter, ws.Rows[*selected].name + ".wav");
+    auto target = port.AskSaveFile(kSaveFilter, ws.RowName(*selected) + ".wav");
     if (!target) return;
     beginBusy(port);
     report(port, MakeTargetFile(ws, *selected, platform::PathFromUtf8(*target), port));

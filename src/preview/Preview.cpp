@@ -104,7 +104,7 @@ void Preview::StringGrid1DblClick(std::optional<std::size_t> selected) {
     barMax_ = 100;
     port_.SetProgress(barPos_, barMax_);
     if (ws_.FileKind == workspace::kKindNone) return;
-    if (!selected || *selected >= ws_.Rows.size()) return;
+    if (!selected || *selected >= ws_.EntryCount()) return;
     start(*selected);
 }
 
@@ -122,7 +122,7 @@ void Preview::Image1Click(std::optional<std::size_t> selected) {
         display_.SetTimerEnabled(false);
         port_.SetStatus("Paused - " + PositionText(stream_->BytesToSeconds(stream_->PositionBytes())));
     } else {
-        if (!selected || *selected >= ws_.Rows.size()) return;
+        if (!selected || *selected >= ws_.EntryCount()) return;
         display_.ShowPauseIcon(true);
         StringGrid1DblClick(selected);
     }

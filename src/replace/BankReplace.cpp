@@ -73,9 +73,6 @@ Result<ConvertedImage> convertForBank(Workspace& ws, workspace::UiPort& port, en
 void refreshSound(Workspace& ws, workspace::UiPort& port, std::uint32_t n) {
     const auto cache = exporting::CacheWavPath(ws, n);
     if (!cache.empty()) (void)platform::RemoveFile(cache);
-    const auto row = workspace::BankRow(*ws.CurrentBank, n, ws.Names());
-    ws.Rows[n].duration = row.duration;
-    ws.Rows[n].rate = row.rate;
     port.RowChanged(n);
 }
 
@@ -156,7 +153,7 @@ Status SaveOverOpenedFile(Workspace& ws, Bytes& image) {
 
 Status ReplaceBANK_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Converter& converter,
                          const std::filesystem::path& newFile, std::uint32_t n) {
-    if (n >= ws.Rows.size()) return Error{"the bank has no sound " + std::to_string(n)};
+    if (n >= ws.EntryCount()) return Error{"the bank has no sound " + std::to_string(n)};
     if (Status s = CheckBankReplaceable(ws); !s) return s;
     auto converted = convertForBank(ws, port, converter, newFile);
     if (!converted) return converted.status();
@@ -170,7 +167,7 @@ Status ReplaceBANK_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Convert
 Status ReplaceBANK_PCM(Workspace& ws, workspace::UiPort& port, engine::Converter& converter,
                        const std::filesystem::path& newFile, std::uint32_t n, std::uint32_t c) {
     if (c == formats::kCompressionAdpcm) return ReplaceBANK_ADPCM(ws, port, converter, newFile, n);
-    if (n >= ws.Rows.size()) return Error{"the bank has no sound " + std::to_string(n)};
+    if (n >= ws.EntryCount()) return Error{"the bank has no sound " + std::to_string(n)};
     if (Status s = CheckBankReplaceable(ws); !s) return s;
     auto converted = convertForBank(ws, port, converter, newFile);
     if (!converted) return converted.status();

@@ -107,12 +107,7 @@ Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Conver
         (void)platform::RemoveFile(cache);
         (void)platform::CopyFileAtomically(converted, cache, platform::Durability::Cached);
     }
-    for (std::uint32_t i = 0; i < n; ++i) {
-        const auto row = workspace::MultiRow(*ws.CurrentMulti, i, ws.Names());
-        ws.Rows[i].duration = row.duration;
-        ws.Rows[i].rate = row.rate;
-        port.RowChanged(i);
-    }
+    for (std::uint32_t i = 0; i < n; ++i) port.RowChanged(i);
     return {};
 }
 

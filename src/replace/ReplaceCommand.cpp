@@ -31,7 +31,7 @@ void Replace1Click(Workspace& ws, UiPort& port, engine::Converter& converter, st
     const bool bank = ws.FileKind == kKindBankWithAnimations || ws.FileKind == kKindPlainBank;
     const bool multi = ws.FileKind == kKindMultichannel;
     if (!bank && !multi) return;
-    if (bank && !(selected && *selected < ws.Rows.size())) return;
+    if (bank && !(selected && *selected < ws.EntryCount())) return;
     if (!ws.Menus.replace1Enabled) return;
 
     auto chosen = port.AskOpenFile(kReplaceFilter);

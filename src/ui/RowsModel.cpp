@@ -12,8 +12,8 @@ int RowsModel::columnCount(const QModelIndex& parent) const { return parent.isVa
 QVariant RowsModel::data(const QModelIndex& index, int role) const {
     if (role != Qt::DisplayRole || !index.isValid()) return {};
     const auto row = static_cast<std::size_t>(index.row());
-    if (row >= ws_.Rows.size()) return QString();
-    const workspace::ListRow& r = ws_.Rows[row];
+    if (row >= ws_.EntryCount()) return QString();
+    const workspace::ListRow r = ws_.Row(row);
     const std::string& text = index.column() == 0 ? r.name : index.column() == 1 ? r.duration : r.rate;
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }

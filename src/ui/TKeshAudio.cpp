@@ -163,7 +163,7 @@ std::optional<std::size_t> TKeshAudio::SelectedEntry() const {
     const QModelIndex current = StringGrid1->currentIndex();
     if (!current.isValid() || !StringGrid1->selectionModel()->isRowSelected(current.row(), {})) return std::nullopt;
     const auto row = static_cast<std::size_t>(current.row());
-    if (row >= ws_.Rows.size()) return std::nullopt;
+    if (row >= ws_.EntryCount()) return std::nullopt;
     return row;
 }
 

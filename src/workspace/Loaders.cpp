@@ -83,9 +83,6 @@ void loadBank(Workspace& ws, UiPort& port, BankKind kind) {
     ws.Damage = std::move(read.damage);
     ws.CurrentBank = std::move(read.bank);
     const auto& bank = *ws.CurrentBank;
-
-    ws.Rows.resize(bank.AudioCount);
-    for (std::uint32_t i = 0; i < bank.AudioCount; ++i) ws.Rows[i] = BankRow(bank, i, ws.Names());
     port.RowsReset();
 
     ws.Menus.replace1Caption = "Replace";
@@ -121,8 +118,6 @@ void LoadMULTI_ADPCM(Workspace& ws, UiPort& port) {
     }
     ws.CurrentMulti = std::move(*read);
     const auto& multi = *ws.CurrentMulti;
-    ws.Rows.resize(multi.Channels);
-    for (std::uint32_t i = 0; i < multi.Channels; ++i) ws.Rows[i] = MultiRow(multi, i, ws.Names());
     port.RowsReset();
 
     ws.Caption = MultiCaption(multi, ws.FileName);

@@ -22,9 +22,24 @@ void Workspace::ClearMemory() {
     Damage.clear();
 }
 
-void Workspace::StringGridClear(UiPort& port) {
-    Rows.clear();
-    port.RowsReset();
+void Workspace::StringGridClear(UiPort& port) { port.RowsReset(); }
+
+std::size_t Workspace::EntryCount() const {
+    if (CurrentBank) return CurrentBank->BanksInfo.size();
+    if (CurrentMulti) return CurrentMulti->ChHeaders.size();
+    return 0;
+}
+
+ListRow Workspace::Row(std::size_t entry) const {
+    if (entry >= EntryCount()) return {};
+    const auto i = static_cast<std::uint32_t>(entry);
+    return CurrentBank ? BankRow(*CurrentBank, i, HashNames_) : MultiRow(*CurrentMulti, i, HashNames_);
+}
+
+std::string Workspace::RowName(std::size_t entry) const {
+    if (entry >= EntryCount()) return {};
+    return HashNames_.NameForHash(CurrentBank ? CurrentBank->BanksHeadInfo[entry].Hash
+                                              : CurrentMulti->ChHeadSizes[entry].HeadHash);
 }
 
 OpenOutcome Workspace::Open(const std::filesystem::path& path, UiPort& port) {

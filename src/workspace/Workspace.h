@@ -61,9 +61,6 @@ public:
     // Why the opened file is not whole; a damaged container is listed but never rebuilt.
     std::vector<std::string> Damage;
 
-    // The list entries (row r of the window's list is entry r - 1). An empty list shows the
-    // header row and one empty row.
-    std::vector<ListRow> Rows;
     std::string Caption{kNotLoadedCaption};
     MenuState Menus;
 
@@ -77,8 +74,15 @@ public:
     HashNames& Names() { return HashNames_; }
     const ScratchFolders* Scratch() const { return scratch_; }
 
-    // The number of rows the window's list shows, the header row included.
-    std::size_t ListRowCount() const { return Rows.empty() ? 2 : Rows.size() + 1; }
+    // The list: one entry per sound or channel of the loaded model (row r of the window's list
+    // is entry r - 1). The texts are made when asked for, so that a bank of 100,000 sounds
+    // opens at once; the names are those "Hashes.ini" gave when the file was opened.
+    std::size_t EntryCount() const;
+    ListRow Row(std::size_t entry) const;
+    std::string RowName(std::size_t entry) const;
+    // The number of rows the window's list shows, the header row included: an empty list is
+    // the header row and one empty row.
+    std::size_t ListRowCount() const { return EntryCount() == 0 ? 2 : EntryCount() + 1; }
 
     // Releases the opened file's image and model; FileKind keeps its value.
     void ClearMemory();

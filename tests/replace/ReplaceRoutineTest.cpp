@@ -99,8 +99,8 @@ TEST(ReplaceBank, AnMp3ReplacesASoundOfABankWithAnimations) {
     const auto& info = f.ws.CurrentBank->BanksInfo[1];
     EXPECT_EQ(info.Frequency, 22050);
     EXPECT_NEAR(static_cast<double>(info.Size2), 44100.0, 2000.0);
-    EXPECT_EQ(f.ws.Rows[1].duration, "00:00:02");
-    EXPECT_EQ(f.ws.Rows[1].rate, "22050 Hz");
+    EXPECT_EQ(f.ws.Row(1).duration, "00:00:02");
+    EXPECT_EQ(f.ws.Row(1).rate, "22050 Hz");
     EXPECT_FALSE(fs::exists(exporting::CacheWavPath(f.ws, 1)));
     EXPECT_EQ(f.previewStops, 1);
     f.expectWorkspaceMatchesDisk(file);
@@ -128,8 +128,8 @@ TEST(ReplaceBank, WavInputsOfEveryDepthAndRateAreConvertedAndClamped) {
         auto in = f.input("in.x", c.format, c.rate, 1, Tone(static_cast<std::size_t>(c.rate * 3 / 2), 440, c.rate, 9000));
         Status s = ReplaceBANK_PCM(f.ws, f.port, *f.converter, in, 0, 1024);
         ASSERT_TRUE(s) << c.shown << ": " << s.message();
-        EXPECT_EQ(f.ws.Rows[0].rate, c.shown);
-        EXPECT_EQ(f.ws.Rows[0].duration, "00:00:01") << c.shown;
+        EXPECT_EQ(f.ws.Row(0).rate, c.shown);
+        EXPECT_EQ(f.ws.Row(0).duration, "00:00:01") << c.shown;
         EXPECT_EQ(testing::U32At(f.ws.SourceImage, 20), 0u);  // still a plain bank
         f.expectWorkspaceMatchesDisk(file);
     }
@@ -156,7 +156,7 @@ TEST(ReplaceBank, RefusalsChangeNothing) {
     ASSERT_TRUE(exporting::EnsureCacheWav(f.ws, 0, f.port));
     const auto cacheBefore = testing::ReadFile(exporting::CacheWavPath(f.ws, 0));
     const auto modelBefore = *f.ws.CurrentBank;
-    const auto rowsBefore = f.ws.Rows.size();
+    const auto rowsBefore = f.ws.EntryCount();
 
     auto stereo = f.input("stereo.wav", kWav16, 44100, 2, testing::Sweeps16(20000, 2, 44100, 10000));
     Status s = ReplaceBANK_ADPCM(f.ws, f.port, *f.converter, stereo, 0);
@@ -171,7 +171,7 @@ TEST(ReplaceBank, RefusalsChangeNothing) {
 
     EXPECT_EQ(testing::ReadFile(file), original);
     EXPECT_EQ(*f.ws.CurrentBank, modelBefore);
-    EXPECT_EQ(f.ws.Rows.size(), rowsBefore);
+    EXPECT_EQ(f.ws.EntryCount(), rowsBefore);
     EXPECT_EQ(testing::ReadFile(exporting::CacheWavPath(f.ws, 0)), cacheBefore);
     EXPECT_EQ(f.previewStops, 0);
 }
@@ -283,8 +283,8 @@ TEST(ReplaceMulti, StereoAudioRebuildsAStereoFileAndItsCache) {
     EXPECT_EQ(m.ChHeaders[0].StatesCount, 147u);
     EXPECT_EQ(m.HeadSize, 1074u);
     EXPECT_EQ(m.BlocksCount, 2u);
-    EXPECT_EQ(f.ws.Rows[0].duration, "00:00:13");
-    EXPECT_EQ(f.ws.Rows[1].rate, "44100 Hz");
+    EXPECT_EQ(f.ws.Row(0).duration, "00:00:13");
+    EXPECT_EQ(f.ws.Row(1).rate, "44100 Hz");
     f.expectWorkspaceMatchesDisk(file);
     // The cache is the converted audio; the container exports to the encoder's reconstruction.
     EXPECT_EQ(testing::ReadFile(exporting::CacheWavPath(f.ws, 0)), testing::ReadFile(f.scratch.ConvertedWav()));

@@ -68,12 +68,12 @@ TEST(OpenBank, ListsTheSoundsWithCaptionMenusAndProgress) {
               (std::vector<std::string>{"Loading... - sfx.bin", "Sound Bank ADPCM with animations (4 sounds) - sfx.bin"}));
     EXPECT_EQ(f.port.texts("status"),
               (std::vector<std::string>{"Loading... - 0%", "Loading... - 25%", "Loading... - 50%", "Loading... - 75%", ""}));
-    ASSERT_EQ(f.ws.Rows.size(), 4u);
+    ASSERT_EQ(f.ws.EntryCount(), 4u);
     EXPECT_EQ(f.ws.ListRowCount(), 5u);
-    EXPECT_EQ(f.ws.Rows[0].name, "0x0001");
-    EXPECT_EQ(f.ws.Rows[1].name, "door");
-    EXPECT_EQ(f.ws.Rows[0].duration, "00:00:02");  // 44100 samples encode to 44100: 2 s at 22050
-    EXPECT_EQ(f.ws.Rows[0].rate, "22050 Hz");
+    EXPECT_EQ(f.ws.Row(0).name, "0x0001");
+    EXPECT_EQ(f.ws.Row(1).name, "door");
+    EXPECT_EQ(f.ws.Row(0).duration, "00:00:02");  // 44100 samples encode to 44100: 2 s at 22050
+    EXPECT_EQ(f.ws.Row(0).rate, "22050 Hz");
     EXPECT_TRUE(f.ws.Menus.export2Visible);
     EXPECT_EQ(f.ws.Menus.export1Caption, "Export");
     EXPECT_EQ(f.ws.Menus.replace1Caption, "Replace");
@@ -113,8 +113,8 @@ TEST(OpenBank, EmptyBanksZeroRatesAndZeroStatesOpen) {
 
     auto zero = testing::BuildBank(formats::BankKind::WithAnimations, {sound(1, 0, 1024, 0)});
     EXPECT_EQ(f.ws.Open(f.write("z.bin", zero.image), f.port), OpenOutcome::Loaded);
-    EXPECT_EQ(f.ws.Rows[0].duration, "00:00:00");
-    EXPECT_EQ(f.ws.Rows[0].rate, "0 Hz");
+    EXPECT_EQ(f.ws.Row(0).duration, "00:00:00");
+    EXPECT_EQ(f.ws.Row(0).rate, "0 Hz");
 }
 
 TEST(OpenInvalid, ShortOrUnknownFilesAreRefusedAndTheListEmptied) {
@@ -127,7 +127,7 @@ TEST(OpenInvalid, ShortOrUnknownFilesAreRefusedAndTheListEmptied) {
     EXPECT_EQ(f.ws.FileKind, kKindNone);
     EXPECT_EQ(f.ws.Caption, "Invalid file! - x.bin");
     EXPECT_EQ(f.port.errors(), std::vector<std::string>{"Invalid file!"});
-    EXPECT_TRUE(f.ws.Rows.empty());
+    EXPECT_EQ(f.ws.EntryCount(), 0u);
     EXPECT_EQ(f.ws.ListRowCount(), 2u);
     EXPECT_FALSE(f.ws.CurrentBank);
     EXPECT_EQ(f.ws.SourceImage.size(), 12u);  // kept until the next open
@@ -182,7 +182,7 @@ TEST(OpenMultichannel, CaptionMenusAndReplaceAvailability) {
     }
     four.resize(4096, 0);
     EXPECT_EQ(f.ws.Open(f.write("four.bin", four), f.port), OpenOutcome::Loaded);
-    EXPECT_EQ(f.ws.Rows.size(), 4u);
+    EXPECT_EQ(f.ws.EntryCount(), 4u);
     EXPECT_FALSE(f.ws.Menus.replace1Enabled);
 
     auto pcm = testing::BuildMulti(false, {tone, tone}, 32000);
@@ -246,13 +246,13 @@ TEST(Load1Click, ACancelledDialogChangesNothing) {
     Fixture f;
     auto built = testing::BuildBank(formats::BankKind::Plain, {sound(1, 100)});
     f.ws.Open(f.write("b.bin", built.image), f.port);
-    const auto rows = f.ws.Rows.size();
+    const auto rows = f.ws.EntryCount();
     f.port.clear();
     f.port.answers.push_back(std::nullopt);
     Load1Click(f.ws, f.port);
     EXPECT_EQ(f.port.dialogs.back(), "open All files (*.*)|*.*");
     EXPECT_TRUE(f.port.calls.empty());
-    EXPECT_EQ(f.ws.Rows.size(), rows);
+    EXPECT_EQ(f.ws.EntryCount(), rows);
     EXPECT_TRUE(f.ws.CurrentBank);
 }
 
