@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -25,8 +26,18 @@ public:
     void i16(std::int16_t v) { u16(static_cast<std::uint16_t>(v)); }
     void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
     void i64(std::int64_t v) { u64(static_cast<std::uint64_t>(v)); }
-    void bytes(std::span<const std::uint8_t> b) { out_.insert(out_.end(), b.begin(), b.end()); }
-    void zeros(std::size_t n) { out_.resize(out_.size() + n, 0); }
+    // Bulk copies go through memcpy: an image buffer constructs its bytes one by one otherwise.
+    void bytes(std::span<const std::uint8_t> b) {
+        if (b.empty()) return;
+        const std::size_t at = out_.size();
+        out_.resize(at + b.size());
+        std::memcpy(out_.data() + at, b.data(), b.size());
+    }
+    void zeros(std::size_t n) {
+        const std::size_t at = out_.size();
+        out_.resize(at + n);
+        if (n) std::memset(out_.data() + at, 0, n);
+    }
 
     // Overwrites a u32 written earlier.
     void patchU32(std::size_t at, std::uint32_t v) {

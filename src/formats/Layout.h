@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,10 @@ constexpr std::uint64_t AlignTo2048(std::uint64_t n) { return (n + (kAlign - 1))
 // Appends AlignTo2048(n) - n zero bytes, n being the length just written.
 template <class Buffer>
 void PadTo2048(std::uint64_t n, Buffer& stream) {
-    stream.resize(stream.size() + static_cast<std::size_t>(AlignTo2048(n) - n), 0);
+    const std::size_t at = stream.size();
+    const auto pad = static_cast<std::size_t>(AlignTo2048(n) - n);
+    stream.resize(at + pad);
+    if (pad) std::memset(stream.data() + at, 0, pad);
 }
 
 // Whole seconds of samples / rate as "hh:nn:ss", hours wrapping at 24 like a time of day.

@@ -16,7 +16,8 @@
 
 namespace brenzo {
 namespace {
-constexpr std::size_t kLarge = std::size_t{4} << 20;
+// From one huge page up.
+constexpr std::size_t kLarge = std::size_t{2} << 20;
 }
 
 void* AllocateImageMemory(std::size_t bytes) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 
 #include "platform/Files.h"
@@ -46,6 +47,7 @@ bool parseHashKey(std::string_view key, std::uint32_t& hash) {
 
 // Cuts UTF-8 text after `limit` code points.
 std::string_view cutCharacters(std::string_view s, std::size_t limit) {
+    if (s.size() <= limit) return s;  // no more characters than bytes
     std::size_t count = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {
         if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
@@ -74,10 +76,13 @@ void appendUtf8(std::string& out, std::uint32_t cp) {
     }
 }
 
-// The file as UTF-8: a UTF-16 file (with its byte order mark) is converted, a UTF-8 mark dropped.
-std::string decodeText(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF))) {
-        const bool little = bytes[0] == 0xFF;
+bool isUtf16(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF));
+}
+
+// A UTF-16 file (with its byte order mark) as UTF-8.
+std::string fromUtf16(std::span<const std::uint8_t> bytes) {
+    const bool little = bytes[0] == 0xFF;
         std::string out;
         out.reserve(bytes.size());
         auto unit = [&](std::size_t i) -> std::uint32_t {
@@ -95,18 +100,29 @@ std::string decodeText(std::span<const std::uint8_t> bytes) {
             appendUtf8(out, cp);
         }
         return out;
-    }
-    std::size_t skip = bytes.size() >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF ? 3 : 0;
-    return std::string(reinterpret_cast<const char*>(bytes.data()) + skip, bytes.size() - skip);
 }
 
 }  // namespace
 
 HashTable HashTable::Parse(std::span<const std::uint8_t> bytes) {
     HashTable table;
-    auto text = std::make_shared<const std::string>(decodeText(bytes));
+    auto text = std::make_shared<Text>();
+    std::string_view rest;
+    if (isUtf16(bytes)) {
+        text->converted = fromUtf16(bytes);
+        rest = text->converted;
+    } else {
+        text->raw.resize(bytes.size());
+        if (!bytes.empty()) std::memcpy(text->raw.data(), bytes.data(), bytes.size());
+        rest = std::string_view(reinterpret_cast<const char*>(text->raw.data()), text->raw.size());
+        if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);  // a UTF-8 byte order mark
+    }
     table.text_ = text;
-    std::string_view rest(*text);
+    std::size_t lines = 1;
+    for (const char* p = rest.data(); (p = static_cast<const char*>(std::memchr(p, '\n', rest.data() + rest.size() - p)));
+         ++p)
+        ++lines;
+    table.names_.reserve(lines);
     enum class Section { Before, Inside, After } section = Section::Before;
     while (!rest.empty() && section != Section::After) {
         std::size_t end = rest.find('\n');

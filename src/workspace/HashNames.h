@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Bytes.h"
+
 namespace brenzo::workspace {
 
 // The [Hashes] section of an INI text, read with the Windows profile rules: section and key
@@ -26,9 +28,13 @@ private:
         std::uint32_t hash;
         std::string_view name;
     };
-    // The names are views into the file's text, kept here whole; sorted by hash, the first
-    // of equal keys in file order.
-    std::shared_ptr<const std::string> text_;
+    // The names are views into the file's text, kept here whole (as read when it is UTF-8,
+    // converted when it is UTF-16); sorted by hash, the first of equal keys in file order.
+    struct Text {
+        Bytes raw;
+        std::string converted;
+    };
+    std::shared_ptr<const Text> text_;
     std::vector<Name> names_;
 };
 
