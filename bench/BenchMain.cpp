@@ -27,6 +27,9 @@
 #include "codec/Wav.h"
 #include "formats/BankFile.h"
 #include "formats/MultiWriter.h"
+#ifdef BRENZO_HAVE_ENGINE
+#include "engine/Engine.h"
+#endif
 #include "platform/Path.h"
 #include "replace/BankReplace.h"
 #include "workspace/Workspace.h"
@@ -158,6 +161,17 @@ int main(int argc, char** argv) {
         writeFile(argv[4], *WriteBank(bank, BankKind::Plain, RecordForm::Adpcm, sources));
         return 0;
     }
+#ifdef BRENZO_HAVE_ENGINE
+    if (kernel == "convert" && argc > 3) {
+        auto converter = brenzo::engine::MakeConverter();
+        auto start = std::chrono::steady_clock::now();
+        auto r = converter->Convert(brenzo::platform::PathFromUtf8(argv[2]), brenzo::platform::PathFromUtf8(argv[3]),
+                                    [](std::uint32_t rate) { return rate >= 65536 ? 48000u : rate; }, [] {});
+        if (!r) return 1;
+        std::printf("%.6f\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        return 0;
+    }
+#endif
     if (kernel == "rebuild" && argc > 3) {
         using namespace brenzo;
         workspace::Workspace ws(workspace::HashNames(), nullptr);

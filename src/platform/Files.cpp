@@ -296,6 +296,13 @@ Status CopyFileAtomically(const fs::path& from, const fs::path& to, Durability d
     return WriteFileAtomically(to, *bytes, durability);
 }
 
+Status LinkOrCopyFile(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    fs::create_hard_link(from, to, ec);
+    if (!ec) return {};
+    return CopyFileAtomically(from, to, Durability::Cached);
+}
+
 // ---- folders -----------------------------------------------------------------------------
 
 fs::path TempDirectory() {

@@ -61,6 +61,10 @@ Status WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t>
 // Copies a file through an AtomicFile at the target.
 Status CopyFileAtomically(const fs::path& from, const fs::path& to, Durability durability = Durability::Flushed);
 
+// Gives `from`'s contents a second name `to` (a hard link, instant and without a copy), or
+// copies it where the file system cannot link.
+Status LinkOrCopyFile(const fs::path& from, const fs::path& to);
+
 // The user's temporary directory ("" when the system reports none).
 fs::path TempDirectory();
 

@@ -1,8 +1,10 @@
 #include "replace/MultiReplace.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "codec/IMAADPCM.h"
+#include "common/Parallel.h"
 #include "export/ExportCommands.h"
 #include "formats/MultiWriter.h"
 #include "platform/Files.h"
@@ -24,32 +26,40 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
     // Split the frames into one PCM stream per channel; frames the data lacks stay silent.
     std::vector<std::vector<std::uint8_t>> pcm(n, std::vector<std::uint8_t>(frameCount * 2, 0));
     const std::size_t present = std::min(frameCount, frames.size() / (2 * std::size_t{n}));
-    for (std::size_t f = 0; f < present; ++f) {
-        const std::uint8_t* frame = frames.data() + f * 2 * n;
-        for (std::uint32_t j = 0; j < n; ++j) {
-            pcm[j][2 * f] = frame[2 * j];
-            pcm[j][2 * f + 1] = frame[2 * j + 1];
-        }
+    for (std::uint32_t j = 0; j < n; ++j) {
+        std::uint8_t* out = pcm[j].data();
+        const std::uint8_t* in = frames.data() + 2 * j;
+        const std::size_t stride = 2 * std::size_t{n};
+        for (std::size_t f = 0; f < present; ++f) std::memcpy(out + 2 * f, in + f * stride, 2);
     }
 
     RebuiltMulti rebuilt{multi, {}};
     formats::TMultiADPCM& model = rebuilt.model;
-    std::vector<std::vector<std::uint8_t>> streams(n);
-    for (std::uint32_t j = 0; j < n; ++j) {
+    std::vector<std::vector<std::uint8_t>> streams(n), states(n);
+    auto pump = [port] {
         if (port) port->Pump();
+    };
+    if (adpcm) {
+        // The channels are independent: each is encoded on a core of its own.
+        ParallelFor(
+            n,
+            [&](std::size_t j) {
+                codec::ADPCMEncodeStream(pcm[j], streams[j], states[j], static_cast<std::int32_t>(dataSize / n));
+                pcm[j] = {};
+            },
+            pump);
+    } else {
+        for (std::uint32_t j = 0; j < n; ++j) streams[j] = std::move(pcm[j]);
+    }
+    for (std::uint32_t j = 0; j < n; ++j) {
         formats::TADPCMChannel& ch = model.ChHeaders[j];
         ch.Frequency = rate;
+        ch.Size = static_cast<std::uint32_t>(streams[j].size());
         if (adpcm) {
-            std::vector<std::uint8_t> states;
-            codec::ADPCMEncodeStream(pcm[j], streams[j], states, static_cast<std::int32_t>(dataSize / n));
-            ch.Size = static_cast<std::uint32_t>(streams[j].size());
             ch.Length = 2 * ch.Size;
-            ch.States = codec::ParseStoredStates(states);
+            ch.States = codec::ParseStoredStates(states[j]);
             ch.StatesCount = static_cast<std::uint32_t>(ch.States.size());
-            pcm[j] = {};
         } else {
-            streams[j] = std::move(pcm[j]);
-            ch.Size = static_cast<std::uint32_t>(streams[j].size());
             ch.Length = ch.Size / 2;
         }
         ch.Samples = ch.Length;
@@ -105,7 +115,7 @@ Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Conver
     const auto cache = exporting::CacheWavPath(ws, 0);
     if (!cache.empty()) {
         (void)platform::RemoveFile(cache);
-        (void)platform::CopyFileAtomically(converted, cache, platform::Durability::Cached);
+        (void)platform::LinkOrCopyFile(converted, cache);
     }
     for (std::uint32_t i = 0; i < n; ++i) port.RowChanged(i);
     return {};

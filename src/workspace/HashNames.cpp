@@ -122,6 +122,10 @@ HashTable HashTable::Parse(std::span<const std::uint8_t> bytes) {
     for (const char* p = rest.data(); (p = static_cast<const char*>(std::memchr(p, '\n', rest.data() + rest.size() - p)));
          ++p)
         ++lines;
+    // At most half full, whatever the file holds.
+    std::size_t slots = 16;
+    while (slots < 2 * lines) slots *= 2;
+    table.slots_.resize(slots);
     table.names_.reserve(lines);
     enum class Section { Before, Inside, After } section = Section::Before;
     while (!rest.empty() && section != Section::After) {
@@ -144,18 +148,39 @@ HashTable HashTable::Parse(std::span<const std::uint8_t> bytes) {
         std::string_view value = trim(line.substr(eq + 1));
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
             value = value.substr(1, value.size() - 2);
-        table.names_.push_back({hash, cutCharacters(value, kMaxValueCharacters)});
+        table.insert(hash, cutCharacters(value, kMaxValueCharacters));
     }
-    std::stable_sort(table.names_.begin(), table.names_.end(),
-                     [](const Name& a, const Name& b) { return a.hash < b.hash; });
     return table;
 }
 
+namespace {
+// Spreads hashes that differ only in their high bits (Fibonacci hashing).
+std::size_t slotOf(std::uint32_t hash, std::size_t mask) {
+    return static_cast<std::size_t>((static_cast<std::uint64_t>(hash) * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+}
+}  // namespace
+
+void HashTable::insert(std::uint32_t hash, std::string_view name) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = slotOf(hash, mask);; at = (at + 1) & mask) {
+        Slot& slot = slots_[at];
+        if (slot.name == kEmpty) {
+            slot = {hash, static_cast<std::uint32_t>(names_.size())};
+            names_.push_back(name);
+            return;
+        }
+        if (slot.hash == hash) return;  // the first key counts
+    }
+}
+
 std::optional<std::string_view> HashTable::Find(std::uint32_t hash) const {
-    auto it = std::lower_bound(names_.begin(), names_.end(), hash,
-                               [](const Name& n, std::uint32_t h) { return n.hash < h; });
-    if (it == names_.end() || it->hash != hash) return std::nullopt;
-    return it->name;
+    if (slots_.empty()) return std::nullopt;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = slotOf(hash, mask);; at = (at + 1) & mask) {
+        const Slot& slot = slots_[at];
+        if (slot.name == kEmpty) return std::nullopt;
+        if (slot.hash == hash) return names_[slot.name];
+    }
 }
 
 std::string DefaultHashName(std::uint32_t hash) {

@@ -24,18 +24,23 @@ public:
     std::size_t size() const { return names_.size(); }
 
 private:
-    struct Name {
-        std::uint32_t hash;
-        std::string_view name;
-    };
     // The names are views into the file's text, kept here whole (as read when it is UTF-8,
-    // converted when it is UTF-16); sorted by hash, the first of equal keys in file order.
+    // converted when it is UTF-16), found through an open-addressing table of hash -> name:
+    // one probe for most lookups, where a sorted list would take seventeen cache misses.
     struct Text {
         Bytes raw;
         std::string converted;
     };
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::uint32_t name = kEmpty;  // index into names_
+    };
+    static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+    void insert(std::uint32_t hash, std::string_view name);
+
     std::shared_ptr<const Text> text_;
-    std::vector<Name> names_;
+    std::vector<std::string_view> names_;
+    std::vector<Slot> slots_;  // a power of two long
 };
 
 // "0x" and the hash in upper-case hexadecimal, at least four digits.
