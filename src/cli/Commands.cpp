@@ -73,9 +73,14 @@ int List(const Globals& g, const std::string& file, bool json) {
     Workspace ws = MakeWorkspace(g);
     if (int s = OpenContainer(g, file, ws, port); s != kDone) return s;
     if (!json) {
+        // Printed in pieces: a bank of 100,000 sounds needs no 4 MB string.
         std::string text;
-        text.reserve(ws.EntryCount() * 40);
+        text.reserve(1 << 16);
         for (std::size_t i = 0; i < ws.EntryCount(); ++i) {
+            if (text.size() > (1 << 16) - 512) {
+                PrintRaw(text);
+                text.clear();
+            }
             const auto row = ws.Row(i);
             text += std::to_string(i);
             text += '\t';

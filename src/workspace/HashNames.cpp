@@ -105,6 +105,13 @@ std::string fromUtf16(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 HashTable HashTable::Parse(std::span<const std::uint8_t> bytes) {
+    Bytes copy;
+    copy.resize(bytes.size());
+    if (!bytes.empty()) std::memcpy(copy.data(), bytes.data(), bytes.size());
+    return Parse(std::move(copy));
+}
+
+HashTable HashTable::Parse(Bytes&& bytes) {
     HashTable table;
     auto text = std::make_shared<Text>();
     std::string_view rest;
@@ -112,8 +119,7 @@ HashTable HashTable::Parse(std::span<const std::uint8_t> bytes) {
         text->converted = fromUtf16(bytes);
         rest = text->converted;
     } else {
-        text->raw.resize(bytes.size());
-        if (!bytes.empty()) std::memcpy(text->raw.data(), bytes.data(), bytes.size());
+        text->raw = std::move(bytes);
         rest = std::string_view(reinterpret_cast<const char*>(text->raw.data()), text->raw.size());
         if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);  // a UTF-8 byte order mark
     }
@@ -200,7 +206,7 @@ void HashNames::Refresh() {
     auto time = std::filesystem::last_write_time(file_, ec);
     if (!ec && size == size_ && time == time_) return;
     auto bytes = platform::ReadWholeFile(file_);
-    table_ = bytes ? HashTable::Parse(*bytes) : HashTable{};
+    table_ = bytes ? HashTable::Parse(std::move(*bytes)) : HashTable{};
     size_ = bytes ? size : static_cast<std::uintmax_t>(-1);
     time_ = time;
 }

@@ -20,6 +20,8 @@ namespace brenzo::workspace {
 class HashTable {
 public:
     static HashTable Parse(std::span<const std::uint8_t> text);
+    // The same, keeping the bytes it is given instead of a copy.
+    static HashTable Parse(Bytes&& text);
     std::optional<std::string_view> Find(std::uint32_t hash) const;
     std::size_t size() const { return names_.size(); }
 
