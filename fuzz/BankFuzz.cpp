@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "FuzzSeeds.h"
-#include "codec/IMAADPCM.h"
 #include "export/Export.h"
 #include "formats/BankFile.h"
+#include "formats/Compose.h"
 #include "formats/Layout.h"
 #include "workspace/Workspace.h"
 
@@ -50,22 +50,10 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
             }
             TBankChannelHeader head;
             head.Hash = 0x100u + static_cast<std::uint32_t>(s);
-            TBankChannelInfo info;
-            info.Frequency = 22050;
-            std::vector<std::uint8_t> bytes;
-            if (form == RecordForm::Adpcm) {
-                std::vector<std::uint8_t> states;
-                codec::ADPCMEncodeStream(pcm, bytes, states, static_cast<std::int32_t>(pcm.size()));
-                info.Compression = kCompressionAdpcm;
-                info.States = codec::ParseStoredStates(states);
-            } else {
-                bytes = pcm;
-                info.Compression = kCompressionPcm;
-            }
-            info.Size = static_cast<std::uint32_t>(bytes.size());
+            auto composed = ComposeSound(pcm, form, 22050);
             bank.BanksHeadInfo.push_back(head);
-            bank.BanksInfo.push_back(info);
-            stored.push_back(bytes);
+            bank.BanksInfo.push_back(std::move(composed.info));
+            stored.push_back(std::move(composed.stored));
             if (kind == BankKind::WithAnimations) {
                 TBankAnimsHeader anim;
                 anim.Size = 16 + 8 * static_cast<std::uint32_t>(s);

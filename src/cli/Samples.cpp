@@ -6,8 +6,8 @@
 
 #include "cli/Commands.h"
 #include "cli/Output.h"
-#include "codec/IMAADPCM.h"
 #include "formats/BankFile.h"
+#include "formats/Compose.h"
 #include "formats/MultiWriter.h"
 #include "platform/Files.h"
 #include "platform/Path.h"
@@ -113,24 +113,10 @@ Status writeBank(const std::filesystem::path& path, formats::BankKind kind, form
         if (!(leaveOneUnnamed && i + 1 == sounds.size())) names.add(s.name);
         TBankChannelHeader head;
         head.Hash = nameHash(s.name);
-        TBankChannelInfo info;
-        info.Frequency = s.rate;
-        std::vector<std::uint8_t> bytes;
-        auto pcm = pcmBytes(s.pcm);
-        if (form == RecordForm::Adpcm) {
-            std::vector<std::uint8_t> states;
-            codec::ADPCMEncodeStream(pcm, bytes, states, static_cast<std::int32_t>(pcm.size()));
-            info.Compression = kCompressionAdpcm;
-            info.States = codec::ParseStoredStates(states);
-            info.Samples = static_cast<std::uint32_t>(2 * bytes.size());
-        } else {
-            bytes = std::move(pcm);
-            info.Compression = kCompressionPcm;
-        }
-        info.Size = static_cast<std::uint32_t>(bytes.size());
+        auto composed = ComposeSound(pcmBytes(s.pcm), form, s.rate);
         bank.BanksHeadInfo.push_back(head);
-        bank.BanksInfo.push_back(std::move(info));
-        stored.push_back(std::move(bytes));
+        bank.BanksInfo.push_back(std::move(composed.info));
+        stored.push_back(std::move(composed.stored));
         if (kind == BankKind::WithAnimations) {
             // An opaque block whose first 8 bytes are its _f0 and Size.
             std::vector<std::uint8_t> block(40 + 24 * i);
@@ -159,42 +145,17 @@ Status writeBank(const std::filesystem::path& path, formats::BankKind kind, form
 
 Status writeMulti(const std::filesystem::path& path, bool adpcm, const std::vector<Track>& tracks,
                   std::uint16_t rate, const std::string& prefix, Names& names) {
-    using namespace formats;
-    TMultiADPCM multi;
-    multi.Channels = static_cast<std::uint32_t>(tracks.size());
-    multi.BlockSize = 256 * 2048;
-    std::vector<std::vector<std::uint8_t>> streams;
+    std::vector<std::vector<std::uint8_t>> pcm;
+    std::vector<std::uint32_t> hashes;
     for (std::size_t c = 0; c < tracks.size(); ++c) {
         const std::string name = prefix + "_ch" + std::to_string(c);
         names.add(name);
-        TADPCMChannelHeader head;
-        head.HeadHash = nameHash(name);
-        TADPCMChannel ch;
-        ch.Frequency = rate;
-        auto pcm = pcmBytes(tracks[c]);
-        std::vector<std::uint8_t> stream;
-        if (adpcm) {
-            std::vector<std::uint8_t> states;
-            codec::ADPCMEncodeStream(pcm, stream, states, static_cast<std::int32_t>(pcm.size()));
-            ch.Compression = kMultiCompressionAdpcm;
-            ch.States = codec::ParseStoredStates(states);
-            ch.Size = static_cast<std::uint32_t>(stream.size());
-            ch.Length = ch.Samples = 2 * ch.Size;
-        } else {
-            stream = std::move(pcm);
-            ch.Compression = 1;
-            ch.Size = static_cast<std::uint32_t>(stream.size());
-            ch.Length = ch.Samples = ch.Size / 2;
-        }
-        multi.ChHeadSizes.push_back(head);
-        multi.ChHeaders.push_back(std::move(ch));
-        streams.push_back(std::move(stream));
+        hashes.push_back(nameHash(name));
+        pcm.push_back(pcmBytes(tracks[c]));
     }
-    if (Status st = LayoutMulti(multi); !st) return st;
-    std::vector<std::span<const std::uint8_t>> spans(streams.begin(), streams.end());
-    auto image = WriteMulti(multi, rate, spans);
-    if (!image) return image.status();
-    return platform::WriteFileAtomically(path, *image);
+    auto composed = formats::ComposeMulti(pcm, adpcm, rate, 256 * 2048, hashes);
+    if (!composed) return composed.status();
+    return platform::WriteFileAtomically(path, composed->image);
 }
 
 }  // namespace

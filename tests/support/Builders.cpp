@@ -5,6 +5,7 @@
 
 #include "codec/IMAADPCM.h"
 #include "formats/BankFile.h"
+#include "formats/Compose.h"
 #include "formats/MultiWriter.h"
 
 namespace brenzo::testing {
@@ -45,24 +46,16 @@ BuiltBank BuildBank(formats::BankKind kind, const std::vector<TestSound>& sounds
     for (const auto& s : sounds) {
         TBankChannelHeader head;
         head.Hash = s.hash;
-        TBankChannelInfo info;
-        info.Frequency = s.rate;
+        auto composed = ComposeSound(ToBytes(s.pcm), form, s.rate);
+        TBankChannelInfo info = std::move(composed.info);
+        std::vector<std::uint8_t> stored = std::move(composed.stored);
         info.Compression = s.compression;
         info.iUnknown = s.iUnknown;
         info.wUnknown = s.wUnknown;
-        std::vector<std::uint8_t> stored;
         if (form == RecordForm::Adpcm) {
-            std::vector<std::uint8_t> states;
-            auto pcm = ToBytes(s.pcm);
-            codec::ADPCMEncodeStream(pcm, stored, states, static_cast<std::int32_t>(pcm.size()));
-            info.States = codec::ParseStoredStates(states);
             info.OffsetStates = s.offsetStates;
             info._wFA = s.wFA;
-            info.Samples = static_cast<std::uint32_t>(2 * stored.size());
-        } else {
-            stored = ToBytes(s.pcm);
         }
-        info.Size = static_cast<std::uint32_t>(stored.size());
         bank.BanksHeadInfo.push_back(head);
         bank.BanksInfo.push_back(info);
         built.stored.push_back(std::move(stored));
@@ -89,40 +82,18 @@ BuiltBank BuildBank(formats::BankKind kind, const std::vector<TestSound>& sounds
 
 BuiltMulti BuildMulti(bool adpcm, const std::vector<std::vector<std::int16_t>>& channels, std::uint16_t rate,
                       std::uint32_t blockSize, std::uint32_t firstHash) {
-    using namespace formats;
-    BuiltMulti built;
-    TMultiADPCM& multi = built.model;
-    multi.Channels = static_cast<std::uint32_t>(channels.size());
-    multi.BlockSize = blockSize;
+    std::vector<std::vector<std::uint8_t>> pcm;
+    std::vector<std::uint32_t> hashes;
     for (std::size_t i = 0; i < channels.size(); ++i) {
-        TADPCMChannelHeader head;
-        head.HeadHash = firstHash + static_cast<std::uint32_t>(i);
-        TADPCMChannel ch;
-        ch.Frequency = rate;
-        ch.Compression = adpcm ? kMultiCompressionAdpcm : 1;
-        std::vector<std::uint8_t> stream;
-        if (adpcm) {
-            std::vector<std::uint8_t> states;
-            auto pcm = ToBytes(channels[i]);
-            codec::ADPCMEncodeStream(pcm, stream, states, static_cast<std::int32_t>(pcm.size()));
-            ch.States = codec::ParseStoredStates(states);
-            ch.Size = static_cast<std::uint32_t>(stream.size());
-            ch.Length = 2 * ch.Size;
-            ch.Samples = ch.Length;
-        } else {
-            stream = ToBytes(channels[i]);
-            ch.Size = static_cast<std::uint32_t>(stream.size());
-            ch.Length = ch.Size / 2;
-        }
-        multi.ChHeadSizes.push_back(head);
-        multi.ChHeaders.push_back(ch);
-        built.streams.push_back(std::move(stream));
+        pcm.push_back(ToBytes(channels[i]));
+        hashes.push_back(firstHash + static_cast<std::uint32_t>(i));
     }
-    if (Status st = LayoutMulti(multi); !st) throw std::runtime_error(st.message());
-    std::vector<std::span<const std::uint8_t>> spans(built.streams.begin(), built.streams.end());
-    auto image = WriteMulti(multi, rate, spans);
-    if (!image) throw std::runtime_error(image.message());
-    built.image.assign(image->begin(), image->end());
+    auto composed = formats::ComposeMulti(pcm, adpcm, rate, blockSize, hashes);
+    if (!composed) throw std::runtime_error(composed.message());
+    BuiltMulti built;
+    built.model = std::move(composed->model);
+    built.image.assign(composed->image.begin(), composed->image.end());
+    built.streams = std::move(composed->streams);
     return built;
 }
 
