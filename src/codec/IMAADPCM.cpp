@@ -44,6 +44,17 @@ struct StepTable {
 };
 constexpr StepTable kTable;
 
+// value + diff within the 16-bit range. Real audio seldom reaches full scale: a predicted
+// branch is cheaper than two conditional moves on every sample.
+inline std::int32_t addClamped(std::int32_t value, std::int32_t diff) {
+    value += diff;
+    if (value > 32767) [[unlikely]]
+        return 32767;
+    if (value < -32768) [[unlikely]]
+        return -32768;
+    return value;
+}
+
 // One predictor chain: the last sample and the row of the current index in kTable.
 struct Lane {
     std::int32_t value;
@@ -52,13 +63,7 @@ struct Lane {
     explicit Lane(const TADPCMState& s) : value(s.valprev), row(static_cast<std::size_t>(clampIndex(s.index)) * 16) {}
     std::int16_t step(std::uint32_t code) {
         const std::int32_t e = kTable.entry[row + code];
-        value += e >> 11;
-        // Real audio seldom reaches full scale: a predicted branch is cheaper than two
-        // conditional moves on every sample.
-        if (value > 32767) [[unlikely]]
-            value = 32767;
-        else if (value < -32768) [[unlikely]]
-            value = -32768;
+        value = addClamped(value, e >> 11);
         row = static_cast<std::size_t>(e & 0x7F0);
         return static_cast<std::int16_t>(value);
     }
@@ -132,11 +137,7 @@ struct EncoderLane {
         const std::uint32_t b0 = magnitude >= (step >> 2);
         const std::uint32_t code = (negative << 3) | (b2 << 2) | (b1 << 1) | b0;
         const std::int32_t e = kTable.entry[row + code];
-        value += e >> 11;
-        if (value > 32767) [[unlikely]]
-            value = 32767;
-        else if (value < -32768) [[unlikely]]
-            value = -32768;
+        value = addClamped(value, e >> 11);
         row = static_cast<std::size_t>(e & 0x7F0);
         return code;
     }
