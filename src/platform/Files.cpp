@@ -283,6 +283,23 @@ Status AtomicFile::Commit() {
     return {};
 }
 
+Status CheckReplaceable(const fs::path& requested) {
+    std::error_code ec;
+    fs::path target = fs::canonical(requested, ec);
+    if (ec) return failure("write", requested, ec.message());
+#ifdef _WIN32
+    DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return failure("write", requested, "the file is read-only");
+#else
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 &&
+        ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0))
+        return failure("write", requested, "the file is read-only");
+#endif
+    return {};
+}
+
 Status WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes, Durability durability) {
     auto file = AtomicFile::Create(target, durability);
     if (!file) return file.status();

@@ -54,6 +54,10 @@ private:
     std::string failure_;
 };
 
+// Whether an existing file could be replaced through an AtomicFile (it is not read-only),
+// asked before long work whose end is that replacement.
+Status CheckReplaceable(const fs::path& target);
+
 // Writes the bytes to `target` through an AtomicFile.
 Status WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes,
                            Durability durability = Durability::Flushed);

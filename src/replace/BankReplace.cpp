@@ -141,7 +141,8 @@ Status CheckBankReplaceable(const Workspace& ws) {
             return refuse("its sample format " + std::to_string(c) + " is neither PCM (1) nor IMA ADPCM (1024)");
     }
     if (Status s = formats::CheckRebuildable(bank, kindOf(ws), ws.SourceImage); !s) return refuse(s.message());
-    return {};
+    // A file that cannot be saved is found out before the conversion, not after it.
+    return platform::CheckReplaceable(ws.OpenedPath);
 }
 
 Status SaveOverOpenedFile(Workspace& ws, Bytes& image) {

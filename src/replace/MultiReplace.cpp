@@ -88,7 +88,8 @@ Status CheckMultiReplaceable(const Workspace& ws) {
     for (const auto& ch : multi.ChHeaders)
         if ((ch.Compression == formats::kMultiCompressionAdpcm) != multi.IsAdpcm())
             return refuse("its channels do not all share one sample format");
-    return {};
+    // A file that cannot be saved is found out before the conversion, not after it.
+    return platform::CheckReplaceable(ws.OpenedPath);
 }
 
 Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Converter& converter,

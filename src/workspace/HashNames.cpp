@@ -125,9 +125,7 @@ HashTable HashTable::Parse(Bytes&& bytes) {
     }
     table.text_ = text;
     std::size_t lines = 1;
-    for (const char* p = rest.data(); (p = static_cast<const char*>(std::memchr(p, '\n', rest.data() + rest.size() - p)));
-         ++p)
-        ++lines;
+    for (std::size_t at = rest.find('\n'); at != std::string_view::npos; at = rest.find('\n', at + 1)) ++lines;
     // At most half full, whatever the file holds.
     std::size_t slots = 16;
     while (slots < 2 * lines) slots *= 2;

@@ -148,6 +148,21 @@ TEST(ExportCommands, AMultichannelFileIsExportedWholeByBothCommands) {
     EXPECT_EQ(f.port.lockDepth, 0);
 }
 
+TEST(ExportCommands, AMultichannelFileWhoseBlocksAreMissingWritesNothing) {
+    Fixture f;
+    auto tone = testing::Tone(600000, 300, 44100);
+    auto image = testing::BuildMulti(true, {tone, tone}, 44100).image;
+    image.resize(image.size() / 2);  // the second block is gone
+    f.open("cut.bin", image);
+    f.port.answers = {str(f.folder("out"))};
+    Exportall1Click(f.ws, f.port);
+    ASSERT_EQ(f.port.errors().size(), 1u);
+    EXPECT_NE(f.port.errors()[0].find("past the end of the file"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty(f.dir / "out"));
+    EXPECT_EQ(f.port.lockDepth, 0);
+    EXPECT_EQ(f.port.status, "");
+}
+
 TEST(ExportCommands, AFailedWriteIsReportedWithItsReason) {
     Fixture f;
     f.open("b.bin", bankOf(1));

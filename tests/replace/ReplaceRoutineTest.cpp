@@ -212,6 +212,8 @@ TEST(ReplaceBank, AFailedSaveLeavesFileAndWorkspaceAsTheyWere) {
     EXPECT_EQ(f.ws.SourceImage, original);
     EXPECT_EQ(*f.ws.CurrentBank, modelBefore);
     EXPECT_EQ(testing::FileNames(f.dir.path()).size(), 3u);  // ro.bin, m.wav and the scratch folder
+    // Found out before the conversion ran.
+    EXPECT_EQ(f.port.count("status"), 0u);
 }
 
 TEST(ReplaceBank, ThroughALinkTheLinkedFileIsReplaced) {
