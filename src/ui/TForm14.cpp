@@ -42,6 +42,7 @@ TForm14::TForm14(Dialogs& dialogs, QWidget* parent) : QDialog(parent), dialogs_(
     // zeros when the text is applied.
     MaskEdit1->setInputMask(QStringLiteral("00:00:00; "));
     MaskEdit1->setText(QString());
+    MaskEdit1->setFixedWidth(MaskEdit1->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 16);
     Button2 = new QPushButton(QStringLiteral("Apply"), this);
 
     auto* durationRow = new QHBoxLayout;
