@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <system_error>
 
 #include "platform/Files.h"
 
@@ -149,19 +148,15 @@ std::string DefaultHashName(std::uint32_t hash) {
 }
 
 void HashNames::Refresh() {
-    std::error_code ec;
-    auto size = std::filesystem::file_size(file_, ec);
-    if (ec) {
+    auto bytes = platform::ReadWholeFile(file_);
+    if (!bytes) {
         table_ = {};
-        size_ = static_cast<std::uintmax_t>(-1);
+        bytes_.reset();
         return;
     }
-    auto time = std::filesystem::last_write_time(file_, ec);
-    if (!ec && size == size_ && time == time_) return;
-    auto bytes = platform::ReadWholeFile(file_);
-    table_ = bytes ? HashTable::Parse(*bytes) : HashTable{};
-    size_ = bytes ? size : static_cast<std::uintmax_t>(-1);
-    time_ = time;
+    if (bytes_ && *bytes_ == *bytes) return;
+    table_ = HashTable::Parse(*bytes);
+    bytes_ = std::move(*bytes);
 }
 
 std::string HashNames::NameForHash(std::uint32_t hash) const {
