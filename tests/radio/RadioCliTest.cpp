@@ -2,20 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "radio/Dat15Builder.h"
-#include "platform/Files.h"
+#include "platform/Path.h"
 #include "radio/Dat15File.h"
 #include "support/Builders.h"
+#include "support/RunCli.h"
 #include "support/TempDir.h"
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
 
 namespace brenzo::radio {
 namespace {
@@ -27,66 +23,19 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& arg) {
-#ifdef _WIN32
-    return "\"" + arg + "\"";
-#else
-    std::string q = "'";
-    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-#endif
-}
-
-// brenzo-cli is built beside the tests; CTest also says where through BRENZO_BIN.
-fs::path cliPath() {
-    const char* bin = std::getenv("BRENZO_BIN");
-#ifdef _WIN32
-    const char* exe = "brenzo-cli.exe";
-#else
-    const char* exe = "brenzo-cli";
-#endif
-    return (bin ? fs::path(bin) : platform::ExecutableFolder()) / exe;
-}
-
-std::string text(const fs::path& p) {
-    auto bytes = ReadFile(p);
-    return std::string(bytes.begin(), bytes.end());
-}
+std::string utf8(const fs::path& p) { return platform::PathToUtf8(p); }
 
 class RadioCli : public ::testing::Test {
 protected:
     void SetUp() override { WriteFile(file, built.image); }
 
-    CliRun run(const std::vector<std::string>& args) {
-        std::string command = quoted(cliPath().string());
-        for (const auto& a : args) command += " " + quoted(a);
-        command += " >" + quoted((dir / "out.txt").string()) + " 2>" + quoted((dir / "err.txt").string());
-#ifdef _WIN32
-        command = "\"" + command + "\"";  // cmd.exe strips one pair of outer quotes
-#endif
-        CliRun r;
-        const int raw = std::system(command.c_str());
-#ifdef _WIN32
-        r.status = raw;
-#else
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-        r.out = text(dir / "out.txt");
-        r.err = text(dir / "err.txt");
-        return r;
-    }
+    testing::CliRun run(const std::vector<std::string>& args) { return testing::RunCli(args); }
 
     std::string position(std::size_t entry) const { return std::to_string(built.positions[entry]); }
 
     TempDir dir;
     fs::path file = dir / "radio.dat15";
-    std::string path = file.string();
+    std::string path = utf8(file);
     testing::BuiltDat15 built = BuildDat15(MixedEntries());
 };
 
@@ -140,7 +89,7 @@ TEST_F(RadioCli, ListShowsControlCharactersOfANameAsReplacementCharacters) {
 }
 
 TEST_F(RadioCli, ListOfAMissingFileIsAFileError) {
-    auto r = run({"radio", "list", (dir / "absent.dat15").string()});
+    auto r = run({"radio", "list", utf8(dir / "absent.dat15")});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.err.find("absent.dat15"), std::string::npos);
 }
@@ -198,7 +147,7 @@ TEST_F(RadioCli, SetOnATrackWhoseRecordRunsPastTheEndIsRefused) {
 }
 
 TEST_F(RadioCli, SetOnAFileThatCannotBeOpenedForWritingIsAFileError) {
-    EXPECT_EQ(run({"radio", "set", (dir / "absent.dat15").string(), "--index", "0", "00:01:00"}).status, 3);
+    EXPECT_EQ(run({"radio", "set", utf8(dir / "absent.dat15"), "--index", "0", "00:01:00"}).status, 3);
     {
         auto held = Dat15File::Open(file);
         ASSERT_TRUE(held);
@@ -214,8 +163,8 @@ TEST_F(RadioCli, SetOnAFileThatCannotBeOpenedForWritingIsAFileError) {
 }
 
 TEST_F(RadioCli, SamplesWriteAListableDemoFile) {
-    ASSERT_EQ(run({"samples", (dir / "demo").string()}).status, 0);
-    auto r = run({"radio", "list", (dir / "demo" / "radio.dat15").string()});
+    ASSERT_EQ(run({"samples", utf8(dir / "demo")}).status, 0);
+    auto r = run({"radio", "list", utf8(dir / "demo" / "radio.dat15")});
     EXPECT_EQ(r.status, 0);
     const std::string first = "0\tRadio R\xC3\xA9tro - Midnight Drive\t";
     EXPECT_EQ(r.out.substr(0, first.size()), first);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,9 @@ struct CliRun {
     std::string out;
     std::string err;
 };
+
+// The built brenzo-cli: where BRENZO_BIN says, else beside the running test.
+std::filesystem::path CliPath();
 
 // Runs the built brenzo-cli (found through BRENZO_BIN) with UTF-8 arguments and returns its
 // exit status, standard output and standard error.
