@@ -24,8 +24,6 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
-// after windows.h, which it needs
-#include <shellapi.h>
 #else
 #include <fcntl.h>
 #include <sys/file.h>
@@ -436,18 +434,61 @@ void WriteText(std::FILE* stream, std::string_view utf8) {
     std::fwrite(utf8.data(), 1, utf8.size(), stream);
 }
 
+std::vector<std::string> SplitWindowsCommandLine(std::u16string_view line) {
+    std::vector<std::string> args;
+    std::u16string arg;
+    std::size_t i = 0;
+    // The program's name ends at the first blank, or is quoted; backslashes are part of it.
+    if (i < line.size() && line[i] == u'"') {
+        for (++i; i < line.size() && line[i] != u'"'; ++i) arg += line[i];
+        if (i < line.size()) ++i;
+    } else {
+        for (; i < line.size() && line[i] != u' ' && line[i] != u'\t'; ++i) arg += line[i];
+    }
+    args.push_back(Utf8FromUtf16(arg));
+    for (;;) {
+        while (i < line.size() && (line[i] == u' ' || line[i] == u'\t')) ++i;
+        if (i == line.size()) return args;
+        arg.clear();
+        bool quoted = false;
+        while (i < line.size() && (quoted || (line[i] != u' ' && line[i] != u'\t'))) {
+            if (line[i] == u'\\') {
+                // Backslashes are literal unless a quote follows: then each pair is one
+                // backslash, and an odd one out makes the quote literal.
+                std::size_t n = 0;
+                for (; i < line.size() && line[i] == u'\\'; ++i) ++n;
+                const bool quote = i < line.size() && line[i] == u'"';
+                arg.append(quote ? n / 2 : n, u'\\');
+                if (quote && n % 2 == 1) {
+                    arg += u'"';
+                    ++i;
+                }
+            } else if (line[i] == u'"') {
+                // Inside quotes, two quotes are one literal quote.
+                if (quoted && i + 1 < line.size() && line[i + 1] == u'"') {
+                    arg += u'"';
+                    i += 2;
+                } else {
+                    quoted = !quoted;
+                    ++i;
+                }
+            } else {
+                arg += line[i++];
+            }
+        }
+        args.push_back(Utf8FromUtf16(arg));
+    }
+}
+
 std::vector<std::string> CommandLineUtf8(int argc, char** argv) {
 #ifdef _WIN32
-    int count = 0;
-    if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
-        std::vector<std::string> args;
-        args.reserve(static_cast<std::size_t>(count));
-        for (int i = 0; i < count; ++i) args.push_back(fromWide(wide[i], std::wcslen(wide[i])));
-        LocalFree(wide);
-        return args;
-    }
-#endif
+    (void)argc;
+    (void)argv;
+    const wchar_t* line = GetCommandLineW();
+    return SplitWindowsCommandLine(std::u16string_view(reinterpret_cast<const char16_t*>(line), std::wcslen(line)));
+#else
     return std::vector<std::string>(argv, argv + argc);
+#endif
 }
 
 // ---- the locked file ---------------------------------------------------------------------

@@ -97,6 +97,11 @@ void WriteText(std::FILE* stream, std::string_view utf8);
 // again from the UTF-16 original.
 std::vector<std::string> CommandLineUtf8(int argc, char** argv);
 
+// A Windows command line split into arguments as the C runtime splits it for main(), as
+// UTF-8. Here rather than CommandLineToArgvW: that one lives in shell32, whose loading
+// doubles the start-up time of every program.
+std::vector<std::string> SplitWindowsCommandLine(std::u16string_view line);
+
 // A file held open for reading and writing while other writers are shut out (an advisory
 // lock on Linux that a second Brenzo respects; the share mode on Windows). Others may read.
 class LockedFile {
