@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "FuzzSeeds.h"
+#include "platform/Files.h"
+#include "platform/Path.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
@@ -34,8 +36,10 @@ int main(int argc, char** argv) {
             }
         }
     }
-    if (argc > 1 && std::filesystem::is_directory(argv[1])) {
-        for (const auto& entry : std::filesystem::directory_iterator(argv[1])) {
+    const auto args = brenzo::platform::CommandLineUtf8(argc, argv);
+    const auto corpus = args.size() > 1 ? brenzo::platform::PathFromUtf8(args[1]) : std::filesystem::path();
+    if (!corpus.empty() && std::filesystem::is_directory(corpus)) {
+        for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
             std::ifstream in(entry.path(), std::ios::binary);
             run(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}));
             ++runs;

@@ -1,20 +1,26 @@
 #include "cli/Output.h"
 
 #include <cstdio>
+#include <string>
+
+#include "platform/Files.h"
 
 #include "cli/Commands.h"
 
 namespace brenzo::cli {
 
-void PrintRaw(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void PrintRaw(std::string_view text) { platform::WriteText(stdout, text); }
 
 void PrintLine(std::string_view text) {
     PrintRaw(text);
-    std::fputc('\n', stdout);
+    PrintRaw("\n");
 }
 
 void PrintError(std::string_view message) {
-    std::fprintf(stderr, "brenzo-cli: %.*s\n", static_cast<int>(message.size()), message.data());
+    std::string line = "brenzo-cli: ";
+    line += message;
+    line += '\n';
+    platform::WriteText(stderr, line);
 }
 
 int Fail(int status, std::string_view message) {

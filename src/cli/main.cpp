@@ -1,8 +1,10 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <iostream>
+#include <string>
+#include <vector>
 
 #include "cli/Commands.h"
+#include "cli/Output.h"
 #include "platform/Files.h"
 
 using namespace brenzo::cli;
@@ -20,6 +22,10 @@ int main(int argc, char** argv) {
     brenzo::platform::SetBinaryStdout();
     CLI::App app{"brenzo-cli: list, export and replace the sounds of Kesh Audio containers"};
     app.require_subcommand(1);
+    // CLI11 takes "/x" for an option on Windows, and with it every path written from the
+    // drive's root ("/mods/bank.bin"); the options are the same on every system. Subcommands
+    // inherit this when they are made, so it comes first.
+    app.allow_windows_style_options(false);
     Globals globals;
     app.add_option("--hashes", globals.hashes, "the name list (default: Hashes.ini beside the executable)");
 
@@ -70,15 +76,21 @@ int main(int argc, char** argv) {
     samples->add_option("DIR", dir, "folder")->required();
     samples->callback([&] { status = Samples(dir); });
 
+    // CLI11 reads the arguments as they are; they are handed over as UTF-8 on every system.
+    const std::vector<std::string> args = brenzo::platform::CommandLineUtf8(argc, argv);
+    std::vector<const char*> pointers;
+    for (const auto& a : args) pointers.push_back(a.c_str());
     try {
-        app.parse(argc, argv);
+        app.parse(static_cast<int>(pointers.size()), pointers.data());
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::cerr << "brenzo-cli: " << e.what() << "\n";
-        if (dynamic_cast<const CLI::RequiredError*>(&e) == nullptr) std::cerr << "Run with --help for usage.\n";
+        // The message may quote an argument, and so hold any character.
+        PrintError(e.what());
+        if (dynamic_cast<const CLI::RequiredError*>(&e) == nullptr)
+            brenzo::platform::WriteText(stderr, "Run with --help for usage.\n");
         return kUsage;
     }
     std::fflush(stdout);

@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <random>
 #include <system_error>
 #include <thread>
@@ -15,6 +17,9 @@
 #ifdef _WIN32
 #ifndef NOMINMAX
 #define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
 #endif
 #include <fcntl.h>
 #include <io.h>
@@ -32,6 +37,11 @@ namespace {
 
 std::string shown(const fs::path& path) { return FileNameUtf8(path); }
 
+#ifdef _WIN32
+constexpr int kReplaceAttempts = 20;
+constexpr auto kReplaceRetryDelay = std::chrono::milliseconds(50);
+#endif
+
 std::string randomSuffix() {
     static std::mt19937_64 engine{std::random_device{}() ^
                                   static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
@@ -42,17 +52,27 @@ std::string randomSuffix() {
 }
 
 #ifdef _WIN32
+std::string fromWide(const wchar_t* text, std::size_t length) {
+    return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+}
+
 std::string systemMessage(DWORD code) {
-    wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), reinterpret_cast<LPWSTR>(&text), 0,
-                   nullptr);
+    // English where the system has it, so that messages read the same everywhere; else the
+    // system's own language.
     std::string message;
-    if (text) {
-        message = PathToUtf8(fs::path(text));
-        LocalFree(text);
+    for (DWORD language : {DWORD{MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)}, DWORD{0}}) {
+        wchar_t* text = nullptr;
+        DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, code, language, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+        if (text) {
+            message = fromWide(text, n);
+            LocalFree(text);
+        }
+        if (!message.empty()) break;
     }
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.' ||
+                                message.back() == ' '))
         message.pop_back();
     if (message.empty()) message = "system error " + std::to_string(code);
     return message;
@@ -74,7 +94,15 @@ Result<Bytes> ReadWholeFile(const fs::path& path) {
 #ifdef _WIN32
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return failure("read", path, lastError());
+    if (h == INVALID_HANDLE_VALUE) {
+        // Opening a folder as a file fails with "access is denied", which would send the user
+        // looking at permissions.
+        const DWORD code = GetLastError();
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return failure("read", path, "it is a folder");
+        return failure("read", path, systemMessage(code));
+    }
     LARGE_INTEGER size;
     if (!GetFileSizeEx(h, &size)) {
         auto e = failure("read", path, lastError());
@@ -255,29 +283,43 @@ Status AtomicFile::Write(std::span<const std::uint8_t> bytes) {
 Status AtomicFile::Commit() {
     if (failed_) return Error{failure_, true};
     if (committed_) return {};
+    // A failed commit stays failed: the handle is closed by then, and a second call must not
+    // report success or act on a half-finished file.
+    auto fail = [this](const char* verb, const std::string& reason) -> Status {
+        failed_ = true;
+        failure_ = failure(verb, target_, reason).message;
+        return Error{failure_, true};
+    };
 #ifdef _WIN32
     bool flushed = durability_ == Durability::Cached || FlushFileBuffers(handle_->h) != 0;
     std::string reason = flushed ? "" : lastError();
     CloseHandle(handle_->h);
     handle_->h = INVALID_HANDLE_VALUE;
-    if (!flushed) return failure("write", target_, reason);
-    // Another program may hold the target open for a moment (a virus scanner, an indexer):
-    // a sharing violation is retried briefly before it is reported.
+    if (!flushed) return fail("write", reason);
+    // Another program may hold the target open for a moment (a virus scanner, an indexer, a
+    // player): Windows refuses to replace a file open without delete sharing, so a sharing
+    // violation is retried for about a second before it is reported.
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | (durability_ == Durability::Flushed ? MOVEFILE_WRITE_THROUGH : 0);
     for (int attempt = 0;; ++attempt) {
-        const DWORD flags = MOVEFILE_REPLACE_EXISTING | (durability_ == Durability::Flushed ? MOVEFILE_WRITE_THROUGH : 0);
         if (MoveFileExW(temp_.c_str(), target_.c_str(), flags)) break;
-        DWORD code = GetLastError();
-        if ((code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED && code != ERROR_LOCK_VIOLATION) ||
-            attempt >= 20)
-            return failure("replace", target_, systemMessage(code));
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const DWORD code = GetLastError();
+        const bool held = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
+        if ((held || code == ERROR_ACCESS_DENIED) && attempt < kReplaceAttempts) {
+            std::this_thread::sleep_for(kReplaceRetryDelay);
+            continue;
+        }
+        // A file open elsewhere comes back as "access is denied" as often as a sharing
+        // violation; the target's own read-only flag was ruled out in Create.
+        if (held) return fail("replace", "it is in use by another program");
+        if (code == ERROR_ACCESS_DENIED) return fail("replace", "it is open in another program, or access is denied");
+        return fail("replace", systemMessage(code));
     }
 #else
-    if (durability_ == Durability::Flushed && ::fsync(handle_->fd) != 0) return failure("write", target_, lastError());
+    if (durability_ == Durability::Flushed && ::fsync(handle_->fd) != 0) return fail("write", lastError());
     int rc = ::close(handle_->fd);
     handle_->fd = -1;
-    if (rc != 0) return failure("write", target_, lastError());
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) return failure("replace", target_, lastError());
+    if (rc != 0) return fail("write", lastError());
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) return fail("replace", lastError());
 #endif
     committed_ = true;
     return {};
@@ -372,7 +414,12 @@ fs::path ExecutableFolder() {
 
 bool StderrIsTerminal() {
 #ifdef _WIN32
-    return _isatty(_fileno(stderr)) != 0;
+    // _isatty() is also true for NUL; only a console has a console mode.
+    HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (h == INVALID_HANDLE_VALUE || h == nullptr || !GetConsoleMode(h, &mode)) return false;
+    return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+           SetConsoleMode(h, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 #else
     return ::isatty(2) != 0;
 #endif
@@ -380,8 +427,93 @@ bool StderrIsTerminal() {
 
 void SetBinaryStdout() {
 #ifdef _WIN32
+    std::fflush(stdout);
+    std::fflush(stderr);
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+#endif
+}
+
+void WriteText(std::FILE* stream, std::string_view utf8) {
+#ifdef _WIN32
+    DWORD mode = 0;
+    HANDLE h = stream == stdout ? GetStdHandle(STD_OUTPUT_HANDLE)
+               : stream == stderr ? GetStdHandle(STD_ERROR_HANDLE)
+                                  : INVALID_HANDLE_VALUE;
+    if (h != INVALID_HANDLE_VALUE && h != nullptr && GetConsoleMode(h, &mode)) {
+        std::fflush(stream);
+        const std::u16string wide = Utf16FromUtf8(utf8);
+        const auto* text = reinterpret_cast<const wchar_t*>(wide.data());
+        std::size_t left = wide.size();
+        while (left > 0) {
+            DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(left, 8192));
+            // A surrogate pair is never split between two writes.
+            if (chunk < left && text[chunk - 1] >= 0xD800 && text[chunk - 1] < 0xDC00) --chunk;
+            DWORD wrote = 0;
+            if (!WriteConsoleW(h, text, chunk, &wrote, nullptr) || wrote == 0) return;
+            text += wrote;
+            left -= wrote;
+        }
+        return;
+    }
+#endif
+    std::fwrite(utf8.data(), 1, utf8.size(), stream);
+}
+
+std::vector<std::string> SplitWindowsCommandLine(std::u16string_view line) {
+    std::vector<std::string> args;
+    std::u16string arg;
+    std::size_t i = 0;
+    // The program's name ends at the first blank, or is quoted; backslashes are part of it.
+    if (i < line.size() && line[i] == u'"') {
+        for (++i; i < line.size() && line[i] != u'"'; ++i) arg += line[i];
+        if (i < line.size()) ++i;
+    } else {
+        for (; i < line.size() && line[i] != u' ' && line[i] != u'\t'; ++i) arg += line[i];
+    }
+    args.push_back(Utf8FromUtf16(arg));
+    for (;;) {
+        while (i < line.size() && (line[i] == u' ' || line[i] == u'\t')) ++i;
+        if (i == line.size()) return args;
+        arg.clear();
+        bool quoted = false;
+        while (i < line.size() && (quoted || (line[i] != u' ' && line[i] != u'\t'))) {
+            if (line[i] == u'\\') {
+                // Backslashes are literal unless a quote follows: then each pair is one
+                // backslash, and an odd one out makes the quote literal.
+                std::size_t n = 0;
+                for (; i < line.size() && line[i] == u'\\'; ++i) ++n;
+                const bool quote = i < line.size() && line[i] == u'"';
+                arg.append(quote ? n / 2 : n, u'\\');
+                if (quote && n % 2 == 1) {
+                    arg += u'"';
+                    ++i;
+                }
+            } else if (line[i] == u'"') {
+                // Inside quotes, two quotes are one literal quote.
+                if (quoted && i + 1 < line.size() && line[i + 1] == u'"') {
+                    arg += u'"';
+                    i += 2;
+                } else {
+                    quoted = !quoted;
+                    ++i;
+                }
+            } else {
+                arg += line[i++];
+            }
+        }
+        args.push_back(Utf8FromUtf16(arg));
+    }
+}
+
+std::vector<std::string> CommandLineUtf8(int argc, char** argv) {
+#ifdef _WIN32
+    (void)argc;
+    (void)argv;
+    const wchar_t* line = GetCommandLineW();
+    return SplitWindowsCommandLine(std::u16string_view(reinterpret_cast<const char16_t*>(line), std::wcslen(line)));
+#else
+    return std::vector<std::string>(argv, argv + argc);
 #endif
 }
 
@@ -400,6 +532,13 @@ Result<std::unique_ptr<LockedFile>> LockedFile::Open(const fs::path& path) {
     file->handle_ = std::make_unique<Handle>();
     file->path_ = path;
 #ifdef _WIN32
+    // Said in so many words, as on Linux, rather than as "access is denied" (and a process
+    // with backup rights, or Wine run by root, would otherwise open it for writing anyway).
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return failure("open", path, "it is not a regular file");
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return failure("open", path, "the file is read-only");
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {

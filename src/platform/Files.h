@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/Bytes.h"
@@ -85,11 +87,29 @@ Status RemoveFolder(const fs::path& path);
 // The folder of the running executable.
 fs::path ExecutableFolder();
 
-// Whether standard error is a terminal (progress is shown only there).
+// Whether standard error is a terminal that understands the progress line's "\r" and
+// "ESC [K" (progress is shown only there). A Windows console is switched to reading them; one
+// too old for that, and the NUL device, count as no terminal.
 bool StderrIsTerminal();
 
-// Makes standard output binary on Windows, so that the CLI prints the same bytes everywhere.
+// Makes standard output and error binary on Windows, so that the CLI prints the same bytes
+// everywhere ("\n", never "\r\n").
 void SetBinaryStdout();
+
+// Writes UTF-8 text to standard output or error. A Windows console is handed the characters
+// (as UTF-16), since it would read bytes in its own code page, whatever the program's is;
+// a file or a pipe gets the bytes.
+void WriteText(std::FILE* stream, std::string_view utf8);
+
+// The program's arguments as UTF-8. Windows keeps the command line as UTF-16 and hands main()
+// a copy in the ANSI code page, where characters outside it are lost, so there it is read
+// again from the UTF-16 original.
+std::vector<std::string> CommandLineUtf8(int argc, char** argv);
+
+// A Windows command line split into arguments as the C runtime splits it for main(), as
+// UTF-8. Here rather than CommandLineToArgvW: that one lives in shell32, whose loading
+// doubles the start-up time of every program.
+std::vector<std::string> SplitWindowsCommandLine(std::u16string_view line);
 
 // A file held open for reading and writing while other writers are shut out (an advisory
 // lock on Linux that a second Brenzo respects; the share mode on Windows). Others may read.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <system_error>
 
 #include "platform/Files.h"
 
@@ -194,19 +193,15 @@ std::string DefaultHashName(std::uint32_t hash) {
 }
 
 void HashNames::Refresh() {
-    std::error_code ec;
-    auto size = std::filesystem::file_size(file_, ec);
-    if (ec) {
+    auto bytes = platform::ReadWholeFile(file_);
+    if (!bytes) {
         table_ = {};
-        size_ = static_cast<std::uintmax_t>(-1);
+        bytes_.reset();
         return;
     }
-    auto time = std::filesystem::last_write_time(file_, ec);
-    if (!ec && size == size_ && time == time_) return;
-    auto bytes = platform::ReadWholeFile(file_);
-    table_ = bytes ? HashTable::Parse(std::move(*bytes)) : HashTable{};
-    size_ = bytes ? size : static_cast<std::uintmax_t>(-1);
-    time_ = time;
+    if (bytes_ && SameBytes(*bytes_, *bytes)) return;
+    table_ = HashTable::Parse(std::span<const std::uint8_t>(*bytes));
+    bytes_ = std::move(*bytes);
 }
 
 std::string HashNames::NameForHash(std::uint32_t hash) const {

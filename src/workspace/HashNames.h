@@ -48,9 +48,11 @@ private:
 // "0x" and the hash in upper-case hexadecimal, at least four digits.
 std::string DefaultHashName(std::uint32_t hash);
 
-// Name lookup over "Hashes.ini". The file is looked at afresh on every Refresh (each open):
-// an edit shows on the next open without restarting. It is parsed again only when its size
-// or time changed. A missing or unreadable file gives the default names.
+// Name lookup over "Hashes.ini". The file is read afresh on every Refresh (each open): an
+// edit shows on the next open without restarting. It is parsed again only when its bytes
+// changed. Its size and time would not do: an edit of the same size within the same second
+// keeps both on Windows, whose file times the standard library reads to the second. A missing
+// or unreadable file gives the default names.
 class HashNames {
 public:
     HashNames() = default;
@@ -63,8 +65,7 @@ public:
 private:
     std::filesystem::path file_;
     HashTable table_;
-    std::uintmax_t size_ = static_cast<std::uintmax_t>(-1);
-    std::filesystem::file_time_type time_{};
+    std::optional<Bytes> bytes_;  // as last parsed
 };
 
 }  // namespace brenzo::workspace

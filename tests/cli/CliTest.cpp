@@ -9,6 +9,13 @@
 #include "support/RunCli.h"
 #include "support/TempDir.h"
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 namespace brenzo {
 namespace {
 
@@ -140,14 +147,26 @@ TEST_F(Cli, ExportAllWritesEverySoundUnderSafeUniqueNames) {
     EXPECT_TRUE(std::filesystem::exists(d / "m" / "music_stereo.bin.wav"));
 }
 
+// Windows takes a path from the root of the current drive ("/mods/bank.bin") as it is; it is
+// never an option there either.
+TEST_F(Cli, APathFromTheRootIsAFileOnEverySystem) {
+    auto r = run({"info", "/no such folder/bank.bin"});
+    EXPECT_EQ(r.status, 3) << r.err;
+    EXPECT_NE(r.err.find("cannot read bank.bin"), std::string::npos) << r.err;
+    auto e = run({"export", sample("sfx_ui.bin"), "--index", "0", "-o", "/no such folder/x.wav"});
+    EXPECT_EQ(e.status, 3) << e.err;
+}
+
 TEST_F(Cli, NonAsciiContainerAndHashesPaths) {
     TempDir d;
     const std::string folder = str(d.path()) + "/m\xC3\xBAsica \xE6\x97\xA5";
     std::filesystem::create_directories(platform::PathFromUtf8(folder));
-    std::filesystem::copy_file(dir_->path() / "sfx_ui.bin", platform::PathFromUtf8(folder + "/b\xC3\xA4nk.bin"));
-    testing::WriteText(platform::PathFromUtf8(folder + "/H\xC3\xA4shes.ini"), "");
-    std::filesystem::copy_file(dir_->path() / "Hashes.ini", platform::PathFromUtf8(folder + "/H\xC3\xA4shes.ini"),
-                               std::filesystem::copy_options::overwrite_existing);
+    // Copied by hand: MinGW's std::filesystem::copy_file takes any two files of one drive for
+    // the same file (its stat has no inode numbers) and refuses to overwrite.
+    testing::WriteFile(platform::PathFromUtf8(folder + "/b\xC3\xA4nk.bin"),
+                       testing::ReadFile(dir_->path() / "sfx_ui.bin"));
+    testing::WriteFile(platform::PathFromUtf8(folder + "/H\xC3\xA4shes.ini"),
+                       testing::ReadFile(dir_->path() / "Hashes.ini"));
     auto r = RunCli({"--hashes", folder + "/H\xC3\xA4shes.ini", "info", folder + "/b\xC3\xA4nk.bin"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Sound Bank ADPCM (3 sounds) - b\xC3\xA4nk.bin\n");
@@ -156,6 +175,23 @@ TEST_F(Cli, NonAsciiContainerAndHashesPaths) {
     EXPECT_EQ(e.status, 0) << e.err;
     EXPECT_TRUE(std::filesystem::exists(platform::PathFromUtf8(folder + "/cl\xC3\xAF" "ck.wav")));
 }
+
+#ifdef _WIN32
+// Without it Windows hands brenzo-cli's C runtime, and every "A" call it makes, text in the
+// ANSI code page, where most of the world's characters are lost.
+TEST(CliExecutable, DeclaresUtf8AsItsCodePage) {
+    HMODULE exe = LoadLibraryExW(testing::CliPath().c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(exe, nullptr);
+    HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // the manifest
+    ASSERT_NE(found, nullptr);
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(exe, found)));
+    const std::string manifest(bytes, SizeofResource(exe, found));
+    FreeLibrary(exe);
+    EXPECT_NE(manifest.find("<activeCodePage"), std::string::npos) << manifest;
+    EXPECT_NE(manifest.find(">UTF-8</activeCodePage>"), std::string::npos) << manifest;
+}
+#endif
 
 }  // namespace
 }  // namespace brenzo

@@ -3,6 +3,7 @@
 #include "codec/IMAADPCM.h"
 #include "export/Export.h"
 #include "formats/BankFile.h"
+#include "platform/Path.h"
 #include "support/Builders.h"
 #include "support/RecordingPort.h"
 #include "support/TempDir.h"
@@ -139,7 +140,7 @@ TEST(ExportBANK_PCM, AFailedExportLeavesNothingAtThePath) {
     EXPECT_FALSE(st);
     EXPECT_FALSE(std::filesystem::exists(dir / "out.wav"));
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
-        EXPECT_EQ(e.path().filename().string().find(".brenzo-"), std::string::npos) << e.path();
+        EXPECT_EQ(platform::FileNameUtf8(e.path()).find(".brenzo-"), std::string::npos) << e.path();
 }
 
 }  // namespace

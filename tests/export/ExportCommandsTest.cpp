@@ -132,6 +132,25 @@ TEST(Exportall1Click, RowsOfOneNameKeepTheirOwnAudio) {
     EXPECT_NE(CacheWavPath(f.ws, 0), CacheWavPath(f.ws, 1));
 }
 
+// On Windows "É" and "é" name one file, and a name in a legacy code page has no UTF-16 form:
+// neither may cost a sound its file.
+TEST(Exportall1Click, AccentedNamesThatDifferInCaseOrAreNotUtf8KeepTheirOwnFiles) {
+    Fixture f;
+    testing::WriteText(f.dir / "Hashes.ini", "[Hashes]\n1=\xC3\xA9" "cho\n2=\xC3\x89" "CHO\n3=caf\xE9\n");
+    f.open("b.bin", bankOf(3));
+    EXPECT_EQ(ExportAllFileNames(f.ws),
+              (std::vector<std::string>{"\xC3\xA9" "cho.wav", "\xC3\x89" "CHO (2).wav", "caf_.wav"}));
+    f.port.answers = {str(f.folder("out"))};
+    Exportall1Click(f.ws, f.port);
+    EXPECT_TRUE(f.port.errors().empty());
+    std::size_t files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(f.dir / "out")) files += (void(e), 1);
+    EXPECT_EQ(files, 3u);
+    EXPECT_NE(testing::ReadFile(f.dir / "out" / platform::PathFromUtf8("\xC3\xA9" "cho.wav")),
+              testing::ReadFile(f.dir / "out" / platform::PathFromUtf8("\xC3\x89" "CHO (2).wav")));
+    EXPECT_TRUE(std::filesystem::exists(f.dir / "out" / "caf_.wav"));
+}
+
 TEST(ExportCommands, AMultichannelFileIsExportedWholeByBothCommands) {
     Fixture f;
     auto tone = testing::Tone(9000, 300, 32000);

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "platform/Path.h"
+#include "support/HeldFile.h"
 #include "support/TempDir.h"
 
 namespace brenzo::platform {
@@ -11,6 +15,12 @@ namespace {
 using testing::TempDir;
 
 std::vector<std::uint8_t> text(const std::string& s) { return {s.begin(), s.end()}; }
+
+std::size_t filesIn(const fs::path& folder) {
+    std::size_t files = 0;
+    for (auto& e : fs::directory_iterator(folder)) files += (void(e), 1);
+    return files;
+}
 
 TEST(AtomicFile, ReplacesAnExistingFileWhole) {
     TempDir dir;
@@ -36,10 +46,10 @@ TEST(AtomicFile, AnUncommittedFileLeavesTheTargetAlone) {
     EXPECT_EQ(files, 1u);
 }
 
-#ifndef _WIN32
 TEST(AtomicFile, RefusesAReadOnlyTargetAndKeepsPermissions) {
     TempDir dir;
     testing::WriteText(dir / "ro.bin", "keep");
+    // On Windows this sets the file's read-only attribute.
     fs::permissions(dir / "ro.bin", fs::perms::owner_read | fs::perms::group_read);
     Status s = WriteFileAtomically(dir / "ro.bin", text("x"));
     ASSERT_FALSE(s);
@@ -47,13 +57,76 @@ TEST(AtomicFile, RefusesAReadOnlyTargetAndKeepsPermissions) {
     EXPECT_EQ(s.message(), "cannot write ro.bin: the file is read-only");
     EXPECT_EQ(testing::ReadFile(dir / "ro.bin"), text("keep"));
 
+#ifndef _WIN32
     testing::WriteText(dir / "rw.bin", "x");
     fs::permissions(dir / "rw.bin", fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
     ASSERT_TRUE(WriteFileAtomically(dir / "rw.bin", text("y")));
     EXPECT_EQ(fs::status(dir / "rw.bin").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read);
+#endif
 }
 
+// Windows does not replace a file that another program holds open without delete sharing, as
+// a player or a virus scanner does; POSIX replaces the name and leaves the reader its file.
+TEST(AtomicFile, ASaveWaitsForAReaderThatLetsGoWithinASecond) {
+    TempDir dir;
+    testing::WriteText(dir / "bank.bin", "old");
+    testing::HeldFile reader(dir / "bank.bin");
+    auto file = AtomicFile::Create(dir / "bank.bin");
+    ASSERT_TRUE(file);
+    ASSERT_TRUE((*file)->Write(text("new")));
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        reader.Close();
+    });
+    Status s = (*file)->Commit();
+    release.join();
+    ASSERT_TRUE(s) << s.message();
+    EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), text("new"));
+    EXPECT_EQ(filesIn(dir.path()), 1u);
+}
+
+TEST(AtomicFile, AReaderThatHoldsOnIsReportedAndTheTargetKept) {
+    TempDir dir;
+    testing::WriteText(dir / "bank.bin", "old");
+    testing::HeldFile reader(dir / "bank.bin");
+    Status s = WriteFileAtomically(dir / "bank.bin", text("new"));
+#ifdef _WIN32
+    ASSERT_FALSE(s);
+    EXPECT_TRUE(s.isFileSystemError());
+    EXPECT_EQ(s.message().rfind("cannot replace bank.bin: it is ", 0), 0u) << s.message();
+    EXPECT_NE(s.message().find("in another program"), std::string::npos) << s.message();
+    reader.Close();
+    EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), text("old"));
+#else
+    ASSERT_TRUE(s) << s.message();
+    EXPECT_EQ(reader.ReadAll(), "old");
+    EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), text("new"));
+#endif
+    EXPECT_EQ(filesIn(dir.path()), 1u);  // no temporary file left either way
+}
+
+TEST(AtomicFile, AFailedCommitStaysFailedWithItsReason) {
+    TempDir dir;
+    auto file = AtomicFile::Create(dir / "out.wav");
+    ASSERT_TRUE(file);
+    ASSERT_TRUE((*file)->Write(text("data")));
+    // Something else took the name meanwhile: a folder with a file in it.
+    fs::create_directory(dir / "out.wav");
+    testing::WriteText(dir / "out.wav" / "inside.txt", "x");
+    Status first = (*file)->Commit();
+    ASSERT_FALSE(first);
+    EXPECT_TRUE(first.isFileSystemError());
+    EXPECT_EQ(first.message().rfind("cannot replace out.wav: ", 0), 0u) << first.message();
+    Status second = (*file)->Commit();
+    ASSERT_FALSE(second);
+    EXPECT_EQ(second.message(), first.message());
+    file = Error{"closed"};
+    EXPECT_EQ(testing::ReadFile(dir / "out.wav" / "inside.txt"), text("x"));
+    EXPECT_EQ(filesIn(dir.path()), 1u);
+}
+
+#ifndef _WIN32
 TEST(AtomicFile, ReplacesTheFileALinkPointsTo) {
     TempDir dir;
     fs::create_directory(dir / "real");
@@ -72,7 +145,9 @@ TEST(ReadWholeFile, SaysWhyAFileCannotBeRead) {
     EXPECT_TRUE(missing.isFileSystemError());
     EXPECT_EQ(missing.message().rfind("cannot read nope.bin: ", 0), 0u);
     auto folder = ReadWholeFile(dir.path());
-    EXPECT_FALSE(folder);
+    ASSERT_FALSE(folder);
+    EXPECT_EQ(folder.message().rfind("cannot read ", 0), 0u);
+    EXPECT_NE(folder.message().find(": it is a folder"), std::string::npos) << folder.message();
 }
 
 TEST(Paths, NonAsciiNamesRoundTrip) {

@@ -2,18 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "radio/Dat15Builder.h"
-#include "platform/Files.h"
+#include "platform/Path.h"
 #include "radio/Dat15File.h"
 #include "support/Builders.h"
 #include "support/RunCli.h"
 #include "support/TempDir.h"
-#include "platform/Path.h"
 
 namespace brenzo::radio {
 namespace {
@@ -25,6 +23,8 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
+std::string utf8(const fs::path& p) { return platform::PathToUtf8(p); }
+
 class RadioCli : public ::testing::Test {
 protected:
     void SetUp() override { WriteFile(file, built.image); }
@@ -35,7 +35,7 @@ protected:
 
     TempDir dir;
     fs::path file = dir / "radio.dat15";
-    std::string path = platform::PathToUtf8(file);
+    std::string path = utf8(file);
     testing::BuiltDat15 built = BuildDat15(MixedEntries());
 };
 
@@ -89,7 +89,7 @@ TEST_F(RadioCli, ListShowsControlCharactersOfANameAsReplacementCharacters) {
 }
 
 TEST_F(RadioCli, ListOfAMissingFileIsAFileError) {
-    auto r = run({"radio", "list", platform::PathToUtf8(dir / "absent.dat15")});
+    auto r = run({"radio", "list", utf8(dir / "absent.dat15")});
     EXPECT_EQ(r.status, 3);
     EXPECT_NE(r.err.find("absent.dat15"), std::string::npos);
 }
@@ -147,7 +147,7 @@ TEST_F(RadioCli, SetOnATrackWhoseRecordRunsPastTheEndIsRefused) {
 }
 
 TEST_F(RadioCli, SetOnAFileThatCannotBeOpenedForWritingIsAFileError) {
-    EXPECT_EQ(run({"radio", "set", platform::PathToUtf8(dir / "absent.dat15"), "--index", "0", "00:01:00"}).status, 3);
+    EXPECT_EQ(run({"radio", "set", utf8(dir / "absent.dat15"), "--index", "0", "00:01:00"}).status, 3);
     {
         auto held = Dat15File::Open(file);
         ASSERT_TRUE(held);
@@ -163,8 +163,8 @@ TEST_F(RadioCli, SetOnAFileThatCannotBeOpenedForWritingIsAFileError) {
 }
 
 TEST_F(RadioCli, SamplesWriteAListableDemoFile) {
-    ASSERT_EQ(run({"samples", platform::PathToUtf8(dir / "demo")}).status, 0);
-    auto r = run({"radio", "list", platform::PathToUtf8(dir / "demo" / "radio.dat15")});
+    ASSERT_EQ(run({"samples", utf8(dir / "demo")}).status, 0);
+    auto r = run({"radio", "list", utf8(dir / "demo" / "radio.dat15")});
     EXPECT_EQ(r.status, 0);
     const std::string first = "0\tRadio R\xC3\xA9tro - Midnight Drive\t";
     EXPECT_EQ(r.out.substr(0, first.size()), first);

@@ -1,6 +1,7 @@
 #include "support/Builders.h"
 
 #include <cmath>
+#include <numbers>
 #include <stdexcept>
 
 #include "codec/IMAADPCM.h"
@@ -13,7 +14,7 @@ namespace brenzo::testing {
 std::vector<std::int16_t> Tone(std::size_t samples, double frequency, double rate, double amplitude) {
     std::vector<std::int16_t> out(samples);
     for (std::size_t i = 0; i < samples; ++i)
-        out[i] = static_cast<std::int16_t>(std::lround(amplitude * std::sin(2.0 * M_PI * frequency * i / rate)));
+        out[i] = static_cast<std::int16_t>(std::lround(amplitude * std::sin(2.0 * std::numbers::pi * frequency * i / rate)));
     return out;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,10 @@ struct CliRun {
     std::string err;
 };
 
-// Runs the built brenzo-cli (beside the test programs) with UTF-8 arguments and returns its
+// The built brenzo-cli: where BRENZO_BIN says, else beside the running test.
+std::filesystem::path CliPath();
+
+// Runs the built brenzo-cli with UTF-8 arguments and returns its
 // exit status, standard output and standard error.
 CliRun RunCli(const std::vector<std::string>& args);
 

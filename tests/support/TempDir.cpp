@@ -4,6 +4,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "platform/Path.h"
+
 namespace brenzo::testing {
 
 TempDir::TempDir() {
@@ -18,6 +20,10 @@ TempDir::TempDir() {
     throw std::runtime_error("cannot create a test folder");
 }
 
+std::filesystem::path TempDir::operator/(const std::string& name) const {
+    return path_ / platform::PathFromUtf8(name);
+}
+
 TempDir::~TempDir() {
     std::error_code ec;
     // Tests make files read-only; give the permissions back so that everything goes.
@@ -30,14 +36,14 @@ TempDir::~TempDir() {
 
 std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path.string());
+    if (!in) throw std::runtime_error("cannot read " + platform::PathToUtf8(path));
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 void WriteFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path.string());
+    if (!out) throw std::runtime_error("cannot write " + platform::PathToUtf8(path));
 }
 
 void WriteText(const std::filesystem::path& path, const std::string& text) {

@@ -93,5 +93,19 @@ TEST(HashNames, AnEditShowsOnTheNextRefreshAndAMissingFileGivesDefaults) {
     EXPECT_EQ(names.NameForHash(31), "0x001F");
 }
 
+// Windows reads file times to the second, and an editor can save twice within one.
+TEST(HashNames, AnEditOfTheSameSizeAndTimeShowsOnTheNextRefresh) {
+    testing::TempDir dir;
+    HashNames names(dir / "Hashes.ini");
+    testing::WriteText(dir / "Hashes.ini", "[Hashes]\n31=first\n");
+    const auto time = std::filesystem::last_write_time(dir / "Hashes.ini");
+    names.Refresh();
+    EXPECT_EQ(names.NameForHash(31), "first");
+    testing::WriteText(dir / "Hashes.ini", "[Hashes]\n31=other\n");
+    std::filesystem::last_write_time(dir / "Hashes.ini", time);
+    names.Refresh();
+    EXPECT_EQ(names.NameForHash(31), "other");
+}
+
 }  // namespace
 }  // namespace brenzo::workspace

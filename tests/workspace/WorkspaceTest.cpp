@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "formats/ByteWriter.h"
+#include "platform/Path.h"
 #include "support/Builders.h"
 #include "support/RecordingPort.h"
 #include "support/TempDir.h"
@@ -263,7 +264,7 @@ TEST(ScratchFolders, EachInstanceGetsItsOwnPrivateFolder) {
     ASSERT_TRUE(a);
     ASSERT_TRUE(b);
     EXPECT_NE(a->WorkFolder(), b->WorkFolder());
-    EXPECT_EQ(a->WorkFolder().filename().string().rfind("Q7ZK", 0), 0u);
+    EXPECT_EQ(platform::FileNameUtf8(a->WorkFolder()).rfind("Q7ZK", 0), 0u);
 #ifndef _WIN32
     auto perms = std::filesystem::status(a->WorkFolder()).permissions();
     EXPECT_EQ(perms & (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
