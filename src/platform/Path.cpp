@@ -2,28 +2,12 @@
 
 #include <cstdint>
 
+#include "common/Utf8.h"
+
 namespace brenzo::platform {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 // The code point at `i`, and how many bytes it takes; a byte that does not start a well-formed
 // sequence (a stray continuation, an overlong form, a surrogate, past U+10FFFF, a cut-off
@@ -77,7 +61,7 @@ std::string Utf8FromUtf16(std::u16string_view utf16) {
         } else if (cp >= 0xD800 && cp < 0xE000) {
             cp = kReplacement;
         }
-        appendUtf8(out, cp);
+        AppendUtf8(out, cp);
     }
     return out;
 }

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "common/Utf8.h"
+
 namespace brenzo::radio {
 namespace {
 
@@ -15,20 +17,6 @@ constexpr char32_t kHigh[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, kReplacement, 0x017E, 0x0178,  // 98..9F
 };
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        // Every character of the code page lies in the Basic Multilingual Plane.
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 }  // namespace
 
 std::string Windows1252ToUtf8(std::string_view bytes) {
@@ -36,7 +24,7 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
     out.reserve(bytes.size() * 2);
     for (char ch : bytes) {
         const auto b = static_cast<std::uint8_t>(ch);
-        appendUtf8(out, b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : static_cast<char32_t>(b));
+        AppendUtf8(out, b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : static_cast<char32_t>(b));
     }
     return out;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/Utf8.h"
 #include "platform/Files.h"
 
 namespace brenzo::workspace {
@@ -57,24 +58,6 @@ std::string_view cutCharacters(std::string_view s, std::size_t limit) {
     return s;
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 bool isUtf16(std::span<const std::uint8_t> bytes) {
     return bytes.size() >= 2 && ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF));
 }
@@ -96,7 +79,7 @@ std::string fromUtf16(std::span<const std::uint8_t> bytes) {
                     i += 2;
                 }
             }
-            appendUtf8(out, cp);
+            AppendUtf8(out, cp);
         }
         return out;
 }
