@@ -97,11 +97,11 @@ HashTable HashTable::Parse(Bytes&& bytes) {
     HashTable table;
     auto text = std::make_shared<Text>();
     std::string_view rest;
-    if (isUtf16(bytes)) {
-        text->converted = fromUtf16(bytes);
+    text->raw = std::move(bytes);
+    if (isUtf16(text->raw)) {
+        text->converted = fromUtf16(text->raw);
         rest = text->converted;
     } else {
-        text->raw = std::move(bytes);
         rest = std::string_view(reinterpret_cast<const char*>(text->raw.data()), text->raw.size());
         if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);  // a UTF-8 byte order mark
     }
@@ -175,16 +175,20 @@ std::string DefaultHashName(std::uint32_t hash) {
     return text;
 }
 
+std::span<const std::uint8_t> HashTable::source() const {
+    if (!text_) return {};
+    return text_->raw;
+}
+
 void HashNames::Refresh() {
     auto bytes = platform::ReadWholeFile(file_);
     if (!bytes) {
         table_ = {};
-        bytes_.reset();
         return;
     }
-    if (bytes_ && SameBytes(*bytes_, *bytes)) return;
-    table_ = HashTable::Parse(std::span<const std::uint8_t>(*bytes));
-    bytes_ = std::move(*bytes);
+    // Compared by content: a file's time is not fine enough everywhere to show an edit.
+    if (!table_.source().empty() && SameBytes(table_.source(), *bytes)) return;
+    table_ = HashTable::Parse(std::move(*bytes));
 }
 
 std::string HashNames::NameForHash(std::uint32_t hash) const {

@@ -24,10 +24,12 @@ public:
     static HashTable Parse(Bytes&& text);
     std::optional<std::string_view> Find(std::uint32_t hash) const;
     std::size_t size() const { return names_.size(); }
+    // The bytes the table was parsed from (empty for a table parsed from nothing).
+    std::span<const std::uint8_t> source() const;
 
 private:
-    // The names are views into the file's text, kept here whole (as read when it is UTF-8,
-    // converted when it is UTF-16), found through an open-addressing table of hash -> name:
+    // The names are views into the file's text, kept here whole (as read; and converted when
+    // it is UTF-16), found through an open-addressing table of hash -> name:
     // one probe for most lookups, where a sorted list would take seventeen cache misses.
     struct Text {
         Bytes raw;
@@ -65,7 +67,7 @@ public:
 private:
     std::filesystem::path file_;
     HashTable table_;
-    std::optional<Bytes> bytes_;  // as last parsed
+
 };
 
 }  // namespace brenzo::workspace
