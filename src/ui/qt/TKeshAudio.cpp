@@ -1,4 +1,4 @@
-#include "ui/TKeshAudio.h"
+#include "ui/qt/TKeshAudio.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,9 +20,9 @@
 #include "export/ExportCommands.h"
 #include "platform/Path.h"
 #include "replace/ReplaceCommand.h"
-#include "ui/Artwork.h"
-#include "ui/TAboutForm.h"
-#include "ui/TForm14.h"
+#include "ui/qt/Artwork.h"
+#include "ui/qt/TAboutForm.h"
+#include "ui/qt/TForm14.h"
 
 namespace brenzo::ui {
 namespace {

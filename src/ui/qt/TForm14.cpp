@@ -1,4 +1,4 @@
-#include "ui/TForm14.h"
+#include "ui/qt/TForm14.h"
 
 #include <QFileInfo>
 #include <QLabel>

@@ -8,8 +8,8 @@
 #include "engine/Engine.h"
 #include "platform/Files.h"
 #include "platform/Path.h"
-#include "ui/Dialogs.h"
-#include "ui/TKeshAudio.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/TKeshAudio.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {

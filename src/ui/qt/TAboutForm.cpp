@@ -1,9 +1,9 @@
-#include "ui/TAboutForm.h"
+#include "ui/qt/TAboutForm.h"
 
 #include <QGridLayout>
 #include <QLabel>
 
-#include "ui/Artwork.h"
+#include "ui/qt/Artwork.h"
 
 namespace brenzo::ui {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "radio/Dat15File.h"
-#include "ui/Dialogs.h"
+#include "ui/qt/Dialogs.h"
 
 class QLabel;
 class QLineEdit;

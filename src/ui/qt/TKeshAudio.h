@@ -7,8 +7,8 @@
 
 #include "engine/Engine.h"
 #include "preview/Preview.h"
-#include "ui/Dialogs.h"
-#include "ui/RowsModel.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/RowsModel.h"
 #include "workspace/Scratch.h"
 #include "workspace/UiPort.h"
 #include "workspace/Workspace.h"

@@ -29,8 +29,8 @@
 #include "radio/Dat15.h"
 #include "support/Builders.h"
 #include "support/TempDir.h"
-#include "ui/TForm14.h"
-#include "ui/TKeshAudio.h"
+#include "ui/qt/TForm14.h"
+#include "ui/qt/TKeshAudio.h"
 
 namespace brenzo::ui {
 namespace {

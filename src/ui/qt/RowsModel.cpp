@@ -1,4 +1,4 @@
-#include "ui/RowsModel.h"
+#include "ui/qt/RowsModel.h"
 
 namespace brenzo::ui {
 

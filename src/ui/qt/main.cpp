@@ -4,8 +4,8 @@
 
 #include "engine/Engine.h"
 #include "platform/Files.h"
-#include "ui/Dialogs.h"
-#include "ui/TKeshAudio.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/TKeshAudio.h"
 #include "workspace/Scratch.h"
 
 namespace {
