@@ -187,7 +187,7 @@ int main(int argc, char** argv) {
                                                  states, 44100);
         if (!rebuilt) return 1;
         auto built = std::chrono::steady_clock::now();
-        if (!replace::SaveOverOpenedFile(ws, rebuilt->image)) return 1;
+        if (!replace::SaveOverOpenedFile(ws, rebuilt->plan)) return 1;
         auto saved = std::chrono::steady_clock::now();
         std::printf("%.6f %.6f\n", std::chrono::duration<double>(built - start).count(),
                     std::chrono::duration<double>(saved - built).count());

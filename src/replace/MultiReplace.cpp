@@ -33,9 +33,10 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
         for (std::size_t f = 0; f < present; ++f) std::memcpy(out + 2 * f, in + f * stride, 2);
     }
 
-    RebuiltMulti rebuilt{multi, {}};
+    RebuiltMulti rebuilt{multi, std::vector<std::vector<std::uint8_t>>(n), {}};
     formats::TMultiADPCM& model = rebuilt.model;
-    std::vector<std::vector<std::uint8_t>> streams(n), states(n);
+    auto& streams = rebuilt.streams;
+    std::vector<std::vector<std::uint8_t>> states(n);
     auto pump = [port] {
         if (port) port->Pump();
     };
@@ -66,9 +67,7 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
     }
     if (Status s = formats::LayoutMulti(model); !s) return s.error();
     std::vector<std::span<const std::uint8_t>> spans(streams.begin(), streams.end());
-    auto image = formats::WriteMulti(model, rate, spans);
-    if (!image) return image.error();
-    rebuilt.image = std::move(*image);
+    if (Status s = formats::WriteMultiPlan(model, rate, spans, rebuilt.plan); !s) return s.error();
     return rebuilt;
 }
 
@@ -109,7 +108,7 @@ Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Conver
 
     auto rebuilt = RebuildMulti(*ws.CurrentMulti, image->samples(), image->info.DataSize, image->info.Rate, &port);
     if (!rebuilt) return rebuilt.status();
-    if (Status s = SaveOverOpenedFile(ws, rebuilt->image); !s) return s;
+    if (Status s = SaveOverOpenedFile(ws, rebuilt->plan); !s) return s;
     ws.CurrentMulti = std::move(rebuilt->model);
 
     // The cache now plays what the file holds: the converted audio.
