@@ -1,5 +1,7 @@
 #include "export/Export.h"
 
+#include "export/BackgroundSink.h"
+
 namespace brenzo::exporting {
 
 namespace {
@@ -7,7 +9,12 @@ template <class Produce>
 Status exportTo(const std::filesystem::path& path, Produce produce) {
     auto sink = FileSink::Create(path);
     if (!sink) return sink.status();
-    if (Status s = produce(**sink); !s) return s;
+    // The file is written on another thread while the next piece is decoded.
+    BackgroundSink background(**sink);
+    Status produced = produce(background);
+    Status written = background.Finish();
+    if (!produced) return produced;
+    if (!written) return written;
     return (*sink)->Commit();
 }
 }  // namespace
