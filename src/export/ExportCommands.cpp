@@ -55,8 +55,10 @@ std::filesystem::path CacheWavPath(const Workspace& ws, std::size_t entry) {
 Result<std::filesystem::path> EnsureCacheWav(const Workspace& ws, std::size_t entry, UiPort& port) {
     auto path = CacheWavPath(ws, entry);
     if (path.empty()) return Error{"there is no scratch folder to cache the sound in"};
-    if (platform::FileExists(path)) return path;
-    if (Status s = ExportEntry(ws, path, static_cast<std::uint32_t>(entry), port); !s) return Error{s.message()};
+    const bool stale = ws.StaleCache.count(entry) != 0;
+    if (!stale && platform::FileExists(path)) return path;
+    if (Status s = ExportEntry(ws, path, static_cast<std::uint32_t>(entry), port); !s) return s.error();
+    if (stale) ws.StaleCache.erase(entry);
     return path;
 }
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -60,6 +61,9 @@ public:
     std::optional<formats::TMultiADPCM> CurrentMulti;
     // Why the opened file is not whole; a damaged container is listed but never rebuilt.
     std::vector<std::string> Damage;
+    // Entries whose cached WAV could not be removed after a replace: it holds the old sound and
+    // is written again before it is used.
+    mutable std::set<std::size_t> StaleCache;
 
     std::string Caption{kNotLoadedCaption};
     MenuState Menus;

@@ -243,6 +243,21 @@ TEST(Open, StopsThePreviewAndEmptiesTheFileFolderEveryTime) {
     EXPECT_TRUE(std::filesystem::is_directory(f.scratch.FileWorkFolder("same.bin")));
 }
 
+TEST(Open, ACacheThatCannotBeEmptiedFailsTheOpen) {
+    Fixture f;
+    auto built = testing::BuildBank(formats::BankKind::Plain, {sound(1, 100)});
+    auto path = f.write("same.bin", built.image);
+    // The per-file folders' parent is a file: the cache folder can be neither emptied nor made.
+    const auto files = f.scratch.FileWorkFolder("same.bin").parent_path();
+    std::filesystem::remove_all(files);
+    testing::WriteText(files, "in the way");
+    EXPECT_EQ(f.ws.Open(path, f.port), OpenOutcome::Unreadable);
+    EXPECT_EQ(f.ws.FileKind, kKindNone);
+    EXPECT_EQ(f.ws.EntryCount(), 0u);
+    ASSERT_EQ(f.port.errors().size(), 1u);
+    EXPECT_EQ(f.port.errors()[0].rfind("cannot open same.bin: its preview cache cannot be emptied (", 0), 0u);
+}
+
 TEST(Load1Click, ACancelledDialogChangesNothing) {
     Fixture f;
     auto built = testing::BuildBank(formats::BankKind::Plain, {sound(1, 100)});
@@ -270,8 +285,10 @@ TEST(ScratchFolders, EachInstanceGetsItsOwnPrivateFolder) {
     EXPECT_EQ(perms & (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
               std::filesystem::perms::none);
 #endif
-    // A hostile file name stays inside WorkFolder.
-    EXPECT_EQ(a->FileWorkFolder("../../x").parent_path(), a->WorkFolder());
+    // A hostile file name stays inside WorkFolder, and no container's name meets the converted
+    // input's.
+    EXPECT_EQ(a->FileWorkFolder("../../x").parent_path().parent_path(), a->WorkFolder());
+    EXPECT_NE(a->FileWorkFolder("conv_res.wav"), a->ConvertedWav());
     a->Remove();
     EXPECT_FALSE(std::filesystem::exists(a->WorkFolder()));
     a->Remove();  // already gone: nothing to do
