@@ -44,6 +44,19 @@ std::string Workspace::RowName(std::size_t entry) const {
 }
 
 OpenOutcome Workspace::Open(const std::filesystem::path& path, UiPort& port) {
+    const OpenOutcome outcome = openFile(path, port);
+    if (outcome != OpenOutcome::Loaded) {
+        // A refused file changes no menu: they stay as the last loaded file left them. The
+        // preview's last text ("Paused - 00:00:03") goes, as a load empties it.
+        Menus = menusBefore_;
+        port.MenusChanged();
+        port.SetStatus("");
+    }
+    return outcome;
+}
+
+OpenOutcome Workspace::openFile(const std::filesystem::path& path, UiPort& port) {
+    menusBefore_ = Menus;
     Menus.replace1Enabled = true;
     port.MenusChanged();
     if (StopPreview) StopPreview();

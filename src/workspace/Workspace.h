@@ -97,6 +97,9 @@ public:
     OpenOutcome Open(const std::filesystem::path& path, UiPort& port);
 
 private:
+    OpenOutcome openFile(const std::filesystem::path& path, UiPort& port);
+
+    MenuState menusBefore_;
     HashNames HashNames_;
     const ScratchFolders* scratch_;
 };

@@ -132,7 +132,7 @@ TEST(OpenInvalid, ShortOrUnknownFilesAreRefusedAndTheListEmptied) {
     EXPECT_EQ(f.ws.ListRowCount(), 2u);
     EXPECT_FALSE(f.ws.CurrentBank);
     EXPECT_EQ(f.ws.SourceImage.size(), 12u);  // kept until the next open
-    EXPECT_TRUE(f.ws.Menus.replace1Enabled);  // enabled again before every load
+    EXPECT_FALSE(f.ws.Menus.replace1Enabled);  // a refused file changes no menu
 }
 
 TEST(OpenUnreadable, NothingIsLoadedAndTheReasonIsShown) {
@@ -227,6 +227,27 @@ TEST(OpenMultichannel, AFileWithoutChannelsIsRefusedClearly) {
     ASSERT_EQ(f.port.errors().size(), 1u);
     EXPECT_EQ(f.port.errors()[0], "Invalid file! m.bin cannot be read: it has no channels.");
     EXPECT_EQ(f.port.lockDepth, 0);
+}
+
+TEST(Open, ARefusedFileChangesNoMenuAndEveryOpenEmptiesTheStatus) {
+    Fixture f;
+    auto bank = f.write("b.bin", testing::BuildBank(formats::BankKind::Plain, {sound(1, 100)}).image);
+    std::vector<std::uint8_t> noChannels(4096, 0);
+    testing::PutU32(noChannels, 20, 48);
+    const std::vector<std::filesystem::path> refused = {f.write("m.bin", noChannels), f.write("x.bin", bytes({12})),
+                                                        f.dir / "missing.bin"};
+    for (const auto& path : refused) {
+        f.ws.Open(bank, f.port);
+        const MenuState before = f.ws.Menus;
+        f.port.SetStatus("Paused - 00:00:03");
+        EXPECT_NE(f.ws.Open(path, f.port), OpenOutcome::Loaded);
+        EXPECT_EQ(f.ws.FileKind, kKindNone);
+        EXPECT_EQ(f.ws.Menus.export2Visible, before.export2Visible) << path;
+        EXPECT_EQ(f.ws.Menus.export1Caption, before.export1Caption) << path;
+        EXPECT_EQ(f.ws.Menus.replace1Caption, before.replace1Caption) << path;
+        EXPECT_EQ(f.ws.Menus.replace1Enabled, before.replace1Enabled) << path;
+        EXPECT_EQ(f.port.status, "") << path;
+    }
 }
 
 TEST(Open, StopsThePreviewAndEmptiesTheFileFolderEveryTime) {
