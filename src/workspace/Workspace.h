@@ -88,6 +88,12 @@ public:
     // the header row and one empty row.
     std::size_t ListRowCount() const { return EntryCount() == 0 ? 2 : EntryCount() + 1; }
 
+    // The entry the list's current row is on once a file is listed: the first sound, so that
+    // Export and the play icon work without a click first; nothing for an empty list.
+    std::optional<std::size_t> EntryAfterLoad() const {
+        return EntryCount() == 0 ? std::nullopt : std::optional<std::size_t>(0);
+    }
+
     // Releases the opened file's image and model; FileKind keeps its value.
     void ClearMemory();
     // Empties the list (the header row and one empty row remain).
