@@ -1,6 +1,7 @@
 #include "export/Export.h"
 
 #include "export/BackgroundSink.h"
+#include "common/OutOfMemory.h"
 
 namespace brenzo::exporting {
 
@@ -44,8 +45,10 @@ Status ExportMULTI_ADPCM(const workspace::Workspace& ws, const std::filesystem::
     });
 }
 
-Status ExportEntry(const workspace::Workspace& ws, const std::filesystem::path& path, std::uint32_t n,
-                   workspace::UiPort& port) {
+namespace {
+
+Status exportByKind(const workspace::Workspace& ws, const std::filesystem::path& path, std::uint32_t n,
+                    workspace::UiPort& port) {
     switch (ws.FileKind) {
         case workspace::kKindBankWithAnimations:
             return ExportBANK_ADPCM(ws, path, n, port);
@@ -57,6 +60,14 @@ Status ExportEntry(const workspace::Workspace& ws, const std::filesystem::path& 
         default:
             return Error{"nothing is loaded"};
     }
+}
+
+}  // namespace
+
+Status ExportEntry(const workspace::Workspace& ws, const std::filesystem::path& path, std::uint32_t n,
+                   workspace::UiPort& port) {
+    const std::string what = ws.FileKind == workspace::kKindMultichannel ? ws.FileName : ws.RowName(n);
+    return CatchOutOfMemory("export " + what, [&] { return exportByKind(ws, path, n, port); });
 }
 
 }  // namespace brenzo::exporting

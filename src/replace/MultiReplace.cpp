@@ -5,6 +5,7 @@
 
 #include "codec/IMAADPCM.h"
 #include "common/Parallel.h"
+#include "export/Export.h"
 #include "export/ExportCommands.h"
 #include "formats/MultiWriter.h"
 #include "platform/Files.h"
@@ -84,6 +85,9 @@ Status CheckMultiReplaceable(const Workspace& ws) {
                       std::to_string(shape->fullBlockContent()) + " bytes");
     if (multi.ChInfoOffset != formats::kMultiHeaderSize)
         return refuse("its channel directory is not where the header ends");
+    // The rebuild keeps the old BlockSize: a damaged one would size the new file.
+    if (Status s = exporting::CheckMultiBlocks(ws.SourceImage, multi); !s)
+        return refuse("the file is damaged (" + s.message() + ")");
     for (const auto& ch : multi.ChHeaders)
         if ((ch.Compression == formats::kMultiCompressionAdpcm) != multi.IsAdpcm())
             return refuse("its channels do not all share one sample format");
