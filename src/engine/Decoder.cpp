@@ -11,21 +11,6 @@
 
 namespace brenzo::engine {
 
-void ToPcm16(std::span<const float> in, std::span<std::int16_t> out) {
-    for (std::size_t i = 0; i < in.size() && i < out.size(); ++i) out[i] = ToPcm16(in[i]);
-}
-
-void AppendPcm16Le(std::span<const float> in, std::vector<std::uint8_t>& out) {
-    const std::size_t start = out.size();
-    out.resize(start + 2 * in.size());
-    std::uint8_t* p = out.data() + start;
-    for (float f : in) {
-        const auto v = static_cast<std::uint16_t>(ToPcm16(f));
-        *p++ = static_cast<std::uint8_t>(v & 0xFF);
-        *p++ = static_cast<std::uint8_t>(v >> 8);
-    }
-}
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -182,8 +167,6 @@ private:
 };
 
 }  // namespace
-
-Error Decoder::NothingDecoded(const fs::path& file) { return refused(file, "no sound in it can be decoded"); }
 
 Result<std::unique_ptr<Decoder>> Decoder::Open(const fs::path& file) {
     std::error_code ec;
