@@ -79,6 +79,8 @@ void StopAudioOutput() {
     gAudioStarted = false;
 }
 
+int FinishProcess(int status) { return status; }
+
 EngineVersions LibraryVersions() {
     EngineVersions v;
     v.sndfile = withoutPrefix(sf_version_string(), "libsndfile-");

@@ -76,6 +76,13 @@ Status StartAudioOutput();
 // Ends what StartAudioOutput started.
 void StopAudioOutput();
 
+// A program's main returns through this, with its exit status, once all its work is done and
+// written. On Windows, once Media Foundation was used, it shuts Media Foundation down and ends
+// the process there: Wine's Media Foundation can crash in the handlers that run while a process
+// unloads its libraries, after the work is complete, and a finished run must never be reported
+// as a crash. Elsewhere it returns `status`.
+int FinishProcess(int status);
+
 // The versions of the libraries in use at run time, for the About window ("1.2.0").
 struct EngineVersions {
     std::string sndfile;

@@ -4,6 +4,7 @@
 //                                 become 48000 Hz); prints "RATE CHANNELS FRAMES"
 //   engine-probe play IN          plays IN to the end, pausing, seeking back and resuming on
 //                                 the way; prints the positions it saw
+//   engine-probe play-through IN  plays IN once to its end
 // A failure prints the engine's message and exits with 1.
 #include <chrono>
 #include <cstdio>
@@ -44,6 +45,22 @@ bool waitFor(engine::Stream& s, std::uint64_t position, int seconds) {
     return true;
 }
 
+// Plays the whole file once, without a pause.
+int playThrough(const char* in) {
+    if (Status s = engine::StartAudioOutput(); !s) return fail(s.message());
+    auto opened = engine::MakePlayer()->Open(platform::PathFromUtf8(in));
+    if (!opened) return fail(opened.message());
+    engine::Stream& s = **opened;
+    s.Play();
+    if (!waitFor(s, s.LengthBytes(), 30)) return fail("the position did not reach the end");
+    // What the device still holds is heard before the stream closes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::printf("end %llu\n", static_cast<unsigned long long>(s.PositionBytes()));
+    opened->reset();
+    engine::StopAudioOutput();
+    return 0;
+}
+
 int play(const char* in) {
     if (Status s = engine::StartAudioOutput(); !s) return fail(s.message());
     auto opened = engine::MakePlayer()->Open(platform::PathFromUtf8(in));
@@ -57,7 +74,8 @@ int play(const char* in) {
     s.Pause();
     const std::uint64_t paused = s.PositionBytes();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    std::printf("paused still %s\n", s.PositionBytes() == paused ? "yes" : "no");
+    const std::uint64_t later = s.PositionBytes();
+    std::printf("paused %s\n", later == paused ? "and still" : ("but moved from " + std::to_string(paused) + " to " + std::to_string(later)).c_str());
     s.SetPositionBytes(length / 4 + 1);
     std::printf("after seek %llu\n", static_cast<unsigned long long>(s.PositionBytes()));
     s.Play();
@@ -72,8 +90,9 @@ int play(const char* in) {
 
 int main(int argc, char** argv) {
     platform::SetBinaryStdout();  // the same bytes on both systems
-    if (argc == 4 && std::strcmp(argv[1], "convert") == 0) return convert(argv[2], argv[3]);
-    if (argc == 3 && std::strcmp(argv[1], "play") == 0) return play(argv[2]);
-    std::fprintf(stderr, "usage: engine-probe convert IN OUT | engine-probe play IN\n");
+    if (argc == 4 && std::strcmp(argv[1], "convert") == 0) return engine::FinishProcess(convert(argv[2], argv[3]));
+    if (argc == 3 && std::strcmp(argv[1], "play") == 0) return engine::FinishProcess(play(argv[2]));
+    if (argc == 3 && std::strcmp(argv[1], "play-through") == 0) return engine::FinishProcess(playThrough(argv[2]));
+    std::fprintf(stderr, "usage: engine-probe convert IN OUT | engine-probe play IN | engine-probe play-through IN\n");
     return 2;
 }

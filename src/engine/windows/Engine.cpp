@@ -64,7 +64,20 @@ void StopMediaFoundation() {
     gMfState = -1;
 }
 
+bool MediaFoundationWasUsed() {
+    std::lock_guard lock(gMfMutex);
+    return gMfState == 1;
+}
+
 }  // namespace windows
+
+int FinishProcess(int status) {
+    if (!windows::MediaFoundationWasUsed()) return status;
+    windows::StopMediaFoundation();
+    std::fflush(nullptr);
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+    return status;
+}
 
 std::optional<std::string> CheckEngineCapabilities() {
     if (Status s = windows::StartMediaFoundation(); !s) return s.message();

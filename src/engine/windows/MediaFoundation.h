@@ -16,6 +16,7 @@ namespace brenzo::engine::windows {
 Status StartMediaFoundation();
 // Shuts Media Foundation down once every reader and transform is released.
 void StopMediaFoundation();
+bool MediaFoundationWasUsed();
 
 // "0x80070002" and, when Windows has one, its text.
 std::string DescribeHResult(HRESULT hr);

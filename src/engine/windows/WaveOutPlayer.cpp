@@ -76,16 +76,19 @@ public:
             device_ = nullptr;
             return Error{"cannot play " + platform::FileNameUtf8(file) + ": " + waveOutText(rc)};
         }
-        // Nothing is heard until Play.
-        waveOutPause(device_);
         const std::size_t bufferBytes = std::max<std::size_t>(4096, (rate_ / 20) * 2u * channels_);  // 50 ms
         for (auto& b : buffers_) b.resize(bufferBytes);
         feeder_ = std::thread([this] { feed(); });
         return {};
     }
 
+    // While paused nothing is queued and the position is the one kept; playing starts the
+    // device afresh from there, its count from zero.
     void Play() override {
         std::lock_guard lock(mutex_);
+        if (playing_) return;
+        waveOutReset(device_);
+        base_ = next_ = paused_;
         playing_ = true;
         waveOutRestart(device_);
         SetEvent(event_);
@@ -93,8 +96,10 @@ public:
 
     void Pause() override {
         std::lock_guard lock(mutex_);
+        if (!playing_) return;
+        paused_ = positionLocked();
         playing_ = false;
-        waveOutPause(device_);
+        waveOutReset(device_);
     }
 
     void Stop() override {
@@ -114,9 +119,12 @@ public:
         position = std::min(position, LengthBytes());
         position -= position % frameBytes;
         std::lock_guard lock(mutex_);
+        if (!playing_) {
+            paused_ = position;
+            return;
+        }
         // A reset hands every queued buffer back and sets the device's count to zero.
         waveOutReset(device_);
-        if (!playing_) waveOutPause(device_);
         base_ = next_ = position;
         SetEvent(event_);
     }
@@ -127,6 +135,7 @@ public:
 
 private:
     std::uint64_t positionLocked() const {
+        if (!playing_) return paused_;
         MMTIME time{};
         time.wType = TIME_BYTES;
         std::uint64_t played = 0;
@@ -153,7 +162,7 @@ private:
                 WAVEHDR& h = headers_[i];
                 if ((h.dwFlags & WHDR_PREPARED) && !(h.dwFlags & WHDR_DONE)) continue;
                 if (h.dwFlags & WHDR_PREPARED) waveOutUnprepareHeader(device_, &h, sizeof h);
-                if (next_ >= LengthBytes()) continue;
+                if (!playing_ || next_ >= LengthBytes()) continue;
                 const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffers_[i].size(), LengthBytes() - next_));
                 std::memcpy(buffers_[i].data(), reinterpret_cast<const char*>(samples_.data()) + next_, n);
                 h = WAVEHDR{};
@@ -180,6 +189,7 @@ private:
     std::array<std::vector<char>, 4> buffers_;
     std::uint64_t base_ = 0;  // the position the device's count starts from
     std::uint64_t next_ = 0;  // the first byte not yet handed to the device
+    std::uint64_t paused_ = 0;  // the position while not playing
     bool playing_ = false;
     bool quit_ = false;
 };
