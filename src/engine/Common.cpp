@@ -2,6 +2,7 @@
 #include <cmath>
 #include <limits>
 
+#include "common/ByteWriter.h"
 #include "engine/Decoder.h"
 #include "engine/Resampler.h"
 #include "platform/Path.h"
@@ -17,9 +18,8 @@ void AppendPcm16Le(std::span<const float> in, std::vector<std::uint8_t>& out) {
     out.resize(start + 2 * in.size());
     std::uint8_t* p = out.data() + start;
     for (float f : in) {
-        const auto v = static_cast<std::uint16_t>(ToPcm16(f));
-        *p++ = static_cast<std::uint8_t>(v & 0xFF);
-        *p++ = static_cast<std::uint8_t>(v >> 8);
+        storeI16(p, ToPcm16(f));
+        p += 2;
     }
 }
 
