@@ -5,6 +5,9 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#ifdef BRENZO_HAVE_ENGINE
+#include "engine/Engine.h"
+#endif
 #include "cli/Output.h"
 #include "platform/Files.h"
 
@@ -103,5 +106,9 @@ int main(int argc, char** argv) {
         return kUsage;
     }
     std::fflush(stdout);
+#ifdef BRENZO_HAVE_ENGINE
+    return brenzo::engine::FinishProcess(status);
+#else
     return status;
+#endif
 }

@@ -80,6 +80,8 @@ void StopAudioOutput() {
     gAudioStarted = false;
 }
 
+int FinishProcess(int status) { return status; }
+
 std::vector<Library> LinkedLibraries() {
     SDL_version sdl{};
     SDL_GetVersion(&sdl);

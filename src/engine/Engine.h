@@ -82,4 +82,11 @@ void StopAudioOutput();
 // say; libmpg123 only tells its version at build time), for the About window and `--version`.
 std::vector<Library> LinkedLibraries();
 
+// A program's main returns through this, with its exit status, once all its work is done and
+// written. On Windows, once Media Foundation was used, it shuts Media Foundation down and ends
+// the process there: Wine's Media Foundation can crash in the handlers that run while a process
+// unloads its libraries, after the work is complete, and a finished run must never be reported
+// as a crash. Elsewhere it returns `status`.
+int FinishProcess(int status);
+
 }  // namespace brenzo::engine
