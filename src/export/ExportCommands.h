@@ -37,7 +37,7 @@ std::vector<std::string> ExportAllFileNames(const workspace::Workspace& ws);
 std::string MultiExportFileName(const workspace::Workspace& ws);
 
 // Exports every entry into a folder the way "Export all" does; the errors of the entries that
-// failed are collected, the others are written.
+// failed are collected, the others are written. A cancel stops it between two files.
 Status ExportAllInto(const workspace::Workspace& ws, const std::filesystem::path& folder, workspace::UiPort& port,
                      const std::function<void(std::size_t, std::size_t)>& progress = {});
 
