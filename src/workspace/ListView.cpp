@@ -181,8 +181,8 @@ std::string ListView::Caption(std::string_view fileCaption) const {
                    GroupThousands(items_.size()) + std::string(unit) + std::string(rest.substr(unit.size()));
         }
     }
-    return std::string(fileCaption) + " (" + GroupThousands(rows_.size()) + " of " + GroupThousands(items_.size()) +
-           ")";
+    // A caption without a count ("Loading... - b.bin") stays as it is.
+    return std::string(fileCaption);
 }
 
 std::string ListView::CopyText(std::span<const std::size_t> rows) const {
