@@ -2,13 +2,16 @@
 
 #include <algorithm>
 
+#include "platform/Path.h"
+
 namespace brenzo::workspace {
 
 std::vector<std::string> CleanRecentFiles(std::vector<std::string> stored) {
     std::vector<std::string> list;
     for (auto& file : stored) {
         if (list.size() == kRecentFilesKept) break;
-        if (file.empty() || std::find(list.begin(), list.end(), file) != list.end()) continue;
+        // What is stored is always a whole path; anything else did not come from us.
+        if (file.empty() || !platform::PathFromUtf8(file).is_absolute() || std::find(list.begin(), list.end(), file) != list.end()) continue;
         list.push_back(std::move(file));
     }
     return list;

@@ -14,7 +14,8 @@ namespace brenzo::workspace {
 
 inline constexpr std::size_t kRecentFilesKept = 8;
 
-// A recent files list as stored: empty entries and repeats dropped (the first kept), at most 8.
+// A recent files list as stored: entries that are not whole paths and repeats dropped (the first
+// kept), at most 8.
 std::vector<std::string> CleanRecentFiles(std::vector<std::string> stored);
 // The list after a file was opened: the file first, once, at most 8 in all.
 std::vector<std::string> RecentFilesAfterOpening(std::vector<std::string> list, const std::string& opened);

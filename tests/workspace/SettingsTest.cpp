@@ -2,10 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Path.h"
+
 namespace brenzo::workspace {
 namespace {
 
 using Files = std::vector<std::string>;
+
+// Whole paths on this system from short names ("" stays empty, "~x" stays the relative "x").
+Files paths(std::initializer_list<const char*> names) {
+    Files out;
+    for (const char* name : names) {
+        const std::string n = name;
+        if (n.empty() || n[0] == '~') out.push_back(n.empty() ? n : n.substr(1));
+        else out.push_back(platform::PathToUtf8(std::filesystem::absolute(platform::PathFromUtf8(n))));
+    }
+    return out;
+}
 
 TEST(RecentFiles, NewestFirstEachOnceAtMostEight) {
     struct Case {
@@ -16,19 +29,19 @@ TEST(RecentFiles, NewestFirstEachOnceAtMostEight) {
     };
     const Case cases[] = {
         {"nothing stored", {}, "", {}},
-        {"garbage stored", {"", "a", "", "a", "b"}, "", {"a", "b"}},
-        {"first file", {}, "/x/a.bin", {"/x/a.bin"}},
-        {"opened again moves to the top", {"a", "b", "c"}, "c", {"c", "a", "b"}},
-        {"the ninth drops the oldest", {"1", "2", "3", "4", "5", "6", "7", "8"}, "9",
-         {"9", "1", "2", "3", "4", "5", "6", "7"}},
-        {"more than eight stored", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}, "",
-         {"1", "2", "3", "4", "5", "6", "7", "8"}},
+        {"garbage stored", paths({"", "a", "", "a", "~b", "~@Variant(", "c"}), "", paths({"a", "c"})},
+        {"first file", {}, paths({"x.bin"})[0], paths({"x.bin"})},
+        {"opened again moves to the top", paths({"a", "b", "c"}), paths({"c"})[0], paths({"c", "a", "b"})},
+        {"the ninth drops the oldest", paths({"1", "2", "3", "4", "5", "6", "7", "8"}), paths({"9"})[0],
+         paths({"9", "1", "2", "3", "4", "5", "6", "7"})},
+        {"more than eight stored", paths({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}), "",
+         paths({"1", "2", "3", "4", "5", "6", "7", "8"})},
     };
     for (const Case& c : cases) {
         const Files after = c.opened.empty() ? CleanRecentFiles(c.before) : RecentFilesAfterOpening(c.before, c.opened);
         EXPECT_EQ(after, c.after) << c.what;
     }
-    EXPECT_EQ(RecentFilesWithout({"a", "b", "a", "c"}, "a"), (Files{"b", "c"}));
+    EXPECT_EQ(RecentFilesWithout(paths({"a", "b", "a", "c"}), paths({"a"})[0]), paths({"b", "c"}));
 }
 
 TEST(RestoredPlacement, OnlyWhereTheWindowCanBeReached) {

@@ -136,8 +136,7 @@ void TKeshAudio::buildList() {
     FilterEdit->hide();
     FilterEdit->installEventFilter(this);
     connect(FilterEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
-        view_.SetFilter(utf8(text));
-        refreshList(false);
+        refreshList([&] { view_.SetFilter(utf8(text)); });
     });
     inner->addWidget(FilterEdit);
     StringGrid1 = new QTableView(GroupBox1);
@@ -476,7 +475,9 @@ void TKeshAudio::RowsReset() {
     waveJob_.reset();
     waveEntry_.reset();
     Strip->SetWave(std::nullopt);
-    refreshList(true);
+    // Another file (or none): nothing of the last one stays selected.
+    StringGrid1->selectionModel()->clear();
+    refreshList([this] { view_.Refresh(ws_); });
 }
 
 void TKeshAudio::RowChanged(std::size_t entry) {
@@ -485,7 +486,7 @@ void TKeshAudio::RowChanged(std::size_t entry) {
         waveJob_.reset();
         waveEntry_.reset();
     }
-    refreshList(true);
+    refreshList([this] { view_.Refresh(ws_); });
 }
 
 void TKeshAudio::MenusChanged() {

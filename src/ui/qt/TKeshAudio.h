@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -141,7 +142,7 @@ private:
     void rebuildRecentMenu();
     void rememberRecent(const std::string& file, bool opened);
     // The view and the list again, the selected sounds still selected where they are shown.
-    void refreshList(bool newItems);
+    void refreshList(const std::function<void()>& changeView);
     void showCaption();
     // Runs a command that the user may cancel (Cancel button, Esc).
     template <class Command>

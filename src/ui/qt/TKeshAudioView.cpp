@@ -36,10 +36,11 @@ constexpr int kStripRoom = 90;
 
 // ---- the list -------------------------------------------------------------------------------
 
-void TKeshAudio::refreshList(bool newItems) {
+void TKeshAudio::refreshList(const std::function<void()>& changeView) {
+    // The selection is read through the view as it was, and put back through the view as it is.
     std::vector<std::size_t> selected = SelectedEntries();
     const auto current = SelectedEntry();
-    if (newItems) view_.Refresh(ws_);
+    changeView();
     model_->Reset();
     auto* selection = StringGrid1->selectionModel();
     QItemSelection rows;
@@ -76,11 +77,10 @@ void TKeshAudio::ClearFilter() {
 
 void TKeshAudio::HeaderClicked(int column) {
     if (IsLocked()) return;
-    view_.ClickHeader(column);
+    refreshList([&] { view_.ClickHeader(column); });
     auto* header = StringGrid1->horizontalHeader();
     header->setSortIndicatorShown(view_.SortedBy() != workspace::SortColumn::None);
     header->setSortIndicator(column, view_.Descending() ? Qt::DescendingOrder : Qt::AscendingOrder);
-    refreshList(false);
 }
 
 void TKeshAudio::CopyRows() {
