@@ -10,7 +10,7 @@ namespace brenzo::preview {
 namespace {
 
 // Frames looked at between two looks at the cancel flag.
-constexpr std::uint64_t kPiece = 1 << 16;
+constexpr std::uint64_t kFramesBetweenLooks = 1 << 16;
 
 std::int16_t sampleAt(std::span<const std::uint8_t> data, std::uint64_t index) {
     const auto lo = data[static_cast<std::size_t>(index * 2)];
@@ -20,7 +20,7 @@ std::int16_t sampleAt(std::span<const std::uint8_t> data, std::uint64_t index) {
 
 // Fills the columns from a sample source read by index; false when cancelled.
 template <class Sample>
-bool fill(Waveform& wave, std::size_t width, Sample sample, const std::atomic<bool>* cancelled) {
+bool fillColumns(Waveform& wave, std::size_t width, Sample sample, const std::atomic<bool>* cancelled) {
     const std::uint64_t n = wave.frames;
     wave.columns.assign(wave.channels, std::vector<WaveColumn>(width));
     if (n == 0 || width == 0) return true;
@@ -39,7 +39,7 @@ bool fill(Waveform& wave, std::size_t width, Sample sample, const std::atomic<bo
             wave.columns[ch][c] = {lo, hi};
         }
         sinceLook += end - first;
-        if (sinceLook >= kPiece) {
+        if (sinceLook >= kFramesBetweenLooks) {
             sinceLook = 0;
             if (cancelled && cancelled->load()) return false;
         }
@@ -53,7 +53,7 @@ Waveform WaveformOf(std::span<const std::int16_t> interleaved, std::uint16_t cha
     Waveform wave;
     wave.channels = channels;
     wave.frames = channels ? interleaved.size() / channels : 0;
-    fill(wave, width, [&](std::uint64_t i) { return interleaved[static_cast<std::size_t>(i)]; }, nullptr);
+    fillColumns(wave, width, [&](std::uint64_t i) { return interleaved[static_cast<std::size_t>(i)]; }, nullptr);
     return wave;
 }
 
@@ -67,7 +67,7 @@ Result<Waveform> WaveformOfWav(std::span<const std::uint8_t> wav, std::size_t wi
     wave.rate = info->Rate;
     const auto data = wav.subspan(info->DataStart, info->PresentBytes);
     wave.frames = data.size() / 2 / info->nChannels;
-    if (!fill(wave, width, [&](std::uint64_t i) { return sampleAt(data, i); }, cancelled))
+    if (!fillColumns(wave, width, [&](std::uint64_t i) { return sampleAt(data, i); }, cancelled))
         return Error{"cancelled"};
     return wave;
 }
