@@ -19,13 +19,13 @@ std::vector<std::string> filesIn(const std::filesystem::path& folder) {
     return names;
 }
 
-struct Fixture {
+struct SelectionFixture {
     testing::TempDir dir;
     workspace::ScratchFolders scratch = *workspace::ScratchFolders::Create(dir.path());
     workspace::Workspace ws{workspace::HashNames(dir / "Hashes.ini"), &scratch};
     RecordingPort port;
 
-    explicit Fixture(std::size_t sounds) {
+    explicit SelectionFixture(std::size_t sounds) {
         // Two sounds share a name, so that the names "Export all" gives are the ones used.
         testing::WriteText(dir / "Hashes.ini", "[Hashes]\n1=horn\n2=horn\n");
         std::vector<testing::TestSound> list(sounds);
@@ -44,7 +44,7 @@ struct Fixture {
 };
 
 TEST(ExportSelection, WritesTheSelectedSoundsUnderTheirExportAllNames) {
-    Fixture f(4);
+    SelectionFixture f(4);
     f.port.answers = {platform::PathToUtf8(f.out())};
     const std::vector<std::size_t> entries{3, 1};
     ExportSelectedClick(f.ws, f.port, entries);
@@ -75,7 +75,7 @@ TEST(ExportSelection, ACancelKeepsWhatWasWrittenAndDropsTheFileBeingWritten) {
         {5, {"horn (2).wav", "horn.wav"}},
     };
     for (const Case& c : cases) {
-        Fixture f(3);
+        SelectionFixture f(3);
         f.port.cancelAtLook = c.cancelAtLook;
         const std::vector<std::size_t> entries{0, 1, 2};
         EXPECT_TRUE(ExportEntriesInto(f.ws, f.out(), entries, f.port)) << c.cancelAtLook;
