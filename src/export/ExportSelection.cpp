@@ -11,7 +11,7 @@ Status ExportEntriesInto(const workspace::Workspace& ws, const std::filesystem::
                          const std::function<void(std::size_t, std::size_t)>& progress) {
     const auto names = ExportAllFileNames(ws);
     std::size_t failed = 0;
-    std::string firstFailure;
+    Error firstFailure;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (progress) progress(i, entries.size());
         port.Pump();
@@ -25,11 +25,13 @@ Status ExportEntriesInto(const workspace::Workspace& ws, const std::filesystem::
             if (s) (void)platform::RemoveFile(target);
             break;
         }
-        if (!s && failed++ == 0) firstFailure = s.message();
+        if (!s && failed++ == 0) firstFailure = s.error();
     }
     if (failed == 0) return {};
+    // Reworded, but still a failure to write when the first one was.
     return Error{std::to_string(failed) + " of " + std::to_string(entries.size()) +
-                 " sounds could not be exported; the first: " + firstFailure};
+                     " sounds could not be exported; the first: " + firstFailure.message,
+                 firstFailure.fileSystem};
 }
 
 void ExportSelectedClick(workspace::Workspace& ws, workspace::UiPort& port, std::span<const std::size_t> entries) {

@@ -463,6 +463,8 @@ void TKeshAudio::Unlock() {
     Tools1->menuAction()->setEnabled(true);
     setAcceptDrops(true);
     if (closePending_) QTimer::singleShot(0, this, [this] { close(); });
+    // The strip waits for the command that changed the current row (a load selects the first).
+    else QTimer::singleShot(0, this, [this] { updateStrip(); });
 }
 
 void TKeshAudio::ShowError(std::string_view message) { dialogs_.Error(this, q(message)); }
@@ -478,6 +480,8 @@ void TKeshAudio::RowsReset() {
     // Another file (or none): nothing of the last one stays selected.
     StringGrid1->selectionModel()->clear();
     refreshList([this] { view_.Refresh(ws_); });
+    if (auto entry = ws_.EntryAfterLoad())
+        if (auto row = view_.RowOf(*entry)) StringGrid1->selectRow(static_cast<int>(*row));
 }
 
 void TKeshAudio::RowChanged(std::size_t entry) {

@@ -200,6 +200,7 @@ TEST(WindowView, ABrokenSettingsFileMeansDefaults) {
     FreshSettings fresh;
     const QString file = FreshSettings::SettingsStore().fileName();
     {
+        fs::create_directories(platform::PathFromUtf8(file.toStdString()).parent_path());
         testing::WriteText(platform::PathFromUtf8(file.toStdString()),
                            "[General]\nrecentFiles=@Variant(garbage\nwindow\\x=left\nwindow\\width=1e99\n\x01\x02[[[\n");
     }
