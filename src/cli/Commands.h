@@ -36,5 +36,7 @@ int Replace(const Globals& g, const std::string& file, const Selection& sel, con
 int RadioList(const std::string& file, bool json);
 int RadioSet(const std::string& file, const Selection& sel, const std::string& duration);
 int Samples(const std::string& dir);
+// "brenzo-cli 1.0" and one line per linked library.
+std::string VersionText();
 
 }  // namespace brenzo::cli

@@ -1,6 +1,7 @@
 #include "replace/BankReplace.h"
 
 #include <algorithm>
+#include <new>
 
 #include "codec/IMAADPCM.h"
 #include "export/ExportCommands.h"
@@ -42,11 +43,11 @@ formats::BankSources currentSources(const formats::TBankAudio& bank, BankKind ki
 }
 
 Result<RebuiltBank> layOutAndWrite(formats::TBankAudio model, BankKind kind, RecordForm form,
-                                   formats::BankSources sources) {
+                                   formats::BankSources sources, std::vector<std::uint8_t> kept = {}) {
     if (Status s = formats::LayoutBank(model, kind, form); !s) return s.error();
-    auto image = formats::WriteBank(model, kind, form, sources);
-    if (!image) return image.error();
-    return RebuiltBank{std::move(model), std::move(*image)};
+    RebuiltBank rebuilt{std::move(model), {}, std::move(kept)};
+    if (Status s = formats::WriteBankPlan(rebuilt.model, kind, form, sources, rebuilt.plan); !s) return s.error();
+    return rebuilt;
 }
 
 BankKind kindOf(const Workspace& ws) {
@@ -78,7 +79,7 @@ void refreshSound(Workspace& ws, workspace::UiPort& port, std::uint32_t n) {
 
 Status finish(Workspace& ws, workspace::UiPort& port, std::uint32_t n, Result<RebuiltBank> rebuilt) {
     if (!rebuilt) return rebuilt.status();
-    if (Status s = SaveOverOpenedFile(ws, rebuilt->image); !s) return s;
+    if (Status s = SaveOverOpenedFile(ws, rebuilt->plan); !s) return s;
     ws.CurrentBank = std::move(rebuilt->model);
     refreshSound(ws, port, n);
     return {};
@@ -125,7 +126,8 @@ Result<RebuiltBank> RebuildBankPcm(const formats::TBankAudio& bank, std::span<co
     }
     formats::BankSources sources = currentSources(bank, BankKind::Plain, image);
     sources.samples[n] = samples;
-    return layOutAndWrite(std::move(model), BankKind::Plain, RecordForm::Pcm, std::move(sources));
+    // The padded copy moves into the result; its bytes stay where the plan points.
+    return layOutAndWrite(std::move(model), BankKind::Plain, RecordForm::Pcm, std::move(sources), std::move(padded));
 }
 
 Status CheckBankReplaceable(const Workspace& ws) {
@@ -145,10 +147,30 @@ Status CheckBankReplaceable(const Workspace& ws) {
     return platform::CheckReplaceable(ws.OpenedPath);
 }
 
-Status SaveOverOpenedFile(Workspace& ws, Bytes& image) {
-    if (Status s = platform::WriteFileAtomically(ws.OpenedPath, image); !s) return s;
+Status SaveOverOpenedFile(Workspace& ws, const formats::ImagePlan& plan) {
+    // Where the image cannot become the new file in place, the memory for the new one is
+    // taken before anything is written: once the file is renamed, the workspace must follow.
+    const bool inPlace = plan.CanUpdateInPlace(ws.SourceImage);
+    Bytes fresh;
+    if (!inPlace) {
+        try {
+            fresh.reserve(static_cast<std::size_t>(plan.size()));
+        } catch (const std::bad_alloc&) {
+            return Error{"there is not enough memory to save " + ws.FileName};
+        }
+    }
+    auto file = platform::AtomicFile::Create(ws.OpenedPath);
+    if (!file) return file.status();
+    if (Status s = plan.ForEach([&](std::span<const std::uint8_t> bytes) { return (*file)->Write(bytes); }); !s)
+        return s;
+    if (Status s = (*file)->Commit(); !s) return s;
     // The file now holds exactly these bytes.
-    ws.SourceImage = std::move(image);
+    if (inPlace) {
+        plan.UpdateInPlace(ws.SourceImage);
+    } else {
+        plan.FlattenInto(fresh);
+        ws.SourceImage = std::move(fresh);
+    }
     return {};
 }
 

@@ -1,5 +1,7 @@
 #include "replace/ReplaceCommand.h"
 
+#include "common/OutOfMemory.h"
+#include "platform/Files.h"
 #include "platform/Path.h"
 #include "replace/BankReplace.h"
 #include "replace/Conversion.h"
@@ -9,8 +11,10 @@ namespace brenzo::replace {
 
 using namespace workspace;
 
-Status ReplaceEntry(Workspace& ws, UiPort& port, engine::Converter& converter, const std::filesystem::path& newFile,
-                    std::size_t entry) {
+namespace {
+
+Status replaceByKind(Workspace& ws, UiPort& port, engine::Converter& converter, const std::filesystem::path& newFile,
+                     std::size_t entry) {
     switch (ws.FileKind) {
         case kKindBankWithAnimations:
             return ReplaceBANK_ADPCM(ws, port, converter, newFile, static_cast<std::uint32_t>(entry));
@@ -25,6 +29,17 @@ Status ReplaceEntry(Workspace& ws, UiPort& port, engine::Converter& converter, c
         default:
             return Error{"nothing is loaded"};
     }
+}
+
+}  // namespace
+
+Status ReplaceEntry(Workspace& ws, UiPort& port, engine::Converter& converter, const std::filesystem::path& newFile,
+                    std::size_t entry) {
+    const std::string what = ws.FileKind == kKindMultichannel ? "the channels of " + ws.FileName : ws.RowName(entry);
+    Status s = CatchOutOfMemory("replace " + what, [&] { return replaceByKind(ws, port, converter, newFile, entry); });
+    // The save's temporary file went with the failure; the converted input goes too.
+    if (!s && ws.Scratch()) (void)platform::RemoveFile(ws.Scratch()->ConvertedWav());
+    return s;
 }
 
 void Replace1Click(Workspace& ws, UiPort& port, engine::Converter& converter, std::optional<std::size_t> selected) {

@@ -3,10 +3,12 @@
 #include <QMessageBox>
 #include <QStringList>
 #include <QTimer>
+#include <string_view>
 
 #include "engine/Engine.h"
 #include "platform/Files.h"
 #include "ui/qt/Dialogs.h"
+#include "ui/qt/TAboutForm.h"
 #include "ui/qt/TKeshAudio.h"
 #include "workspace/Scratch.h"
 
@@ -21,6 +23,13 @@ int refuse(const QString& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before any window or audio device: it needs neither.
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--version") {
+            brenzo::platform::WriteText(stdout, brenzo::VersionReport("brenzo", brenzo::ui::LinkedLibraries()));
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brenzo"));
 
