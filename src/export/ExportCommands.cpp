@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "export/Export.h"
+#include "export/ExportSelection.h"
 #include "platform/Files.h"
 #include "platform/Path.h"
 #include "workspace/FileNames.h"
@@ -93,25 +94,16 @@ Status ExportAllInto(const Workspace& ws, const std::filesystem::path& folder, U
                      const std::function<void(std::size_t, std::size_t)>& progress) {
     if (isMulti(ws)) {
         if (progress) progress(0, 1);
-        return MakeTargetFile(ws, 0, folder / platform::PathFromUtf8(MultiExportFileName(ws)), port);
+        const auto target = folder / platform::PathFromUtf8(MultiExportFileName(ws));
+        Status s = MakeTargetFile(ws, 0, target, port);
+        // Cancelled while it was made: the file is not kept.
+        if (s && port.CancelRequested()) return platform::RemoveFile(target);
+        return s;
     }
     if (!isBank(ws)) return {};
-    const auto names = ExportAllFileNames(ws);
-    std::size_t failed = 0;
-    Error firstFailure;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (progress) progress(i, names.size());
-        port.Pump();
-        Status s = MakeTargetFile(ws, i, folder / platform::PathFromUtf8(names[i]), port);
-        if (!s) {
-            if (failed++ == 0) firstFailure = s.error();
-        }
-    }
-    if (failed == 0) return {};
-    // Reworded, but still a failure to write when the first one was.
-    return Error{std::to_string(failed) + " of " + std::to_string(names.size()) +
-                     " sounds could not be exported; the first: " + firstFailure.message,
-                 firstFailure.fileSystem};
+    std::vector<std::size_t> all(ws.EntryCount());
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+    return ExportEntriesInto(ws, folder, all, port, progress);
 }
 
 void Export1Click(Workspace& ws, UiPort& port, std::optional<std::size_t> selected) {

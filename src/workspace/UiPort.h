@@ -39,6 +39,10 @@ public:
     virtual std::optional<std::string> AskSaveFile(std::string_view filter, std::string_view presetName) = 0;
     virtual std::optional<std::string> AskFolder(std::string_view caption) = 0;
 
+    // Whether the user asked to stop the long work that runs (a Cancel button, Esc). Long loops
+    // look at it between their steps; ports that cannot cancel never ask.
+    virtual bool CancelRequested() const { return false; }
+
     // Lets pending events run, at most about every 15 ms, so that calling it in a hot loop
     // costs next to nothing while the window still repaints and its timer still ticks.
     void Pump() {

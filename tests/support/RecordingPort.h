@@ -27,6 +27,9 @@ public:
     std::string statusDuringDialog;
     std::string status;
     std::string caption;
+    // The user cancels at the given look at CancelRequested (counted from 1); never when 0.
+    int cancelAtLook = 0;
+    mutable int cancelLooks = 0;
 
     void SetStatus(std::string_view text) override {
         status = text;
@@ -61,6 +64,8 @@ public:
     std::optional<std::string> AskFolder(std::string_view caption) override {
         return answer("folder " + std::string(caption));
     }
+
+    bool CancelRequested() const override { return cancelAtLook > 0 && ++cancelLooks >= cancelAtLook; }
 
     std::vector<std::string> texts(std::string_view what) const {
         std::vector<std::string> out;

@@ -49,4 +49,8 @@ void QtDialogs::Error(QWidget* parent, const QString& message) {
     QMessageBox::critical(parent, QStringLiteral("Error"), message);
 }
 
+bool QtDialogs::Confirm(QWidget* parent, const QString& question) {
+    return QMessageBox::question(parent, QStringLiteral("Brenzo"), question) == QMessageBox::Yes;
+}
+
 }  // namespace brenzo::ui

@@ -1,6 +1,8 @@
-// brenzo: the desktop editor.
+// brenzo [FILE]: the desktop editor, with FILE opened when it is given.
 #include <QApplication>
 #include <QMessageBox>
+#include <QStringList>
+#include <QTimer>
 #include <string_view>
 
 #include "engine/Engine.h"
@@ -48,6 +50,12 @@ int main(int argc, char** argv) {
         brenzo::ui::TKeshAudio window(brenzo::platform::ExecutableFolder() / "Hashes.ini", *scratch, *converter,
                                       *player, dialogs);
         window.show();
+        // `brenzo FILE` opens FILE once the window is up.
+        const QStringList arguments = QApplication::arguments();
+        if (arguments.size() > 1) {
+            const QString file = arguments.at(1);
+            QTimer::singleShot(0, &window, [&window, file] { window.OpenFile(file); });
+        }
         status = QApplication::exec();
     }
     player.reset();

@@ -33,103 +33,10 @@
 #include "ui/qt/TAboutForm.h"
 #include "ui/qt/TForm14.h"
 #include "ui/qt/TKeshAudio.h"
+#include "ui/qt/WindowFixture.h"
 
 namespace brenzo::ui {
 namespace {
-
-namespace fs = std::filesystem;
-using testing::TempDir;
-using testing::Tone;
-
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "ui_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
-        ASSERT_TRUE(engine::StartAudioOutput());
-    }
-    void TearDown() override {
-        engine::StopAudioOutput();
-        app_.reset();
-    }
-
-private:
-    std::unique_ptr<QApplication> app_;
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-// Dialogs answered from a queue; each answer may first look at the window while it is asked.
-class ScriptedDialogs : public Dialogs {
-public:
-    struct Answer {
-        std::optional<QString> value;
-        std::function<void()> whileAsked;
-    };
-    std::deque<Answer> answers;
-    std::vector<QString> asked;
-    std::vector<QString> errors;
-
-    std::optional<QString> OpenFile(QWidget*, const QString& filter) override { return next("open " + filter); }
-    std::optional<QString> SaveFile(QWidget*, const QString& filter, const QString& preset) override {
-        return next("save " + filter + " " + preset);
-    }
-    std::optional<QString> Folder(QWidget*, const QString& caption) override { return next("folder " + caption); }
-    void Error(QWidget*, const QString& message) override { errors.push_back(message); }
-
-private:
-    std::optional<QString> next(const QString& what) {
-        asked.push_back(what);
-        if (answers.empty()) return std::nullopt;
-        Answer a = answers.front();
-        answers.pop_front();
-        if (a.whileAsked) a.whileAsked();
-        return a.value;
-    }
-};
-
-QString q(const fs::path& p) { return QString::fromStdString(platform::PathToUtf8(p)); }
-
-struct Fixture {
-    TempDir dir;
-    workspace::ScratchFolders scratch = *workspace::ScratchFolders::Create(dir.path());
-    std::unique_ptr<engine::Converter> converter = engine::MakeConverter();
-    std::unique_ptr<engine::Player> player = engine::MakePlayer();
-    ScriptedDialogs dialogs;
-    TKeshAudio window{dir / "Hashes.ini", scratch, *converter, *player, dialogs};
-
-    fs::path write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-        testing::WriteFile(dir / name, bytes);
-        return dir / name;
-    }
-    void load(const fs::path& file) {
-        dialogs.answers.push_back({q(file), {}});
-        window.Load1Click();
-    }
-    void select(int row) { window.StringGrid1->selectRow(row); }
-    int listRows() const { return window.StringGrid1->model()->rowCount(); }
-    QString cell(int row, int column) const {
-        auto* m = window.StringGrid1->model();
-        return m->data(m->index(row, column)).toString();
-    }
-    bool locked() const {
-        return !window.StringGrid1->isEnabled() && !window.Image1->isEnabled() && !window.File1->isEnabled() &&
-               !window.Tools1->isEnabled() && !window.Help1->isEnabled();
-    }
-};
-
-std::vector<std::uint8_t> bankOf(std::size_t n, double seconds = 0.3, std::uint16_t rate = 8000) {
-    std::vector<testing::TestSound> list;
-    for (std::size_t i = 0; i < n; ++i) {
-        testing::TestSound s;
-        s.hash = static_cast<std::uint32_t>(i + 1);
-        s.rate = rate;
-        s.pcm = Tone(static_cast<std::size_t>(seconds * rate), 300 + 5.0 * i, rate);
-        list.push_back(s);
-    }
-    return testing::BuildBank(formats::BankKind::Plain, list).image;
-}
 
 TEST(Window, StartsEmptyWithItsControls) {
     Fixture f;
@@ -141,8 +48,8 @@ TEST(Window, StartsEmptyWithItsControls) {
     EXPECT_EQ(m->headerData(2, Qt::Horizontal).toString(), "Sample Rate");
     EXPECT_EQ(f.listRows(), 1);  // the header row and one empty row
     EXPECT_EQ(f.cell(0, 0), "");
-    EXPECT_EQ(f.window.File1->title(), "File");
-    EXPECT_EQ(f.window.Tools1->title(), "Edit");
+    EXPECT_EQ(f.window.File1->title(), "&File");  // Alt+F
+    EXPECT_EQ(f.window.Tools1->title(), "&Edit");  // Alt+E
     EXPECT_EQ(f.window.Help1->text(), "About...");
     EXPECT_EQ(f.window.StringGrid1->columnWidth(1), 65);
     EXPECT_EQ(f.window.StringGrid1->columnWidth(2), 79);
