@@ -179,19 +179,19 @@ std::string DescribePlan(const ImportPlan& plan) {
     auto section = [&](const std::string& title, const std::vector<std::string>& lines) {
         if (lines.empty()) return;
         if (!text.empty()) text += "\n";
-        text += title + "\n";
+        text += title + " (" + std::to_string(lines.size()) + "):\n";
         for (const auto& l : lines) text += "  " + l + "\n";
     };
     std::vector<std::string> lines;
     for (const auto& i : plan.replaced) lines.push_back(i.name + " <- " + platform::FileNameUtf8(i.input));
-    section(std::to_string(plan.replaced.size()) + " sounds will be replaced:", lines);
+    section("To replace", lines);
     lines.clear();
     for (const auto& i : plan.unchanged) lines.push_back(i.name + " (" + platform::FileNameUtf8(i.input) + ")");
-    section("Unchanged, skipped:", lines);
+    section("Unchanged, skipped", lines);
     lines.clear();
     for (const auto& f : plan.unused) lines.push_back(platform::FileNameUtf8(f));
-    section("Not used:", lines);
-    section("Refused:", plan.refused);
+    section("Not used", lines);
+    section("Refused", plan.refused);
     if (text.empty()) text = "The folder holds no file for any sound.\n";
     return text;
 }
