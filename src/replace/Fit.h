@@ -33,6 +33,10 @@ struct ReplaceOptions {
     std::function<void(std::size_t entry, std::string_view note)> note;
 };
 
+// The window's two remembered settings, until the user changes them.
+inline constexpr bool kKeepBackupsByDefault = true;
+inline constexpr bool kMatchLoudnessByDefault = false;
+
 // The window's choices: a question instead of a refusal, and the two remembered settings.
 ReplaceOptions WindowReplaceOptions(bool keepBackups, bool matchLoudness, engine::LoudnessMeter meter);
 

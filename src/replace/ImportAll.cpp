@@ -210,9 +210,10 @@ Status ImportPlanned(Workspace& ws, UiPort& port, engine::Converter& converter, 
     return importIntoBank(ws, port, converter, plan, options);
 }
 
+bool ImportAvailable(const Workspace& ws) { return (isBank(ws) || isMulti(ws)) && ws.Menus.replace1Enabled; }
+
 void ImportFolderClick(Workspace& ws, UiPort& port, engine::Converter& converter, const ReplaceOptions& options) {
-    if (!isBank(ws) && !isMulti(ws)) return;
-    if (!ws.Menus.replace1Enabled) return;
+    if (!ImportAvailable(ws)) return;
     auto folder = port.AskFolder("Import folder");
     if (!folder) return;
     auto plan = PlanImport(ws, platform::PathFromUtf8(*folder));

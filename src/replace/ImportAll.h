@@ -48,6 +48,9 @@ std::string DescribePlan(const ImportPlan& plan);
 Status ImportPlanned(workspace::Workspace& ws, workspace::UiPort& port, engine::Converter& converter,
                      const ImportPlan& plan, const ReplaceOptions& options);
 
+// Whether File > "Import folder..." applies: a container is open whose sounds can be replaced.
+bool ImportAvailable(const workspace::Workspace& ws);
+
 // File > "Import folder...": the folder dialog, the summary (Import or Cancel), the import.
 void ImportFolderClick(workspace::Workspace& ws, workspace::UiPort& port, engine::Converter& converter,
                        const ReplaceOptions& options);

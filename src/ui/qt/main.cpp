@@ -21,6 +21,7 @@ int refuse(const QString& message) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brenzo"));
+    QApplication::setOrganizationName(QStringLiteral("Brenzo"));
 
     if (auto problem = brenzo::engine::CheckEngineCapabilities())
         return refuse(QString::fromStdString(*problem));
