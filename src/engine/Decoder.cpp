@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "common/ByteWriter.h"
 #include "platform/Path.h"
 
 namespace brenzo::engine {
@@ -20,9 +21,8 @@ void AppendPcm16Le(std::span<const float> in, std::vector<std::uint8_t>& out) {
     out.resize(start + 2 * in.size());
     std::uint8_t* p = out.data() + start;
     for (float f : in) {
-        const auto v = static_cast<std::uint16_t>(ToPcm16(f));
-        *p++ = static_cast<std::uint8_t>(v & 0xFF);
-        *p++ = static_cast<std::uint8_t>(v >> 8);
+        storeI16(p, ToPcm16(f));
+        p += 2;
     }
 }
 

@@ -1,6 +1,6 @@
 #include "workspace/Workspace.h"
 
-#include "formats/ByteReader.h"
+#include "common/ByteReader.h"
 #include "platform/Files.h"
 #include "platform/Path.h"
 #include "workspace/Loaders.h"
@@ -8,8 +8,8 @@
 namespace brenzo::workspace {
 
 std::uint8_t DetectKind(std::span<const std::uint8_t> image) {
-    const std::uint32_t a = formats::peekU32(image, 0);
-    const std::uint32_t b = formats::peekU32(image, 20);
+    const std::uint32_t a = peekU32(image, 0);
+    const std::uint32_t b = peekU32(image, 20);
     if (a == 28) return b != 0 ? kKindBankWithAnimations : kKindPlainBank;
     if (b == 48) return kKindMultichannel;
     return kKindNone;

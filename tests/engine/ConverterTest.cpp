@@ -6,6 +6,7 @@
 #include <limits>
 #include <optional>
 
+#include "common/ByteWriter.h"
 #include "engine/Decoder.h"
 #include "engine/Engine.h"
 #include "engine/SoundFiles.h"
@@ -418,8 +419,7 @@ std::vector<std::uint8_t> HandMadeWav(std::uint16_t channels, std::uint32_t rate
                                    16,  0,   0,   0,   1, 0, 0, 0, 0,   0,   0,   0,   0,   0,   0,   0,
                                    0,   0,   16,  0,   'd', 'a', 't', 'a', 8, 0, 0, 0, 1, 0, 2, 0, 3, 0, 4, 0};
     testing::PutU32(w, 4, static_cast<std::uint32_t>(w.size() - 8));
-    w[22] = static_cast<std::uint8_t>(channels);
-    w[23] = static_cast<std::uint8_t>(channels >> 8);
+    storeU16(&w[22], channels);
     testing::PutU32(w, 24, rate);
     testing::PutU32(w, 28, rate * channels * 2);
     w[32] = static_cast<std::uint8_t>(channels * 2);

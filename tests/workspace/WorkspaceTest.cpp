@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "formats/ByteWriter.h"
+#include "common/ByteWriter.h"
 #include "platform/Path.h"
 #include "support/Builders.h"
 #include "support/RecordingPort.h"
@@ -17,7 +17,7 @@ using testing::TempDir;
 
 std::vector<std::uint8_t> bytes(std::initializer_list<std::uint32_t> words) {
     std::vector<std::uint8_t> out;
-    formats::ByteWriter w(out);
+    ByteWriter w(out);
     for (auto v : words) w.u32(v);
     return out;
 }
@@ -165,7 +165,7 @@ TEST(OpenMultichannel, CaptionMenusAndReplaceAvailability) {
               (std::vector<std::string>{"Loading... - 0%", "Loading... - 33%", "Loading... - 66%", ""}));
     // Four ADPCM channels (without states here): listed normally, Replace disabled.
     std::vector<std::uint8_t> four;
-    formats::ByteWriter w(four);
+    ByteWriter w(four);
     for (std::uint32_t v : {48u + 64 + 4 * 56, 0u, 1u, 0x80000u, 0u, 48u, 0u, 48u + 64 + 4 * 56, 0u, 4u, 0u, 2048u})
         w.u32(v);
     for (std::uint32_t i = 0; i < 4; ++i) {
