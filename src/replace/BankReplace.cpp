@@ -84,7 +84,7 @@ Result<FittedPcm> convertAndFit(Workspace& ws, workspace::UiPort& port, engine::
 // is dropped so that the next preview or export decodes what the container now holds.
 void refreshSound(Workspace& ws, workspace::UiPort& port, std::uint32_t n) {
     const auto cache = exporting::CacheWavPath(ws, n);
-    if (!cache.empty()) (void)platform::RemoveFile(cache);
+    if (!cache.empty() && !platform::RemoveFile(cache)) ws.StaleCache.insert(n);
     port.RowChanged(n);
 }
 

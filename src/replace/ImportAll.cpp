@@ -130,7 +130,7 @@ Status importIntoBank(Workspace& ws, UiPort& port, engine::Converter& converter,
     ws.CurrentBank = std::move(rebuilt->model);
     for (const NewSound& s : sounds) {
         const auto cache = exporting::CacheWavPath(ws, s.n);
-        if (!cache.empty()) (void)platform::RemoveFile(cache);
+        if (!cache.empty() && !platform::RemoveFile(cache)) ws.StaleCache.insert(s.n);
         port.RowChanged(s.n);
     }
     return {};

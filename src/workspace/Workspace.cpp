@@ -20,6 +20,7 @@ void Workspace::ClearMemory() {
     CurrentBank.reset();
     CurrentMulti.reset();
     Damage.clear();
+    StaleCache.clear();
 }
 
 void Workspace::StringGridClear(UiPort& port) { port.RowsReset(); }
@@ -43,6 +44,19 @@ std::string Workspace::RowName(std::size_t entry) const {
 }
 
 OpenOutcome Workspace::Open(const std::filesystem::path& path, UiPort& port) {
+    const OpenOutcome outcome = openFile(path, port);
+    if (outcome != OpenOutcome::Loaded) {
+        // A refused file changes no menu: they stay as the last loaded file left them. The
+        // preview's last text ("Paused - 00:00:03") goes, as a load empties it.
+        Menus = menusBefore_;
+        port.MenusChanged();
+        port.SetStatus("");
+    }
+    return outcome;
+}
+
+OpenOutcome Workspace::openFile(const std::filesystem::path& path, UiPort& port) {
+    menusBefore_ = Menus;
     Menus.replace1Enabled = true;
     port.MenusChanged();
     if (StopPreview) StopPreview();
@@ -51,6 +65,13 @@ OpenOutcome Workspace::Open(const std::filesystem::path& path, UiPort& port) {
     OpenedPath = path;
     FileName = platform::FileNameUtf8(path);
     auto bytes = platform::ReadWholeFile(path);
+    // The cached WAVs are found by name, so the cache of an earlier file of the same name must
+    // go; a cache that cannot be emptied is never used.
+    if (bytes && scratch_) {
+        if (Status reset = scratch_->ResetFileWorkFolder(FileName); !reset)
+            bytes = Error{"cannot open " + FileName + ": its preview cache cannot be emptied (" + reset.message() + ")",
+                          true};
+    }
     if (!bytes) {
         // Nothing is loaded: no command may use the released model.
         FileKind = kKindNone;
@@ -61,10 +82,6 @@ OpenOutcome Workspace::Open(const std::filesystem::path& path, UiPort& port) {
         return OpenOutcome::Unreadable;
     }
     SourceImage = std::move(*bytes);
-    if (scratch_) {
-        // The cache of an earlier file of the same name is never reused.
-        (void)scratch_->ResetFileWorkFolder(FileName);
-    }
     Names().Refresh();
 
     FileKind = DetectKind(SourceImage);
