@@ -47,5 +47,7 @@ int Restore(const std::string& file);
 int RadioList(const std::string& file, bool json);
 int RadioSet(const std::string& file, const Selection& sel, const std::string& duration);
 int Samples(const std::string& dir);
+// "brenzo-cli 1.0" and one line per linked library.
+std::string VersionText();
 
 }  // namespace brenzo::cli

@@ -1,5 +1,6 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
     app.allow_windows_style_options(false);
     Globals globals;
     app.add_option("--hashes", globals.hashes, "the name list (default: Hashes.ini beside the executable)");
+    app.set_version_flag("--version", [] { return VersionText(); }, "print the version and every library linked");
 
     std::string file, out, dir, input, duration;
     bool json = false, dryRun = false;
@@ -105,6 +107,13 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        PrintRaw(e.what());
+        return kDone;
+    } catch (const std::bad_alloc&) {
+        // What the commands did not catch themselves; their files are as they were.
+        PrintError("not enough memory");
+        return kRefused;
     } catch (const CLI::ParseError& e) {
         // The message may quote an argument, and so hold any character.
         PrintError(e.what());

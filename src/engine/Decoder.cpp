@@ -222,6 +222,10 @@ public:
             // Said of a file whose MPEG-looking start mpg123 would not open; the file was
             // checked to exist before, so the user gets the true story.
             if (reason.rfind("File does not exist", 0) == 0) return refused(file, "the file is damaged or not a sound file");
+            // libsndfile's words for a header whose rate does not fit its signed field (0, or
+            // 2^31 and above), which read like a fault of the program.
+            if (reason.rfind("Internal error : SF_INFO struct incomplete", 0) == 0)
+                return refused(file, "its header declares no usable sample rate (0 Hz, or 2147483648 Hz or more)");
             return refused(file, reason);
         }
         std::unique_ptr<SndfileDecoder> d(new SndfileDecoder(file, handle));

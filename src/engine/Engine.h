@@ -10,8 +10,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/Result.h"
+#include "common/Version.h"
 
 namespace brenzo::engine {
 
@@ -76,12 +78,8 @@ Status StartAudioOutput();
 // Ends what StartAudioOutput started.
 void StopAudioOutput();
 
-// The versions of the libraries in use at run time, for the About window ("1.2.0").
-struct EngineVersions {
-    std::string sndfile;
-    std::string soxr;
-    std::string sdl;
-};
-EngineVersions LibraryVersions();
+// Every library the engine links, with the version in use (at run time where the library can
+// say; libmpg123 only tells its version at build time), for the About window and `--version`.
+std::vector<Library> LinkedLibraries();
 
 }  // namespace brenzo::engine

@@ -1,5 +1,8 @@
 #include "export/Export.h"
 
+#include "export/BackgroundSink.h"
+#include "common/OutOfMemory.h"
+
 namespace brenzo::exporting {
 
 namespace {
@@ -7,7 +10,12 @@ template <class Produce>
 Status exportTo(const std::filesystem::path& path, Produce produce) {
     auto sink = FileSink::Create(path);
     if (!sink) return sink.status();
-    if (Status s = produce(**sink); !s) return s;
+    // The file is written on another thread while the next piece is decoded.
+    BackgroundSink background(**sink);
+    Status produced = produce(background);
+    Status written = background.Finish();
+    if (!produced) return produced;
+    if (!written) return written;
     return (*sink)->Commit();
 }
 }  // namespace
@@ -37,8 +45,10 @@ Status ExportMULTI_ADPCM(const workspace::Workspace& ws, const std::filesystem::
     });
 }
 
-Status ExportEntry(const workspace::Workspace& ws, const std::filesystem::path& path, std::uint32_t n,
-                   workspace::UiPort& port) {
+namespace {
+
+Status exportByKind(const workspace::Workspace& ws, const std::filesystem::path& path, std::uint32_t n,
+                    workspace::UiPort& port) {
     switch (ws.FileKind) {
         case workspace::kKindBankWithAnimations:
             return ExportBANK_ADPCM(ws, path, n, port);
@@ -50,6 +60,14 @@ Status ExportEntry(const workspace::Workspace& ws, const std::filesystem::path& 
         default:
             return Error{"nothing is loaded"};
     }
+}
+
+}  // namespace
+
+Status ExportEntry(const workspace::Workspace& ws, const std::filesystem::path& path, std::uint32_t n,
+                   workspace::UiPort& port) {
+    const std::string what = ws.FileKind == workspace::kKindMultichannel ? ws.FileName : ws.RowName(n);
+    return CatchOutOfMemory("export " + what, [&] { return exportByKind(ws, path, n, port); });
 }
 
 }  // namespace brenzo::exporting

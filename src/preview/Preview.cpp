@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/OutOfMemory.h"
 #include "export/ExportCommands.h"
 #include "formats/Layout.h"
 #include "platform/Path.h"
@@ -95,8 +96,9 @@ void Preview::start(std::size_t entry) {
     port_.Pump();
 
     auto cache = exporting::EnsureCacheWav(ws_, entry, port_);
-    Result<std::unique_ptr<engine::Stream>> opened = cache ? player_.Open(*cache)
-                                                           : Result<std::unique_ptr<engine::Stream>>(cache.error());
+    Result<std::unique_ptr<engine::Stream>> opened =
+        cache ? CatchOutOfMemory("play " + soundName(entry), [&] { return player_.Open(*cache); })
+              : Result<std::unique_ptr<engine::Stream>>(cache.error());
     if (!opened) {
         // Nothing to play: back to Idle, unlocked, with the reason.
         endToIdle();

@@ -1,6 +1,7 @@
 #include "replace/BankReplace.h"
 
 #include <algorithm>
+#include <new>
 
 #include "codec/IMAADPCM.h"
 #include "common/Parallel.h"
@@ -44,11 +45,11 @@ formats::BankSources currentSources(const formats::TBankAudio& bank, BankKind ki
 }
 
 Result<RebuiltBank> layOutAndWrite(formats::TBankAudio model, BankKind kind, RecordForm form,
-                                   formats::BankSources sources) {
+                                   formats::BankSources sources, std::vector<std::uint8_t> kept = {}) {
     if (Status s = formats::LayoutBank(model, kind, form); !s) return s.error();
-    auto image = formats::WriteBank(model, kind, form, sources);
-    if (!image) return image.error();
-    return RebuiltBank{std::move(model), std::move(*image)};
+    RebuiltBank rebuilt{std::move(model), {}, std::move(kept)};
+    if (Status s = formats::WriteBankPlan(rebuilt.model, kind, form, sources, rebuilt.plan); !s) return s.error();
+    return rebuilt;
 }
 
 BankKind kindOf(const Workspace& ws) {
@@ -91,7 +92,7 @@ void refreshSound(Workspace& ws, workspace::UiPort& port, std::uint32_t n) {
 Status finish(Workspace& ws, workspace::UiPort& port, std::uint32_t n, Result<RebuiltBank> rebuilt,
               const ReplaceOptions& options) {
     if (!rebuilt) return rebuilt.status();
-    if (Status s = BackUpAndSave(ws, rebuilt->image, options); !s) return s;
+    if (Status s = BackUpAndSave(ws, rebuilt->plan, options); !s) return s;
     ws.CurrentBank = std::move(rebuilt->model);
     refreshSound(ws, port, n);
     return {};
@@ -138,7 +139,8 @@ Result<RebuiltBank> RebuildBankPcm(const formats::TBankAudio& bank, std::span<co
     }
     formats::BankSources sources = currentSources(bank, BankKind::Plain, image);
     sources.samples[n] = samples;
-    return layOutAndWrite(std::move(model), BankKind::Plain, RecordForm::Pcm, std::move(sources));
+    // The padded copy moves into the result; its bytes stay where the plan points.
+    return layOutAndWrite(std::move(model), BankKind::Plain, RecordForm::Pcm, std::move(sources), std::move(padded));
 }
 
 Status CheckBankReplaceable(const Workspace& ws) {
@@ -158,10 +160,30 @@ Status CheckBankReplaceable(const Workspace& ws) {
     return platform::CheckReplaceable(ws.OpenedPath);
 }
 
-Status SaveOverOpenedFile(Workspace& ws, Bytes& image) {
-    if (Status s = platform::WriteFileAtomically(ws.OpenedPath, image); !s) return s;
+Status SaveOverOpenedFile(Workspace& ws, const formats::ImagePlan& plan) {
+    // Where the image cannot become the new file in place, the memory for the new one is
+    // taken before anything is written: once the file is renamed, the workspace must follow.
+    const bool inPlace = plan.CanUpdateInPlace(ws.SourceImage);
+    Bytes fresh;
+    if (!inPlace) {
+        try {
+            fresh.reserve(static_cast<std::size_t>(plan.size()));
+        } catch (const std::bad_alloc&) {
+            return Error{"there is not enough memory to save " + ws.FileName};
+        }
+    }
+    auto file = platform::AtomicFile::Create(ws.OpenedPath);
+    if (!file) return file.status();
+    if (Status s = plan.ForEach([&](std::span<const std::uint8_t> bytes) { return (*file)->Write(bytes); }); !s)
+        return s;
+    if (Status s = (*file)->Commit(); !s) return s;
     // The file now holds exactly these bytes.
-    ws.SourceImage = std::move(image);
+    if (inPlace) {
+        plan.UpdateInPlace(ws.SourceImage);
+    } else {
+        plan.FlattenInto(fresh);
+        ws.SourceImage = std::move(fresh);
+    }
     return {};
 }
 
@@ -195,10 +217,10 @@ Status ReplaceBANK_PCM(Workspace& ws, workspace::UiPort& port, engine::Converter
                   options);
 }
 
-Status BackUpAndSave(Workspace& ws, Bytes& image, const ReplaceOptions& options) {
+Status BackUpAndSave(Workspace& ws, const formats::ImagePlan& plan, const ReplaceOptions& options) {
     if (options.keepBackup)
         if (Status s = platform::KeepBackup(ws.OpenedPath); !s) return s;
-    return SaveOverOpenedFile(ws, image);
+    return SaveOverOpenedFile(ws, plan);
 }
 
 formats::BankKind BankKindOf(const Workspace& ws) { return kindOf(ws); }
@@ -242,9 +264,24 @@ Result<RebuiltBank> RebuildBankSounds(const formats::TBankAudio& bank, BankKind 
         [port] {
             if (port) port->Pump();
         });
+    // The plan points at the new bytes: they are kept in one buffer that the rebuilt bank owns
+    // (a moved vector keeps its storage, so the spans stay valid).
+    std::size_t total = 0;
+    for (const auto& bytes : stored) total += bytes.size();
+    std::vector<std::uint8_t> kept;
+    kept.reserve(total);
+    std::vector<std::size_t> starts;
+    for (auto& bytes : stored) {
+        starts.push_back(kept.size());
+        kept.insert(kept.end(), bytes.begin(), bytes.end());
+        bytes = {};
+    }
     formats::BankSources sources = currentSources(bank, kind, image);
-    for (std::size_t k = 0; k < sounds.size(); ++k) sources.samples[sounds[k].n] = stored[k];
-    return layOutAndWrite(std::move(model), kind, form, std::move(sources));
+    for (std::size_t k = 0; k < sounds.size(); ++k) {
+        const std::size_t end = k + 1 < starts.size() ? starts[k + 1] : kept.size();
+        sources.samples[sounds[k].n] = std::span<const std::uint8_t>(kept).subspan(starts[k], end - starts[k]);
+    }
+    return layOutAndWrite(std::move(model), kind, form, std::move(sources), std::move(kept));
 }
 
 }  // namespace brenzo::replace

@@ -10,16 +10,21 @@
 #include "engine/Engine.h"
 #include "formats/BankFile.h"
 #include "formats/BankModel.h"
+#include "formats/ImagePlan.h"
 #include "replace/Fit.h"
 #include "workspace/UiPort.h"
 #include "workspace/Workspace.h"
 
 namespace brenzo::replace {
 
-// A bank laid out anew: its model and the whole file.
+// A bank laid out anew: its model and the plan of the whole file, which points into the opened
+// image and the new sound's bytes (both must outlive it).
 struct RebuiltBank {
     formats::TBankAudio model;
-    Bytes image;
+    formats::ImagePlan plan;
+    std::vector<std::uint8_t> kept;  // new bytes the rebuild made itself (a sound padded with silence)
+
+    Bytes Image() const { return plan.Flatten(); }
 };
 
 // Sound n takes new ADPCM bytes and states (3 bytes each) at `rate`; every other sound and
@@ -70,11 +75,13 @@ Result<RebuiltBank> RebuildBankSounds(const formats::TBankAudio& bank, formats::
 formats::RecordForm RebuildFormOf(const workspace::Workspace& ws);
 formats::BankKind BankKindOf(const workspace::Workspace& ws);
 
-// Saves a rebuilt container over the opened file through a temporary file and a rename, then
-// makes it the workspace's image. On failure the file and the workspace are as they were.
-Status SaveOverOpenedFile(workspace::Workspace& ws, Bytes& image);
+// Saves a rebuilt container over the opened file: the plan is streamed into a temporary file,
+// flushed, and renamed over the opened file; then the workspace's image is turned into the
+// new file within its own memory where it can be (otherwise in a buffer reserved before the
+// save began). On failure the file and the workspace are as they were.
+Status SaveOverOpenedFile(workspace::Workspace& ws, const formats::ImagePlan& plan);
 
 // The backup of the opened file when the options keep one, then SaveOverOpenedFile.
-Status BackUpAndSave(workspace::Workspace& ws, Bytes& image, const ReplaceOptions& options);
+Status BackUpAndSave(workspace::Workspace& ws, const formats::ImagePlan& plan, const ReplaceOptions& options);
 
 }  // namespace brenzo::replace

@@ -126,7 +126,7 @@ Status importIntoBank(Workspace& ws, UiPort& port, engine::Converter& converter,
     port.SetMarquee(true);
     auto rebuilt = RebuildBankSounds(*ws.CurrentBank, BankKindOf(ws), RebuildFormOf(ws), ws.SourceImage, sounds, &port);
     if (!rebuilt) return rebuilt.status();
-    if (Status s = BackUpAndSave(ws, rebuilt->image, options); !s) return s;
+    if (Status s = BackUpAndSave(ws, rebuilt->plan, options); !s) return s;
     ws.CurrentBank = std::move(rebuilt->model);
     for (const NewSound& s : sounds) {
         const auto cache = exporting::CacheWavPath(ws, s.n);

@@ -5,6 +5,7 @@
 
 #include "codec/IMAADPCM.h"
 #include "common/Parallel.h"
+#include "export/Export.h"
 #include "export/ExportCommands.h"
 #include "formats/MultiWriter.h"
 #include "platform/Files.h"
@@ -34,9 +35,10 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
         for (std::size_t f = 0; f < present; ++f) std::memcpy(out + 2 * f, in + f * stride, 2);
     }
 
-    RebuiltMulti rebuilt{multi, {}};
+    RebuiltMulti rebuilt{multi, std::vector<std::vector<std::uint8_t>>(n), {}};
     formats::TMultiADPCM& model = rebuilt.model;
-    std::vector<std::vector<std::uint8_t>> streams(n), states(n);
+    auto& streams = rebuilt.streams;
+    std::vector<std::vector<std::uint8_t>> states(n);
     auto pump = [port] {
         if (port) port->Pump();
     };
@@ -67,9 +69,7 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
     }
     if (Status s = formats::LayoutMulti(model); !s) return s.error();
     std::vector<std::span<const std::uint8_t>> spans(streams.begin(), streams.end());
-    auto image = formats::WriteMulti(model, rate, spans);
-    if (!image) return image.error();
-    rebuilt.image = std::move(*image);
+    if (Status s = formats::WriteMultiPlan(model, rate, spans, rebuilt.plan); !s) return s.error();
     return rebuilt;
 }
 
@@ -86,6 +86,9 @@ Status CheckMultiReplaceable(const Workspace& ws) {
                       std::to_string(shape->fullBlockContent()) + " bytes");
     if (multi.ChInfoOffset != formats::kMultiHeaderSize)
         return refuse("its channel directory is not where the header ends");
+    // The rebuild keeps the old BlockSize: a damaged one would size the new file.
+    if (Status s = exporting::CheckMultiBlocks(ws.SourceImage, multi); !s)
+        return refuse("the file is damaged (" + s.message() + ")");
     for (const auto& ch : multi.ChHeaders)
         if ((ch.Compression == formats::kMultiCompressionAdpcm) != multi.IsAdpcm())
             return refuse("its channels do not all share one sample format");
@@ -115,7 +118,7 @@ Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Conver
 
     auto rebuilt = RebuildMulti(*ws.CurrentMulti, fitted->bytes, fitted->dataSize, fitted->rate, &port);
     if (!rebuilt) return rebuilt.status();
-    if (Status s = BackUpAndSave(ws, rebuilt->image, options); !s) return s;
+    if (Status s = BackUpAndSave(ws, rebuilt->plan, options); !s) return s;
     ws.CurrentMulti = std::move(rebuilt->model);
 
     // The cache now plays what the file holds: the converted audio.

@@ -8,6 +8,7 @@
 #include "common/Bytes.h"
 #include "common/Result.h"
 #include "engine/Engine.h"
+#include "formats/ImagePlan.h"
 #include "formats/MultiModel.h"
 #include "replace/Fit.h"
 #include "workspace/UiPort.h"
@@ -15,9 +16,14 @@
 
 namespace brenzo::replace {
 
+// A multichannel file laid out anew: its model, its channels' new streams and the plan of the
+// whole file, which points at them.
 struct RebuiltMulti {
     formats::TMultiADPCM model;
-    Bytes image;
+    std::vector<std::vector<std::uint8_t>> streams;
+    formats::ImagePlan plan;
+
+    Bytes Image() const { return plan.Flatten(); }
 };
 
 // Every channel of a multichannel file takes its share of `frames` interleaved 16-bit frames

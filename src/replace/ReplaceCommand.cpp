@@ -1,6 +1,8 @@
 #include "replace/ReplaceCommand.h"
 
+#include "common/OutOfMemory.h"
 #include "platform/Backup.h"
+#include "platform/Files.h"
 #include "platform/Path.h"
 #include "replace/BankReplace.h"
 #include "replace/Conversion.h"
@@ -10,8 +12,10 @@ namespace brenzo::replace {
 
 using namespace workspace;
 
-Status ReplaceEntry(Workspace& ws, UiPort& port, engine::Converter& converter, const std::filesystem::path& newFile,
-                    std::size_t entry, const ReplaceOptions& options) {
+namespace {
+
+Status replaceByKind(Workspace& ws, UiPort& port, engine::Converter& converter, const std::filesystem::path& newFile,
+                     std::size_t entry, const ReplaceOptions& options) {
     switch (ws.FileKind) {
         case kKindBankWithAnimations:
             return ReplaceBANK_ADPCM(ws, port, converter, newFile, static_cast<std::uint32_t>(entry), options);
@@ -26,6 +30,17 @@ Status ReplaceEntry(Workspace& ws, UiPort& port, engine::Converter& converter, c
         default:
             return Error{"nothing is loaded"};
     }
+}
+
+}  // namespace
+
+Status ReplaceEntry(Workspace& ws, UiPort& port, engine::Converter& converter, const std::filesystem::path& newFile,
+                    std::size_t entry, const ReplaceOptions& options) {
+    const std::string what = ws.FileKind == kKindMultichannel ? "the channels of " + ws.FileName : ws.RowName(entry);
+    Status s = CatchOutOfMemory("replace " + what, [&] { return replaceByKind(ws, port, converter, newFile, entry, options); });
+    // The save's temporary file went with the failure; the converted input goes too.
+    if (!s && ws.Scratch()) (void)platform::RemoveFile(ws.Scratch()->ConvertedWav());
+    return s;
 }
 
 void Replace1Click(Workspace& ws, UiPort& port, engine::Converter& converter, std::optional<std::size_t> selected,

@@ -1,6 +1,7 @@
 #include "workspace/Workspace.h"
 
 #include "common/ByteReader.h"
+#include "common/OutOfMemory.h"
 #include "platform/Files.h"
 #include "platform/Path.h"
 #include "workspace/Loaders.h"
@@ -64,7 +65,7 @@ OpenOutcome Workspace::openFile(const std::filesystem::path& path, UiPort& port)
 
     OpenedPath = path;
     FileName = platform::FileNameUtf8(path);
-    auto bytes = platform::ReadWholeFile(path);
+    auto bytes = CatchOutOfMemory("open " + FileName, [&] { return platform::ReadWholeFile(path); });
     // The cached WAVs are found by name, so the cache of an earlier file of the same name must
     // go; a cache that cannot be emptied is never used.
     if (bytes && scratch_) {

@@ -2,12 +2,19 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdlib>
+
+#include "common/Version.h"
 #include "export/Export.h"
 #include "formats/BankFile.h"
 #include "platform/Path.h"
 #include "support/Builders.h"
 #include "support/RunCli.h"
 #include "support/TempDir.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -74,6 +81,39 @@ TEST_F(Cli, ListKeepsControlCharactersOfNamesOffTheTerminal) {
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "0\ta\xEF\xBF\xBD" "b\xEF\xBF\xBD[31mc\t00:00:00\t22050 Hz");
     auto json = RunCli({"--hashes", str(d / "Hashes.ini"), "list", "--json", sample("sfx_ui.bin")});
     EXPECT_EQ(nlohmann::json::parse(json.out)[0]["name"], "a\tb\x1b[31mc");
+}
+
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
+// An allocation that fails is reported and ends nothing badly (the sanitizers reserve more
+// address space than the limit allows, so this runs without them only).
+TEST(CliMemory, AFileLargerThanTheMemoryLimitIsReportedNotFatal) {
+    TempDir d;
+    // 600 MB of nothing, under a limit of 400 MB of address space.
+    testing::WriteText(d / "big.bin", "");
+    std::filesystem::resize_file(d / "big.bin", 600u << 20);
+    const std::string command = "ulimit -v 400000; \"" + str(testing::CliPath()) + "\" info \"" + str(d / "big.bin") +
+                                "\" 2>\"" + str(d / "err.txt") + "\"";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    const auto err = testing::ReadFile(d / "err.txt");
+    EXPECT_EQ(std::string(err.begin(), err.end()), "brenzo-cli: not enough memory to open big.bin\n");
+}
+#endif
+
+TEST(CliVersion, NamesTheVersionAndEveryLinkedLibrary) {
+    auto r = RunCli({"--version"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind(std::string("brenzo-cli ") + std::string(kVersion) + "\n", 0), 0u) << r.out;
+    std::vector<std::string> names;
+    for (std::size_t at = r.out.find('\n') + 1; at < r.out.size(); at = r.out.find('\n', at) + 1)
+        names.push_back(r.out.substr(at, r.out.find(' ', at) - at));
+#ifdef BRENZO_TEST_ENGINE
+    EXPECT_EQ(names, (std::vector<std::string>{"libsndfile", "libmpg123", "libvorbisfile", "libsoxr", "SDL2", "CLI11",
+                                               "nlohmann-json"}));
+#else
+    EXPECT_EQ(names, (std::vector<std::string>{"CLI11", "nlohmann-json"}));
+#endif
 }
 
 TEST_F(Cli, ListJsonGivesTheStoredFields) {

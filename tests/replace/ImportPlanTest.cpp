@@ -132,10 +132,10 @@ TEST(RebuildBankSounds, ManySoundsInOneRebuildEqualOneRebuildPerSound) {
             }
             ASSERT_TRUE(one) << one.message();
             model = one->model;
-            image = std::move(one->image);
+            image = one->Image();
         }
         EXPECT_EQ(together->model, model);
-        EXPECT_TRUE(SameBytes(together->image, image));
+        EXPECT_TRUE(SameBytes(together->Image(), image));
     }
 }
 

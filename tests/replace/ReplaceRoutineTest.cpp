@@ -7,6 +7,8 @@
 #include <deque>
 #include <sndfile.h>
 
+#include <functional>
+
 #include "codec/IMAADPCM.h"
 #include "engine/Engine.h"
 #include "engine/SoundFiles.h"
@@ -377,18 +379,35 @@ TEST(ReplaceMulti, AWrongChannelCountChangesNothing) {
     EXPECT_EQ(f.port.status, "");
 }
 
-TEST(ReplaceMulti, UnsupportedFilesAreRefusedBeforeConverting) {
-    Fixture f;
+TEST(ReplaceMulti, UnsupportedAndDamagedFilesAreRefusedBeforeConverting) {
     auto tone = Tone(9000, 100, 22050);
-    auto built = testing::BuildMulti(true, {tone, tone}, 22050);
-    testing::PutU32(built.image, 12, 100 * 2048);  // BlockSize too small for a full block
-    auto file = f.open("small.bin", built.image);
-    auto stereo = f.input("s.wav", kWav16, 22050, 2, testing::Sweeps16(5000, 2, 22050, 9000));
-    Status s = ReplaceMULTI_ADPCM(f.ws, f.port, *f.converter, stereo);
-    ASSERT_FALSE(s);
-    EXPECT_NE(s.message().find("cannot hold a full block"), std::string::npos);
-    EXPECT_EQ(f.port.count("status"), 0u);  // no conversion ran
-    EXPECT_EQ(testing::ReadFile(file), built.image);
+    const auto built = testing::BuildMulti(true, {tone, tone}, 22050);
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<std::uint8_t>&)> damage;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"BlockSize too small for a full block", [](auto& image) { testing::PutU32(image, 12, 100 * 2048); },
+         "cannot hold a full block"},
+        // The rebuild would keep this BlockSize and write a file of 4 GiB.
+        {"BlockSize of about 4 GiB", [](auto& image) { testing::PutU32(image, 12, 0xFFFFF800u); },
+         "the file is damaged (its block size of 4294965248 bytes puts its 1 block past the end of the file)"},
+        {"the last block cut short", [](auto& image) { image.resize(image.size() - 2048); },
+         "past the end of the file"},
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        auto image = built.image;
+        c.damage(image);
+        auto file = f.open("music.bin", image);
+        auto stereo = f.input("s.wav", kWav16, 22050, 2, testing::Sweeps16(5000, 2, 22050, 9000));
+        Status s = ReplaceMULTI_ADPCM(f.ws, f.port, *f.converter, stereo);
+        ASSERT_FALSE(s) << c.what;
+        EXPECT_NE(s.message().find(c.message), std::string::npos) << c.what << ": " << s.message();
+        EXPECT_EQ(f.port.count("status"), 0u) << c.what;  // no conversion ran
+        EXPECT_EQ(testing::ReadFile(file), image) << c.what;
+    }
 }
 
 // The samples a sound of a PCM bank stores now.

@@ -1,10 +1,12 @@
 // brenzo: the desktop editor.
 #include <QApplication>
 #include <QMessageBox>
+#include <string_view>
 
 #include "engine/Engine.h"
 #include "platform/Files.h"
 #include "ui/qt/Dialogs.h"
+#include "ui/qt/TAboutForm.h"
 #include "ui/qt/TKeshAudio.h"
 #include "workspace/Scratch.h"
 
@@ -19,6 +21,13 @@ int refuse(const QString& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before any window or audio device: it needs neither.
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--version") {
+            brenzo::platform::WriteText(stdout, brenzo::VersionReport("brenzo", brenzo::ui::LinkedLibraries()));
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brenzo"));
     QApplication::setOrganizationName(QStringLiteral("Brenzo"));

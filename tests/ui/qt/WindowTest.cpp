@@ -31,6 +31,7 @@
 #include "radio/Dat15.h"
 #include "support/Builders.h"
 #include "support/TempDir.h"
+#include "ui/qt/TAboutForm.h"
 #include "ui/qt/TForm14.h"
 #include "ui/qt/TKeshAudio.h"
 
@@ -209,6 +210,14 @@ TEST(Window, AnInvalidFileLeavesAnEmptyListAndIdleCommands) {
     f.window.StringGrid1DblClick();
     EXPECT_EQ(f.dialogs.asked.size(), asked);
     EXPECT_FALSE(f.window.PreviewState().IsPlaying());
+}
+
+TEST(AboutWindow, CreditsEveryLinkedLibraryWithItsVersion) {
+    TAboutForm about;
+    const QString text = about.Libraries->text();
+    for (const auto& l : LinkedLibraries())
+        EXPECT_TRUE(text.contains(QString::fromStdString(l.name + " " + l.version))) << text.toStdString();
+    EXPECT_TRUE(text.contains("libmpg123")) << text.toStdString();
 }
 
 TEST(Window, TheFirstSoundIsSelectedAfterALoad) {
