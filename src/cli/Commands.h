@@ -16,6 +16,13 @@ struct Selection {
     std::optional<std::string> name;
 };
 
+// The flags replace and import-all share.
+struct FitFlags {
+    bool mix = false;
+    bool matchLoudness = false;
+    bool noBackup = false;
+};
+
 struct Globals {
     std::string hashes;  // "Hashes.ini" beside the executable when empty
 };
@@ -32,7 +39,11 @@ int Info(const Globals& g, const std::string& file);
 int List(const Globals& g, const std::string& file, bool json);
 int Export(const Globals& g, const std::string& file, const Selection& sel, const std::string& out);
 int ExportAll(const Globals& g, const std::string& file, const std::string& dir);
-int Replace(const Globals& g, const std::string& file, const Selection& sel, const std::string& input);
+int Replace(const Globals& g, const std::string& file, const Selection& sel, const std::string& input,
+            const FitFlags& fit);
+int ImportAll(const Globals& g, const std::string& file, const std::string& dir, const FitFlags& fit, bool dryRun,
+              bool json);
+int Restore(const std::string& file);
 int RadioList(const std::string& file, bool json);
 int RadioSet(const std::string& file, const Selection& sel, const std::string& duration);
 int Samples(const std::string& dir);

@@ -35,8 +35,14 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", [] { return VersionText(); }, "print the version and every library linked");
 
     std::string file, out, dir, input, duration;
-    bool json = false;
+    bool json = false, dryRun = false;
     Selection sel;
+    FitFlags fit;
+    auto addFit = [&](CLI::App* cmd) {
+        cmd->add_flag("--mix", fit.mix, "mix a source with more channels down (or copy a mono one to every channel)");
+        cmd->add_flag("--match-loudness", fit.matchLoudness, "scale the new sound to the loudness of the old one");
+        cmd->add_flag("--no-backup", fit.noBackup, "keep no NAME.bak of the original");
+    };
     int status = kDone;
 
     auto* info = app.add_subcommand("info", "print the caption of a container");
@@ -59,11 +65,24 @@ int main(int argc, char** argv) {
     all->add_option("-d,--dir", dir, "the folder to write into")->required();
     all->callback([&] { status = ExportAll(globals, file, dir); });
 
-    auto* rep = app.add_subcommand("replace", "replace a sound (or all channels) with a WAV, MP3 or OGG file");
+    auto* rep = app.add_subcommand("replace", "replace a sound (or all channels) with an audio file");
     rep->add_option("FILE", file, "container file")->required();
     addSelection(rep, sel);
     rep->add_option("INPUT", input, "the audio file to put in")->required();
-    rep->callback([&] { status = Replace(globals, file, sel, input); });
+    addFit(rep);
+    rep->callback([&] { status = Replace(globals, file, sel, input, fit); });
+
+    auto* imp = app.add_subcommand("import-all", "replace every sound named by a file of a folder, in one save");
+    imp->add_option("FILE", file, "container file")->required();
+    imp->add_option("-d,--dir", dir, "the folder to read from")->required();
+    addFit(imp);
+    imp->add_flag("--dry-run", dryRun, "print the plan and write nothing");
+    imp->add_flag("--json", json, "print JSON");
+    imp->callback([&] { status = ImportAll(globals, file, dir, fit, dryRun, json); });
+
+    auto* restore = app.add_subcommand("restore", "put FILE.bak back over FILE");
+    restore->add_option("FILE", file, "container file")->required();
+    restore->callback([&] { status = Restore(file); });
 
     auto* radio = app.add_subcommand("radio", "radio track durations of a .dat15 file");
     radio->require_subcommand(1);

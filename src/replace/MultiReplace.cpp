@@ -9,6 +9,7 @@
 #include "export/ExportCommands.h"
 #include "formats/MultiWriter.h"
 #include "platform/Files.h"
+#include "platform/Path.h"
 #include "replace/BankReplace.h"
 #include "replace/Conversion.h"
 #include "workspace/Loaders.h"
@@ -96,7 +97,7 @@ Status CheckMultiReplaceable(const Workspace& ws) {
 }
 
 Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Converter& converter,
-                          const std::filesystem::path& newFile) {
+                          const std::filesystem::path& newFile, const ReplaceOptions& options) {
     if (Status s = CheckMultiReplaceable(ws); !s) return s;
     if (!ws.Scratch()) return Error{"there is no scratch folder to convert the file in"};
     port.Pump();
@@ -107,18 +108,24 @@ Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Conver
     auto image = LoadConvertedWav(converted);
     if (!image) return image.status();
     const std::uint32_t n = ws.CurrentMulti->Channels;
-    if (image->info.nChannels != n) return Error{"WAV-file should have " + std::to_string(n) + " channels"};
     if (Status s = CheckConvertedSize(image->info); !s) return s;
+    if (n > 0xFFFF) return Error{"WAV-file should have " + std::to_string(n) + " channels"};
+    auto fitted = FitConverted(*image, static_cast<std::uint16_t>(n), true, options, ws, 0, port,
+                               platform::FileNameUtf8(newFile));
+    if (!fitted) return fitted.status();
+    // The cache keeps the converted file only when the file holds exactly its samples.
+    const bool asConverted = fitted->owned.empty();
 
-    auto rebuilt = RebuildMulti(*ws.CurrentMulti, image->samples(), image->info.DataSize, image->info.Rate, &port);
+    auto rebuilt = RebuildMulti(*ws.CurrentMulti, fitted->bytes, fitted->dataSize, fitted->rate, &port);
     if (!rebuilt) return rebuilt.status();
-    if (Status s = SaveOverOpenedFile(ws, rebuilt->plan); !s) return s;
+    if (Status s = BackUpAndSave(ws, rebuilt->plan, options); !s) return s;
     ws.CurrentMulti = std::move(rebuilt->model);
 
     // The cache now plays what the file holds: the converted audio.
     const auto cache = exporting::CacheWavPath(ws, 0);
     if (!cache.empty()) {
-        if (!platform::RemoveFile(cache) || !platform::LinkOrCopyFile(converted, cache)) ws.StaleCache.insert(0);
+        if (!platform::RemoveFile(cache) || (asConverted && !platform::LinkOrCopyFile(converted, cache)))
+            ws.StaleCache.insert(0);
     }
     for (std::uint32_t i = 0; i < n; ++i) port.RowChanged(i);
     return {};

@@ -10,6 +10,7 @@
 #include "engine/Engine.h"
 #include "formats/ImagePlan.h"
 #include "formats/MultiModel.h"
+#include "replace/Fit.h"
 #include "workspace/UiPort.h"
 #include "workspace/Workspace.h"
 
@@ -37,7 +38,9 @@ Status CheckMultiReplaceable(const workspace::Workspace& ws);
 // Replaces all channels of the opened multichannel file with the user's file; on success the
 // file, SourceImage, CurrentMulti, the list and the file's cached WAV (now the converted
 // audio) agree. On failure nothing changes and the reason is returned.
+// The options fit the input (a mono source copied to every channel, loudness) and keep the
+// backup before the save.
 Status ReplaceMULTI_ADPCM(workspace::Workspace& ws, workspace::UiPort& port, engine::Converter& converter,
-                          const std::filesystem::path& newFile);
+                          const std::filesystem::path& newFile, const ReplaceOptions& options = {});
 
 }  // namespace brenzo::replace

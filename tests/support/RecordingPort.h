@@ -66,6 +66,15 @@ public:
     }
 
     bool CancelRequested() const override { return cancelAtLook > 0 && ++cancelLooks >= cancelAtLook; }
+    std::deque<bool> choices;  // answers to Ask, in order; "no" when none is left
+    bool Ask(std::string_view title, std::string_view text, std::string_view yes, std::string_view no) override {
+        calls.push_back({"ask", std::string(title) + ": " + std::string(text) + " [" + std::string(yes) + "/" +
+                                    std::string(no) + "]"});
+        if (choices.empty()) return false;
+        const bool a = choices.front();
+        choices.pop_front();
+        return a;
+    }
 
     std::vector<std::string> texts(std::string_view what) const {
         std::vector<std::string> out;

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
 
 namespace brenzo::ui {
@@ -51,6 +52,26 @@ void QtDialogs::Error(QWidget* parent, const QString& message) {
 
 bool QtDialogs::Confirm(QWidget* parent, const QString& question) {
     return QMessageBox::question(parent, QStringLiteral("Brenzo"), question) == QMessageBox::Yes;
+}
+
+bool QtDialogs::Ask(QWidget* parent, const QString& title, const QString& text, const QString& yes,
+                    const QString& no) {
+    QMessageBox box(QMessageBox::Question, title, QString(), QMessageBox::NoButton, parent);
+    // A long summary (an import of hundreds of files) shows its start; the whole is one click away.
+    constexpr int kShownLines = 24;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    if (lines.size() > kShownLines) {
+        box.setText(lines.mid(0, kShownLines).join(QLatin1Char('\n')) + QStringLiteral("\n..."));
+        box.setDetailedText(text);
+    } else {
+        box.setText(text);
+    }
+    QPushButton* accept = box.addButton(yes, QMessageBox::AcceptRole);
+    QPushButton* reject = box.addButton(no, QMessageBox::RejectRole);
+    box.setDefaultButton(accept);
+    box.setEscapeButton(reject);
+    box.exec();
+    return box.clickedButton() == accept;
 }
 
 }  // namespace brenzo::ui

@@ -19,6 +19,9 @@ public:
     virtual void Error(QWidget* parent, const QString& message) = 0;
     // A question with Yes and No; true for Yes.
     virtual bool Confirm(QWidget* parent, const QString& question) = 0;
+    // A question with two buttons; true for the first.
+    virtual bool Ask(QWidget* parent, const QString& title, const QString& text, const QString& yes,
+                     const QString& no) = 0;
 };
 
 // The desktop's own dialogs; they remember the last folder used in this run.
@@ -29,6 +32,8 @@ public:
     std::optional<QString> Folder(QWidget* parent, const QString& caption) override;
     void Error(QWidget* parent, const QString& message) override;
     bool Confirm(QWidget* parent, const QString& question) override;
+    bool Ask(QWidget* parent, const QString& title, const QString& text, const QString& yes,
+             const QString& no) override;
 
 private:
     QString lastFolder_;

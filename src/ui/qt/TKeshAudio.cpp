@@ -18,14 +18,17 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "engine/Loudness.h"
 #include "export/ExportCommands.h"
 #include "export/ExportSelection.h"
 #include "platform/Path.h"
+#include "replace/ImportAll.h"
 #include "replace/ReplaceCommand.h"
 #include "ui/qt/Artwork.h"
 #include "ui/qt/TAboutForm.h"
@@ -40,6 +43,10 @@ namespace {
 
 QString q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 std::string utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+// Where the window remembers the two replace settings.
+constexpr auto kKeepBackupsKey = "replace/keepBackups";
+constexpr auto kMatchLoudnessKey = "replace/matchLoudness";
 
 constexpr int kClientWidth = 394;
 constexpr int kClientHeight = 351;
@@ -101,6 +108,21 @@ void TKeshAudio::buildMenus() {
     Export2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     Exportall1 = File1->addAction(QStringLiteral("Export all"), this, [this] { Exportall1Click(); });
     Exportall1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    ImportFolder1 = File1->addAction(QStringLiteral("Import folder..."), this, [this] { ImportFolder1Click(); });
+    ImportFolder1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    File1->addSeparator();
+    QSettings settings;
+    KeepBackups1 = File1->addAction(QStringLiteral("Keep backups"));
+    KeepBackups1->setCheckable(true);
+    KeepBackups1->setChecked(settings.value(kKeepBackupsKey, replace::kKeepBackupsByDefault).toBool());
+    connect(KeepBackups1, &QAction::toggled, this, [](bool on) { QSettings().setValue(kKeepBackupsKey, on); });
+    MatchLoudness1 = File1->addAction(QStringLiteral("Match loudness on replace"));
+    MatchLoudness1->setCheckable(true);
+    MatchLoudness1->setChecked(settings.value(kMatchLoudnessKey, replace::kMatchLoudnessByDefault).toBool());
+    connect(MatchLoudness1, &QAction::toggled, this, [](bool on) { QSettings().setValue(kMatchLoudnessKey, on); });
+    RestoreOriginal1 = File1->addAction(QStringLiteral("Restore original"), this, [this] { RestoreOriginal1Click(); });
+    // Whether a backup exists can change behind the window's back: asked each time the menu opens.
+    connect(File1, &QMenu::aboutToShow, this, [this] { updateFileMenu(); });
     File1->addSeparator();
     Exit1 = File1->addAction(QStringLiteral("Exit"), this, [this] { Exit1Click(); });
     Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -292,7 +314,30 @@ void TKeshAudio::Exportall1Click() {
     cancellable([&] { exporting::Exportall1Click(ws_, *this); });
 }
 
-void TKeshAudio::Replace1Click() { replace::Replace1Click(ws_, *this, converter_, SelectedEntry()); }
+void TKeshAudio::Replace1Click() {
+    replace::Replace1Click(ws_, *this, converter_, SelectedEntry(), replaceOptions());
+    updateFileMenu();
+}
+
+void TKeshAudio::ImportFolder1Click() {
+    replace::ImportFolderClick(ws_, *this, converter_, replaceOptions());
+    updateFileMenu();
+}
+
+void TKeshAudio::RestoreOriginal1Click() {
+    replace::RestoreOriginalClick(ws_, *this);
+    updateFileMenu();
+}
+
+replace::ReplaceOptions TKeshAudio::replaceOptions() const {
+    return replace::WindowReplaceOptions(KeepBackups1->isChecked(), MatchLoudness1->isChecked(),
+                                         engine::IntegratedLoudness);
+}
+
+void TKeshAudio::updateFileMenu() {
+    ImportFolder1->setEnabled(replace::ImportAvailable(ws_));
+    RestoreOriginal1->setEnabled(replace::RestoreAvailable(ws_));
+}
 
 void TKeshAudio::StringGrid1DblClick() {
     playingEntry_ = SelectedEntry();
@@ -499,6 +544,7 @@ void TKeshAudio::MenusChanged() {
     Export1->setText(q(m.export1Caption));
     Replace1->setText(q(m.replace1Caption));
     Replace1->setEnabled(m.replace1Enabled);
+    updateFileMenu();
 }
 
 std::optional<std::string> TKeshAudio::AskOpenFile(std::string_view filter) {
@@ -518,6 +564,10 @@ std::optional<std::string> TKeshAudio::AskFolder(std::string_view caption) {
     auto folder = dialogs_.Folder(this, q(caption));
     if (!folder) return std::nullopt;
     return utf8(*folder);
+}
+
+bool TKeshAudio::Ask(std::string_view title, std::string_view text, std::string_view yes, std::string_view no) {
+    return dialogs_.Ask(this, q(title), q(text), q(yes), q(no));
 }
 
 void TKeshAudio::PumpEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }

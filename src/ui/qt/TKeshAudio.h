@@ -9,6 +9,7 @@
 #include "engine/Engine.h"
 #include "preview/Preview.h"
 #include "preview/Waveform.h"
+#include "replace/Fit.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/RowsModel.h"
 #include "workspace/ListView.h"
@@ -44,6 +45,8 @@ public:
     void Export2Click();
     void Exportall1Click();
     void Replace1Click();
+    void ImportFolder1Click();
+    void RestoreOriginal1Click();
     void StringGrid1DblClick();
     void Play1Click();
     void Image1Click();
@@ -96,6 +99,10 @@ public:
     QAction* Load1 = nullptr;
     QAction* Export2 = nullptr;
     QAction* Exportall1 = nullptr;
+    QAction* ImportFolder1 = nullptr;
+    QAction* KeepBackups1 = nullptr;
+    QAction* MatchLoudness1 = nullptr;
+    QAction* RestoreOriginal1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* RadioLength1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
@@ -119,6 +126,7 @@ public:
     std::optional<std::string> AskSaveFile(std::string_view filter, std::string_view presetName) override;
     std::optional<std::string> AskFolder(std::string_view caption) override;
     bool CancelRequested() const override { return cancelRequested_; }
+    bool Ask(std::string_view title, std::string_view text, std::string_view yes, std::string_view no) override;
 
     // The preview's display.
     void ShowPauseIcon(bool pause) override;
@@ -150,6 +158,9 @@ private:
     void updateStrip();
     void pollWave();
     std::optional<std::size_t> stripEntry() const;
+    // What the replace commands are to do, from the two remembered settings.
+    replace::ReplaceOptions replaceOptions() const;
+    void updateFileMenu();
 
     workspace::ScratchFolders& scratch_;
     engine::Converter& converter_;

@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brenzo"));
+    QApplication::setOrganizationName(QStringLiteral("Brenzo"));
 
     if (auto problem = brenzo::engine::CheckEngineCapabilities())
         return refuse(QString::fromStdString(*problem));

@@ -78,6 +78,14 @@ public:
     void Error(QWidget*, const QString& message) override { errors.push_back(message); }
     std::deque<bool> confirmations;
     std::vector<QString> questions;
+    std::deque<bool> choices;  // answers to Ask; "no" when none is left
+    bool Ask(QWidget*, const QString& title, const QString& text, const QString& yes, const QString& no) override {
+        questions.push_back(title + ": " + text + " [" + yes + "/" + no + "]");
+        if (choices.empty()) return false;
+        const bool a = choices.front();
+        choices.pop_front();
+        return a;
+    }
     bool Confirm(QWidget*, const QString& question) override {
         questions.push_back(question);
         if (confirmations.empty()) return false;

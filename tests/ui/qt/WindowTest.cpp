@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
@@ -194,12 +195,12 @@ TEST(Window, PreviewPlaysPausesSeeksAndEnds) {
     EXPECT_EQ(f.window.ProgressBar1->value(), 0);
 }
 
-TEST(Window, AReplaceRefusalLeavesFileAndListAlone) {
+TEST(Window, AStereoFileForABankAsksToMixDown) {
     Fixture f;
     auto file = f.write("b.bin", bankOf(2));
     const auto original = testing::ReadFile(file);
     f.load(file);
-    auto stereo = testing::Tone(4000, 440, 8000);
+    auto stereo = testing::Tone(16000, 440, 8000);
     std::vector<std::int16_t> frames;
     for (auto s : stereo) frames.insert(frames.end(), {s, s});
     std::vector<std::uint8_t> wav;
@@ -209,12 +210,72 @@ TEST(Window, AReplaceRefusalLeavesFileAndListAlone) {
     auto input = f.write("stereo.wav", wav);
     f.select(0);
     const QString durationBefore = f.cell(0, 1);
-    f.dialogs.answers.push_back({q(input), {}});
-    f.window.Replace1Click();
-    ASSERT_EQ(f.dialogs.errors.size(), 1u);
-    EXPECT_EQ(f.dialogs.errors[0], "WAV-file should have 1 channel");
+    for (bool mix : {false, true}) {
+        f.dialogs.answers.push_back({q(input), {}});
+        f.dialogs.choices = {mix};
+        f.window.Replace1Click();
+        EXPECT_EQ(f.dialogs.questions.back(),
+                  "Mix down: stereo.wav has 2 channels. Mix them down to one? [Mix down/Cancel]");
+        EXPECT_TRUE(f.dialogs.errors.empty());
+        EXPECT_FALSE(f.locked());
+        EXPECT_EQ(testing::ReadFile(file) == original, !mix);
+        EXPECT_EQ(f.cell(0, 1) == durationBefore, !mix);
+    }
+}
+
+TEST(Window, FileMenuImportsAFolderKeepsBackupsAndRestores) {
+    Fixture f;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, q(f.dir.path()));
+    QSettings().clear();
+    struct ClearAtEnd {
+        ~ClearAtEnd() { QSettings().clear(); }
+    } clearAtEnd;
+
+    {
+        // The settings' defaults, and what a changed one is in the next window.
+        ScriptedDialogs dialogs;
+        TKeshAudio first{f.dir / "Hashes.ini", f.scratch, *f.converter, *f.player, dialogs};
+        EXPECT_TRUE(first.KeepBackups1->isChecked());
+        EXPECT_FALSE(first.MatchLoudness1->isChecked());
+        first.MatchLoudness1->setChecked(true);
+        TKeshAudio second{f.dir / "Hashes.ini", f.scratch, *f.converter, *f.player, dialogs};
+        EXPECT_TRUE(second.MatchLoudness1->isChecked());
+        second.MatchLoudness1->setChecked(false);
+    }
+
+    QStringList items;
+    for (QAction* a : f.window.File1->actions())
+        if (!a->isSeparator()) items << a->text();
+    EXPECT_EQ(items.join(QLatin1Char('|')),
+              "Load|Recent files|Export|Export all|Import folder...|Keep backups|Match loudness on replace|Restore original|Exit");
+    EXPECT_FALSE(f.window.ImportFolder1->isEnabled());
+    EXPECT_FALSE(f.window.RestoreOriginal1->isEnabled());
+
+    auto file = f.write("b.bin", bankOf(2));
+    const auto original = testing::ReadFile(file);
+    f.load(file);
+    EXPECT_TRUE(f.window.ImportFolder1->isEnabled());
+    EXPECT_FALSE(f.window.RestoreOriginal1->isEnabled());
+    fs::create_directory(f.dir / "in");
+    std::vector<std::uint8_t> wav;
+    const auto tone = testing::ToBytes(Tone(16000, 500, 8000));
+    codec::WriteWavHeader(wav, 1, 8000, static_cast<std::uint32_t>(tone.size()));
+    wav.insert(wav.end(), tone.begin(), tone.end());
+    testing::WriteFile(f.dir / "in" / "0x0002.wav", wav);
+    f.dialogs.answers.push_back({q(f.dir / "in"), {}});
+    f.dialogs.choices = {true};
+    f.window.ImportFolder1Click();
+    EXPECT_EQ(f.dialogs.questions.size(), 1u);  // the summary, answered "Import"
+    EXPECT_TRUE(f.dialogs.errors.empty());
+    EXPECT_EQ(f.cell(1, 1), "00:00:02");
+    EXPECT_EQ(f.window.StatusPanel0->text(), "1 of 2 sounds replaced");
+    EXPECT_EQ(testing::ReadFile(f.dir / "b.bin.bak"), original);
+    EXPECT_TRUE(f.window.RestoreOriginal1->isEnabled());
+
+    f.dialogs.choices = {true};
+    f.window.RestoreOriginal1Click();
     EXPECT_EQ(testing::ReadFile(file), original);
-    EXPECT_EQ(f.cell(0, 1), durationBefore);
+    EXPECT_EQ(f.cell(1, 1), "00:00:00");
     EXPECT_FALSE(f.locked());
 }
 
