@@ -184,11 +184,11 @@ int main(int argc, char** argv) {
         ADPCMEncodeStream(pcm, coded, states, static_cast<std::int32_t>(pcm.size()));
         const auto n = static_cast<std::uint32_t>(std::atol(argv[3]));
         auto start = std::chrono::steady_clock::now();
-        auto rebuilt = replace::RebuildBankAdpcm(*ws.CurrentBank, formats::BankKind::Plain, ws.SourceImage, n, coded,
+        auto rebuilt = replace::RebuildBankAdpcm(*ws.CurrentBank(), formats::BankKind::Plain, ws.SourceImage, n, coded,
                                                  states, 44100);
         if (!rebuilt) return 1;
         auto built = std::chrono::steady_clock::now();
-        if (!replace::SaveOverOpenedFile(ws, rebuilt->image)) return 1;
+        if (!replace::SaveOverOpenedFile(ws, std::move(rebuilt->image))) return 1;
         auto saved = std::chrono::steady_clock::now();
         std::printf("%.6f %.6f\n", std::chrono::duration<double>(built - start).count(),
                     std::chrono::duration<double>(saved - built).count());

@@ -56,9 +56,12 @@ void copyStream(ByteWriter<>& w, std::span<const std::uint8_t> stream, std::uint
 }
 }  // namespace
 
+bool CanWriteBlocks(bool adpcm, std::uint32_t n) {
+    return adpcm ? (n == 1 || n == 2 || n == 3 || n == 5 || n == 7) : n == 2;
+}
+
 Result<BlockShape> ShapeFor(bool adpcm, std::uint32_t n) {
-    const bool supported = adpcm ? (n == 1 || n == 2 || n == 3 || n == 5 || n == 7) : n == 2;
-    if (!supported)
+    if (!CanWriteBlocks(adpcm, n))
         return Error{std::string("a multichannel ") + (adpcm ? "ADPCM" : "PCM") + " file of " + std::to_string(n) +
                      " channels cannot be rebuilt (only ADPCM with 1, 2, 3, 5 or 7 channels and PCM with 2)"};
     BlockShape s;

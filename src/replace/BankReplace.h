@@ -48,6 +48,6 @@ Status ReplaceBANK_PCM(workspace::Workspace& ws, workspace::UiPort& port, engine
 
 // Saves a rebuilt container over the opened file through a temporary file and a rename, then
 // makes it the workspace's image. On failure the file and the workspace are as they were.
-Status SaveOverOpenedFile(workspace::Workspace& ws, Bytes& image);
+Status SaveOverOpenedFile(workspace::Workspace& ws, Bytes&& image);
 
 }  // namespace brenzo::replace

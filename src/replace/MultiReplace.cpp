@@ -73,8 +73,8 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
 }
 
 Status CheckMultiReplaceable(const Workspace& ws) {
-    if (!ws.CurrentMulti) return Error{"no multichannel file is loaded"};
-    const auto& multi = *ws.CurrentMulti;
+    if (!ws.CurrentMulti()) return Error{"no multichannel file is loaded"};
+    const auto& multi = *ws.CurrentMulti();
     auto refuse = [&](const std::string& why) {
         return Status{Error{"The channels of " + ws.FileName + " cannot be replaced: " + why + "."}};
     };
@@ -103,14 +103,14 @@ Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Conver
     port.SetMarquee(true);
     auto image = LoadConvertedWav(converted);
     if (!image) return image.status();
-    const std::uint32_t n = ws.CurrentMulti->Channels;
+    const std::uint32_t n = ws.CurrentMulti()->Channels;
     if (image->info.nChannels != n) return Error{"WAV-file should have " + std::to_string(n) + " channels"};
     if (Status s = CheckConvertedSize(image->info); !s) return s;
 
-    auto rebuilt = RebuildMulti(*ws.CurrentMulti, image->samples(), image->info.DataSize, image->info.Rate, &port);
+    auto rebuilt = RebuildMulti(*ws.CurrentMulti(), image->samples(), image->info.DataSize, image->info.Rate, &port);
     if (!rebuilt) return rebuilt.status();
-    if (Status s = SaveOverOpenedFile(ws, rebuilt->image); !s) return s;
-    ws.CurrentMulti = std::move(rebuilt->model);
+    if (Status s = SaveOverOpenedFile(ws, std::move(rebuilt->image)); !s) return s;
+    *ws.CurrentMulti() = std::move(rebuilt->model);
 
     // The cache now plays what the file holds: the converted audio.
     const auto cache = exporting::CacheWavPath(ws, 0);

@@ -11,12 +11,12 @@ using namespace workspace;
 
 Status ReplaceEntry(Workspace& ws, UiPort& port, engine::Converter& converter, const std::filesystem::path& newFile,
                     std::size_t entry) {
-    switch (ws.FileKind) {
+    switch (ws.FileKind()) {
         case kKindBankWithAnimations:
             return ReplaceBANK_ADPCM(ws, port, converter, newFile, static_cast<std::uint32_t>(entry));
         case kKindPlainBank: {
-            const std::uint32_t c = ws.CurrentBank && !ws.CurrentBank->BanksInfo.empty()
-                                        ? ws.CurrentBank->BanksInfo[0].Compression
+            const std::uint32_t c = ws.CurrentBank() && !ws.CurrentBank()->BanksInfo.empty()
+                                        ? ws.CurrentBank()->BanksInfo[0].Compression
                                         : 0;
             return ReplaceBANK_PCM(ws, port, converter, newFile, static_cast<std::uint32_t>(entry), c);
         }
@@ -28,8 +28,8 @@ Status ReplaceEntry(Workspace& ws, UiPort& port, engine::Converter& converter, c
 }
 
 void Replace1Click(Workspace& ws, UiPort& port, engine::Converter& converter, std::optional<std::size_t> selected) {
-    const bool bank = ws.FileKind == kKindBankWithAnimations || ws.FileKind == kKindPlainBank;
-    const bool multi = ws.FileKind == kKindMultichannel;
+    const bool bank = ws.FileKind() == kKindBankWithAnimations || ws.FileKind() == kKindPlainBank;
+    const bool multi = ws.FileKind() == kKindMultichannel;
     if (!bank && !multi) return;
     if (bank && !(selected && *selected < ws.EntryCount())) return;
     if (!ws.Menus.replace1Enabled) return;

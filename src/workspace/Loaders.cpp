@@ -3,6 +3,7 @@
 #include "formats/BankFile.h"
 #include "formats/Layout.h"
 #include "formats/MultiFile.h"
+#include "formats/MultiWriter.h"
 
 namespace brenzo::workspace {
 
@@ -38,9 +39,7 @@ std::string MultiCaption(const formats::TMultiADPCM& multi, std::string_view fil
 }
 
 bool MultiReplaceSupported(const formats::TMultiADPCM& multi) {
-    const std::uint32_t n = multi.Channels;
-    if (multi.IsAdpcm()) return n == 1 || n == 2 || n == 3 || n == 5 || n == 7;
-    return n == 2;
+    return formats::CanWriteBlocks(multi.IsAdpcm(), multi.Channels);
 }
 
 namespace {
@@ -81,8 +80,8 @@ void loadBank(Workspace& ws, UiPort& port, BankKind kind) {
     LoadProgress progress(port);
     formats::BankRead read = formats::ReadBank(ws.SourceImage, kind, std::ref(progress));
     ws.Damage = std::move(read.damage);
-    ws.CurrentBank = std::move(read.bank);
-    const auto& bank = *ws.CurrentBank;
+    ws.SetModel(OpenedBank{kind, std::move(read.bank)});
+    const auto& bank = *ws.CurrentBank();
     port.RowsReset();
 
     ws.Menus.replace1Caption = "Replace";
@@ -110,14 +109,14 @@ void LoadMULTI_ADPCM(Workspace& ws, UiPort& port) {
     auto read = formats::ReadMulti(ws.SourceImage, std::ref(progress));
     if (!read) {
         // A file the model cannot represent is refused; nothing of it is listed.
-        ws.FileKind = kKindNone;
+        ws.SetModel(std::monostate{});
         ws.Caption = "Invalid file! - " + ws.FileName;
         finishLoad(ws, port);
         port.ShowError("Invalid file! " + ws.FileName + " cannot be read: " + read.message() + ".");
         return;
     }
-    ws.CurrentMulti = std::move(*read);
-    const auto& multi = *ws.CurrentMulti;
+    ws.SetModel(std::move(*read));
+    const auto& multi = *ws.CurrentMulti();
     port.RowsReset();
 
     ws.Caption = MultiCaption(multi, ws.FileName);

@@ -22,7 +22,7 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
     big.setPixelSize(19);
     big.setBold(true);
     name->setFont(big);
-    auto* version = new QLabel(QStringLiteral("v1.0"), this);
+    auto* version = new QLabel(QStringLiteral("v" BRENZO_VERSION), this);
     version->setAlignment(Qt::AlignRight);
     auto* credits = new QLabel(QStringLiteral("Sound container editor\nfor game modders"), this);
     auto* libraries = new QLabel(QStringLiteral("Program uses Qt, libsndfile,\nlibsoxr and SDL2"), this);
