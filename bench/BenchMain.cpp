@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
         ADPCMEncodeStream(pcm, coded, states, static_cast<std::int32_t>(pcm.size()));
         const auto n = static_cast<std::uint32_t>(std::atol(argv[3]));
         auto start = std::chrono::steady_clock::now();
-        auto rebuilt = replace::RebuildBankAdpcm(*ws.CurrentBank, formats::BankKind::Plain, ws.SourceImage, n, coded,
+        auto rebuilt = replace::RebuildBankAdpcm(*ws.CurrentBank(), formats::BankKind::Plain, ws.SourceImage, n, coded,
                                                  states, 44100);
         if (!rebuilt) return 1;
         auto built = std::chrono::steady_clock::now();

@@ -50,7 +50,7 @@ int Replace(const Globals& g, const std::string& file, const Selection& sel, con
     workspace::Workspace ws = MakeWorkspace(g, &*scratch);
     if (int s = OpenContainer(g, file, ws, port); s != kDone) return s;
     std::size_t entry = 0;
-    if (ws.FileKind == workspace::kKindMultichannel) {
+    if (ws.FileKind() == workspace::kKindMultichannel) {
         if (sel.index || sel.name)
             return Fail(kUsage, "all channels of a multichannel file are replaced; --index and --name do not apply");
     } else if (int s = ResolveEntry(ws, file, sel, entry); s != kDone) {

@@ -118,6 +118,17 @@ int main(int argc, char** argv) {
         PrintError("not enough memory");
         return kRefused;
     } catch (const CLI::ParseError& e) {
+        // A mistyped command reads as such, with the commands there are, rather than as a
+        // missing one.
+        if (const auto rest = app.remaining(); app.get_subcommands().empty() && !rest.empty() &&
+                                               !rest.front().empty() && rest.front().front() != '-') {
+            PrintError("unknown command '" + rest.front() + "'");
+            std::string names;
+            for (const CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
+                names += (names.empty() ? "" : ", ") + sub->get_name();
+            brenzo::platform::WriteText(stderr, "The commands are: " + names + ".\n");
+            return kUsage;
+        }
         // The message may quote an argument, and so hold any character.
         PrintError(e.what());
         if (dynamic_cast<const CLI::RequiredError*>(&e) == nullptr)

@@ -10,18 +10,14 @@
 
 namespace brenzo::exporting {
 
-using workspace::kKindBankWithAnimations;
 using workspace::kKindMultichannel;
-using workspace::kKindPlainBank;
 using workspace::UiPort;
 using workspace::Workspace;
 
 namespace {
 
-bool isBank(const Workspace& ws) {
-    return (ws.FileKind == kKindBankWithAnimations || ws.FileKind == kKindPlainBank) && ws.CurrentBank;
-}
-bool isMulti(const Workspace& ws) { return ws.FileKind == kKindMultichannel && ws.CurrentMulti.has_value(); }
+bool isBank(const Workspace& ws) { return ws.CurrentBank() != nullptr; }
+bool isMulti(const Workspace& ws) { return ws.CurrentMulti() != nullptr; }
 
 bool validEntry(const Workspace& ws, std::optional<std::size_t> entry) {
     return entry && *entry < ws.EntryCount();
@@ -48,7 +44,7 @@ void report(UiPort& port, const Status& status) {
 std::filesystem::path CacheWavPath(const Workspace& ws, std::size_t entry) {
     if (!ws.Scratch()) return {};
     const auto folder = ws.Scratch()->FileWorkFolder(ws.FileName);
-    if (ws.FileKind == kKindMultichannel) return folder / platform::PathFromUtf8(MultiExportFileName(ws));
+    if (ws.FileKind() == kKindMultichannel) return folder / platform::PathFromUtf8(MultiExportFileName(ws));
     const std::string name = ws.RowName(entry);
     return folder / platform::PathFromUtf8(workspace::SafeFileName(std::to_string(entry) + " " + name) + ".wav");
 }
@@ -106,7 +102,7 @@ Status ExportAllInto(const Workspace& ws, const std::filesystem::path& folder, U
     return ExportEntriesInto(ws, folder, all, port, progress);
 }
 
-void Export1Click(Workspace& ws, UiPort& port, std::optional<std::size_t> selected) {
+void Export1Click(const Workspace& ws, UiPort& port, std::optional<std::size_t> selected) {
     if (isMulti(ws)) {
         Exportall1Click(ws, port);
         return;
@@ -119,7 +115,7 @@ void Export1Click(Workspace& ws, UiPort& port, std::optional<std::size_t> select
     endBusy(port);
 }
 
-void Export2Click(Workspace& ws, UiPort& port, std::optional<std::size_t> selected) {
+void Export2Click(const Workspace& ws, UiPort& port, std::optional<std::size_t> selected) {
     if (!isBank(ws) || !validEntry(ws, selected)) return;
     port.Pump();
     auto target = port.AskSaveFile(kSaveFilter, PresetFileName(ws, *selected));
@@ -129,7 +125,7 @@ void Export2Click(Workspace& ws, UiPort& port, std::optional<std::size_t> select
     endBusy(port);
 }
 
-void Exportall1Click(Workspace& ws, UiPort& port) {
+void Exportall1Click(const Workspace& ws, UiPort& port) {
     if (!isBank(ws) && !isMulti(ws)) return;
     auto folder = port.AskFolder(kFolderCaption);
     if (!folder) return;

@@ -46,8 +46,8 @@ Status ExportAllInto(const workspace::Workspace& ws, const std::filesystem::path
                      const std::function<void(std::size_t, std::size_t)>& progress = {});
 
 // The commands. `selected` is the entry of the selected list row, if any.
-void Export1Click(workspace::Workspace& ws, workspace::UiPort& port, std::optional<std::size_t> selected);
-void Export2Click(workspace::Workspace& ws, workspace::UiPort& port, std::optional<std::size_t> selected);
-void Exportall1Click(workspace::Workspace& ws, workspace::UiPort& port);
+void Export1Click(const workspace::Workspace& ws, workspace::UiPort& port, std::optional<std::size_t> selected);
+void Export2Click(const workspace::Workspace& ws, workspace::UiPort& port, std::optional<std::size_t> selected);
+void Exportall1Click(const workspace::Workspace& ws, workspace::UiPort& port);
 
 }  // namespace brenzo::exporting

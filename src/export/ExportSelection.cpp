@@ -35,7 +35,7 @@ Status ExportEntriesInto(const workspace::Workspace& ws, const std::filesystem::
 }
 
 void ExportSelectedClick(workspace::Workspace& ws, workspace::UiPort& port, std::span<const std::size_t> entries) {
-    if (ws.FileKind == workspace::kKindMultichannel) {
+    if (ws.FileKind() == workspace::kKindMultichannel) {
         Exportall1Click(ws, port);
         return;
     }
@@ -43,7 +43,7 @@ void ExportSelectedClick(workspace::Workspace& ws, workspace::UiPort& port, std:
         Export2Click(ws, port, entries.empty() ? std::nullopt : std::optional<std::size_t>(entries.front()));
         return;
     }
-    if (!ws.CurrentBank) return;
+    if (!ws.CurrentBank()) return;
     auto folder = port.AskFolder(kFolderCaption);
     if (!folder) return;
     port.Lock();

@@ -99,7 +99,7 @@ BankRead ReadBank(std::span<const std::uint8_t> image, BankKind kind, const Bank
             result.damage.push_back("the animation directory runs past the end of the file");
             r = ByteReader(image);
         }
-        const std::uint64_t animBase = std::uint64_t{bank.HeaderSize} + kDirectoryEntrySize * bank.AudioCount;
+        const std::uint64_t animBase = AnimationBase(bank);
         for (auto& anim : bank.AnimsInfo) {
             std::uint64_t at = animBase + static_cast<std::uint64_t>(anim.Offset);
             r.seek(static_cast<std::size_t>(std::min<std::uint64_t>(at, SIZE_MAX)));
@@ -252,11 +252,11 @@ Status CheckRebuildable(const TBankAudio& bank, BankKind kind, std::span<const s
                          " bytes, but it holds " + std::to_string(RecordLength(form, info))};
         if (!fitsIn(size, infoBase + head.Offset, head.Size))
             return Error{which + "'s record runs past the end of the file"};
-        if (!fitsIn(size, std::uint64_t{bank.HeaderFullSize} + info.Offset, info.Size))
+        if (!fitsIn(size, SoundDataStart(bank, info), info.Size))
             return Error{which + "'s samples run past the end of the file"};
     }
     if (kind == BankKind::WithAnimations) {
-        const std::uint64_t animBase = std::uint64_t{bank.HeaderSize} + kDirectoryEntrySize * bank.AudioCount;
+        const std::uint64_t animBase = AnimationBase(bank);
         if (!fitsIn(size, bank.HeaderSize, kDirectoryEntrySize * std::uint64_t{bank.AudioCount}))
             return Error{"its animation directory runs past the end of the file"};
         for (std::uint32_t i = 0; i < bank.AudioCount; ++i) {

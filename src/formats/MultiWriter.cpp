@@ -61,9 +61,12 @@ Status writeBlocks(PlanWriter& w, const BlockShape& shape, std::uint32_t blockSi
                    std::span<const std::span<const std::uint8_t>> streams);
 }  // namespace
 
+bool CanWriteBlocks(bool adpcm, std::uint32_t n) {
+    return adpcm ? (n == 1 || n == 2 || n == 3 || n == 5 || n == 7) : n == 2;
+}
+
 Result<BlockShape> ShapeFor(bool adpcm, std::uint32_t n) {
-    const bool supported = adpcm ? (n == 1 || n == 2 || n == 3 || n == 5 || n == 7) : n == 2;
-    if (!supported)
+    if (!CanWriteBlocks(adpcm, n))
         return Error{std::string("a multichannel ") + (adpcm ? "ADPCM" : "PCM") + " file of " + std::to_string(n) +
                      " channels cannot be rebuilt (only ADPCM with 1, 2, 3, 5 or 7 channels and PCM with 2)"};
     BlockShape s;

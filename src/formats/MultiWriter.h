@@ -36,6 +36,10 @@ Result<BlockShape> ShapeFor(bool adpcm, std::uint32_t channels);
 // BlockSize and descriptions must be set. Refuses a BlockSize that cannot hold a full block.
 Status LayoutMulti(TMultiADPCM& multi);
 
+// Whether the block writer lays out files of this kind and channel count (ADPCM with 1, 2, 3,
+// 5 or 7 channels, PCM with 2): the only ones a replace can rebuild.
+bool CanWriteBlocks(bool adpcm, std::uint32_t channels);
+
 // Writes the whole file: the 48-byte header, the channel directory, the descriptions, the
 // block index (BlockStart steps of 0x7B000 for ADPCM, 0x1EC00 for PCM, BlockRate = blockRate),
 // padding, then the blocks from one stream of sample data per channel.

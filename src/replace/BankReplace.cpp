@@ -27,13 +27,13 @@ formats::BankSources currentSources(const formats::TBankAudio& bank, BankKind ki
                                     std::span<const std::uint8_t> image) {
     formats::BankSources sources;
     for (const auto& info : bank.BanksInfo) {
-        const std::uint64_t at = std::uint64_t{bank.HeaderFullSize} + info.Offset;
+        const std::uint64_t at = formats::SoundDataStart(bank, info);
         sources.samples.push_back(fitsIn(image.size(), at, info.Size)
                                       ? image.subspan(static_cast<std::size_t>(at), info.Size)
                                       : std::span<const std::uint8_t>{});
     }
     if (kind == BankKind::WithAnimations) {
-        const std::uint64_t animBase = std::uint64_t{bank.HeaderSize} + 16ull * bank.AudioCount;
+        const std::uint64_t animBase = formats::AnimationBase(bank);
         for (const auto& anim : bank.AnimsInfo) {
             const std::uint64_t at = animBase + static_cast<std::uint64_t>(anim.Offset);
             sources.animations.push_back(anim.Offset >= 0 && fitsIn(image.size(), at, anim.Size)
@@ -53,7 +53,8 @@ Result<RebuiltBank> layOutAndWrite(formats::TBankAudio model, BankKind kind, Rec
 }
 
 BankKind kindOf(const Workspace& ws) {
-    return ws.FileKind == workspace::kKindBankWithAnimations ? BankKind::WithAnimations : BankKind::Plain;
+    const auto* opened = std::get_if<workspace::OpenedBank>(&ws.Model());
+    return opened ? opened->kind : BankKind::Plain;
 }
 
 // The converted file, checked as a bank replace needs it: uncompressed PCM, one channel.
@@ -93,7 +94,7 @@ Status finish(Workspace& ws, workspace::UiPort& port, std::uint32_t n, Result<Re
               const ReplaceOptions& options) {
     if (!rebuilt) return rebuilt.status();
     if (Status s = BackUpAndSave(ws, rebuilt->plan, options); !s) return s;
-    ws.CurrentBank = std::move(rebuilt->model);
+    *ws.CurrentBank() = std::move(rebuilt->model);
     refreshSound(ws, port, n);
     return {};
 }
@@ -144,13 +145,13 @@ Result<RebuiltBank> RebuildBankPcm(const formats::TBankAudio& bank, std::span<co
 }
 
 Status CheckBankReplaceable(const Workspace& ws) {
-    if (!ws.CurrentBank) return Error{"no sound bank is loaded"};
+    if (!ws.CurrentBank()) return Error{"no sound bank is loaded"};
     auto refuse = [&](const std::string& why) {
         return Status{Error{"Sounds of " + ws.FileName + " cannot be replaced: " + why + "."}};
     };
     if (!ws.Damage.empty()) return refuse("the file is damaged (" + ws.Damage.front() + ")");
-    const auto& bank = *ws.CurrentBank;
-    if (ws.FileKind == workspace::kKindPlainBank && !bank.BanksInfo.empty()) {
+    const auto& bank = *ws.CurrentBank();
+    if (ws.FileKind() == workspace::kKindPlainBank && !bank.BanksInfo.empty()) {
         const std::uint32_t c = bank.BanksInfo[0].Compression;
         if (c != formats::kCompressionAdpcm && c != formats::kCompressionPcm)
             return refuse("its sample format " + std::to_string(c) + " is neither PCM (1) nor IMA ADPCM (1024)");
@@ -198,7 +199,7 @@ Status ReplaceBANK_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Convert
     std::vector<std::uint8_t> coded, states;
     codec::ADPCMEncodeStream(fitted->bytes, coded, states, static_cast<std::int32_t>(fitted->dataSize));
     return finish(ws, port, n,
-                  RebuildBankAdpcm(*ws.CurrentBank, kindOf(ws), ws.SourceImage, n, coded, states, fitted->rate),
+                  RebuildBankAdpcm(*ws.CurrentBank(), kindOf(ws), ws.SourceImage, n, coded, states, fitted->rate),
                   options);
 }
 
@@ -213,7 +214,7 @@ Status ReplaceBANK_PCM(Workspace& ws, workspace::UiPort& port, engine::Converter
     if (!fitted) return fitted.status();
     if (ws.StopPreview) ws.StopPreview();
     return finish(ws, port, n,
-                  RebuildBankPcm(*ws.CurrentBank, ws.SourceImage, n, fitted->bytes, fitted->dataSize, fitted->rate),
+                  RebuildBankPcm(*ws.CurrentBank(), ws.SourceImage, n, fitted->bytes, fitted->dataSize, fitted->rate),
                   options);
 }
 
@@ -226,8 +227,8 @@ Status BackUpAndSave(Workspace& ws, const formats::ImagePlan& plan, const Replac
 formats::BankKind BankKindOf(const Workspace& ws) { return kindOf(ws); }
 
 formats::RecordForm RebuildFormOf(const Workspace& ws) {
-    if (ws.FileKind == workspace::kKindPlainBank && ws.CurrentBank && !ws.CurrentBank->BanksInfo.empty() &&
-        ws.CurrentBank->BanksInfo[0].Compression == formats::kCompressionPcm)
+    if (ws.FileKind() == workspace::kKindPlainBank && ws.CurrentBank() && !ws.CurrentBank()->BanksInfo.empty() &&
+        ws.CurrentBank()->BanksInfo[0].Compression == formats::kCompressionPcm)
         return RecordForm::Pcm;
     return RecordForm::Adpcm;
 }

@@ -29,10 +29,10 @@ namespace {
 constexpr std::array<std::string_view, 8> kExtensions{".wav", ".mp3", ".ogg", ".oga", ".flac", ".opus", ".aif", ".aiff"};
 
 bool isBank(const Workspace& ws) {
-    return (ws.FileKind == workspace::kKindBankWithAnimations || ws.FileKind == workspace::kKindPlainBank) &&
-           ws.CurrentBank;
+    return (ws.FileKind() == workspace::kKindBankWithAnimations || ws.FileKind() == workspace::kKindPlainBank) &&
+           ws.CurrentBank();
 }
-bool isMulti(const Workspace& ws) { return ws.FileKind == workspace::kKindMultichannel && ws.CurrentMulti; }
+bool isMulti(const Workspace& ws) { return ws.FileKind() == workspace::kKindMultichannel && ws.CurrentMulti(); }
 
 std::string stemOf(std::string_view fileName) {
     const auto dot = fileName.rfind('.');
@@ -50,19 +50,19 @@ std::map<std::string, std::size_t> entryKeys(const Workspace& ws) {
     for (std::size_t i = 0; i < names.size(); ++i) keys.emplace(workspace::FileNameKey(stemOf(names[i])), i);
     // The hash as an unnamed sound shows it; an export name of another sound comes first.
     for (std::size_t i = 0; i < names.size(); ++i)
-        keys.emplace(workspace::FileNameKey(workspace::DefaultHashName(ws.CurrentBank->BanksHeadInfo[i].Hash)), i);
+        keys.emplace(workspace::FileNameKey(workspace::DefaultHashName(ws.CurrentBank()->BanksHeadInfo[i].Hash)), i);
     return keys;
 }
 
 // Whether the file holds exactly what "Export all" writes for the entry now.
 bool sameAsExport(const Workspace& ws, std::size_t entry, const fs::path& file) {
     exporting::MemorySink sink;
-    Status s = isMulti(ws) ? exporting::ExportMultichannel(ws.SourceImage, *ws.CurrentMulti, sink)
+    Status s = isMulti(ws) ? exporting::ExportMultichannel(ws.SourceImage, *ws.CurrentMulti(), sink)
                            : exporting::ExportBankSound(
-                                 ws.SourceImage, *ws.CurrentBank, static_cast<std::uint32_t>(entry),
-                                 ws.FileKind == workspace::kKindBankWithAnimations
+                                 ws.SourceImage, *ws.CurrentBank(), static_cast<std::uint32_t>(entry),
+                                 ws.FileKind() == workspace::kKindBankWithAnimations
                                      ? exporting::SoundForm::Adpcm
-                                     : exporting::FormOfCompression(ws.CurrentBank->BanksInfo[entry].Compression),
+                                     : exporting::FormOfCompression(ws.CurrentBank()->BanksInfo[entry].Compression),
                                  sink);
     if (!s) return false;
     auto bytes = platform::ReadWholeFile(file);
@@ -124,10 +124,10 @@ Status importIntoBank(Workspace& ws, UiPort& port, engine::Converter& converter,
     if (ws.StopPreview) ws.StopPreview();
     port.SetStatus("Replacing...");
     port.SetMarquee(true);
-    auto rebuilt = RebuildBankSounds(*ws.CurrentBank, BankKindOf(ws), RebuildFormOf(ws), ws.SourceImage, sounds, &port);
+    auto rebuilt = RebuildBankSounds(*ws.CurrentBank(), BankKindOf(ws), RebuildFormOf(ws), ws.SourceImage, sounds, &port);
     if (!rebuilt) return rebuilt.status();
     if (Status s = BackUpAndSave(ws, rebuilt->plan, options); !s) return s;
-    ws.CurrentBank = std::move(rebuilt->model);
+    *ws.CurrentBank() = std::move(rebuilt->model);
     for (const NewSound& s : sounds) {
         const auto cache = exporting::CacheWavPath(ws, s.n);
         if (!cache.empty() && !platform::RemoveFile(cache)) ws.StaleCache.insert(s.n);

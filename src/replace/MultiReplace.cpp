@@ -74,8 +74,8 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
 }
 
 Status CheckMultiReplaceable(const Workspace& ws) {
-    if (!ws.CurrentMulti) return Error{"no multichannel file is loaded"};
-    const auto& multi = *ws.CurrentMulti;
+    if (!ws.CurrentMulti()) return Error{"no multichannel file is loaded"};
+    const auto& multi = *ws.CurrentMulti();
     auto refuse = [&](const std::string& why) {
         return Status{Error{"The channels of " + ws.FileName + " cannot be replaced: " + why + "."}};
     };
@@ -107,7 +107,7 @@ Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Conver
     port.SetMarquee(true);
     auto image = LoadConvertedWav(converted);
     if (!image) return image.status();
-    const std::uint32_t n = ws.CurrentMulti->Channels;
+    const std::uint32_t n = ws.CurrentMulti()->Channels;
     if (Status s = CheckConvertedSize(image->info); !s) return s;
     if (n > 0xFFFF) return Error{"WAV-file should have " + std::to_string(n) + " channels"};
     auto fitted = FitConverted(*image, static_cast<std::uint16_t>(n), true, options, ws, 0, port,
@@ -116,10 +116,10 @@ Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Conver
     // The cache keeps the converted file only when the file holds exactly its samples.
     const bool asConverted = fitted->owned.empty();
 
-    auto rebuilt = RebuildMulti(*ws.CurrentMulti, fitted->bytes, fitted->dataSize, fitted->rate, &port);
+    auto rebuilt = RebuildMulti(*ws.CurrentMulti(), fitted->bytes, fitted->dataSize, fitted->rate, &port);
     if (!rebuilt) return rebuilt.status();
     if (Status s = BackUpAndSave(ws, rebuilt->plan, options); !s) return s;
-    ws.CurrentMulti = std::move(rebuilt->model);
+    *ws.CurrentMulti() = std::move(rebuilt->model);
 
     // The cache now plays what the file holds: the converted audio.
     const auto cache = exporting::CacheWavPath(ws, 0);

@@ -16,12 +16,12 @@ namespace {
 
 Status replaceByKind(Workspace& ws, UiPort& port, engine::Converter& converter, const std::filesystem::path& newFile,
                      std::size_t entry, const ReplaceOptions& options) {
-    switch (ws.FileKind) {
+    switch (ws.FileKind()) {
         case kKindBankWithAnimations:
             return ReplaceBANK_ADPCM(ws, port, converter, newFile, static_cast<std::uint32_t>(entry), options);
         case kKindPlainBank: {
-            const std::uint32_t c = ws.CurrentBank && !ws.CurrentBank->BanksInfo.empty()
-                                        ? ws.CurrentBank->BanksInfo[0].Compression
+            const std::uint32_t c = ws.CurrentBank() && !ws.CurrentBank()->BanksInfo.empty()
+                                        ? ws.CurrentBank()->BanksInfo[0].Compression
                                         : 0;
             return ReplaceBANK_PCM(ws, port, converter, newFile, static_cast<std::uint32_t>(entry), c, options);
         }
@@ -36,7 +36,7 @@ Status replaceByKind(Workspace& ws, UiPort& port, engine::Converter& converter, 
 
 Status ReplaceEntry(Workspace& ws, UiPort& port, engine::Converter& converter, const std::filesystem::path& newFile,
                     std::size_t entry, const ReplaceOptions& options) {
-    const std::string what = ws.FileKind == kKindMultichannel ? "the channels of " + ws.FileName : ws.RowName(entry);
+    const std::string what = ws.FileKind() == kKindMultichannel ? "the channels of " + ws.FileName : ws.RowName(entry);
     Status s = CatchOutOfMemory("replace " + what, [&] { return replaceByKind(ws, port, converter, newFile, entry, options); });
     // The save's temporary file went with the failure; the converted input goes too.
     if (!s && ws.Scratch()) (void)platform::RemoveFile(ws.Scratch()->ConvertedWav());
@@ -45,8 +45,8 @@ Status ReplaceEntry(Workspace& ws, UiPort& port, engine::Converter& converter, c
 
 void Replace1Click(Workspace& ws, UiPort& port, engine::Converter& converter, std::optional<std::size_t> selected,
                    const ReplaceOptions& options) {
-    const bool bank = ws.FileKind == kKindBankWithAnimations || ws.FileKind == kKindPlainBank;
-    const bool multi = ws.FileKind == kKindMultichannel;
+    const bool bank = ws.FileKind() == kKindBankWithAnimations || ws.FileKind() == kKindPlainBank;
+    const bool multi = ws.FileKind() == kKindMultichannel;
     if (!bank && !multi) return;
     if (bank && !(selected && *selected < ws.EntryCount())) return;
     if (!ws.Menus.replace1Enabled) return;
@@ -76,7 +76,7 @@ void Replace1Click(Workspace& ws, UiPort& port, engine::Converter& converter, st
 }
 
 bool RestoreAvailable(const Workspace& ws) {
-    return ws.FileKind != kKindNone && !ws.OpenedPath.empty() && platform::HasBackup(ws.OpenedPath);
+    return ws.FileKind() != kKindNone && !ws.OpenedPath.empty() && platform::HasBackup(ws.OpenedPath);
 }
 
 void RestoreOriginalClick(Workspace& ws, UiPort& port) {

@@ -47,15 +47,15 @@ std::vector<ListItem> ListItems(const Workspace& ws) {
     for (std::size_t i = 0; i < items.size(); ++i) {
         ListItem& item = items[i];
         item.name = ws.RowName(i);
-        if (ws.CurrentBank) {
-            const auto& info = ws.CurrentBank->BanksInfo[i];
-            item.hash = ws.CurrentBank->BanksHeadInfo[i].Hash;
+        if (ws.CurrentBank()) {
+            const auto& info = ws.CurrentBank()->BanksInfo[i];
+            item.hash = ws.CurrentBank()->BanksHeadInfo[i].Hash;
             item.samples = info.Size2;
             item.rate = info.Frequency;
             item.size = info.Size;
-        } else if (ws.CurrentMulti) {
-            const auto& ch = ws.CurrentMulti->ChHeaders[i];
-            item.hash = ws.CurrentMulti->ChHeadSizes[i].HeadHash;
+        } else if (ws.CurrentMulti()) {
+            const auto& ch = ws.CurrentMulti()->ChHeaders[i];
+            item.hash = ws.CurrentMulti()->ChHeadSizes[i].HeadHash;
             item.samples = ch.Length;
             item.rate = ch.Frequency;
             item.size = ch.Size;

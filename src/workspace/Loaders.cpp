@@ -4,6 +4,7 @@
 #include "formats/BankFile.h"
 #include "formats/Layout.h"
 #include "formats/MultiFile.h"
+#include "formats/MultiWriter.h"
 
 namespace brenzo::workspace {
 
@@ -39,9 +40,7 @@ std::string MultiCaption(const formats::TMultiADPCM& multi, std::string_view fil
 }
 
 bool MultiReplaceSupported(const formats::TMultiADPCM& multi) {
-    const std::uint32_t n = multi.Channels;
-    if (multi.IsAdpcm()) return n == 1 || n == 2 || n == 3 || n == 5 || n == 7;
-    return n == 2;
+    return formats::CanWriteBlocks(multi.IsAdpcm(), multi.Channels);
 }
 
 namespace {
@@ -74,7 +73,6 @@ void finishLoad(Workspace& ws, UiPort& port) {
 
 void refuseLoad(Workspace& ws, UiPort& port, const std::string& message) {
     ws.ClearMemory();
-    ws.FileKind = kKindNone;
     ws.Caption = "Invalid file! - " + ws.FileName;
     finishLoad(ws, port);
     port.ShowError(message);
@@ -97,8 +95,8 @@ void loadBank(Workspace& ws, UiPort& port, BankKind kind) {
     }
     formats::BankRead& read = *readOrRefuse;
     ws.Damage = std::move(read.damage);
-    ws.CurrentBank = std::move(read.bank);
-    const auto& bank = *ws.CurrentBank;
+    ws.SetModel(OpenedBank{kind, std::move(read.bank)});
+    const auto& bank = *ws.CurrentBank();
     port.RowsReset();
 
     ws.Menus.replace1Caption = "Replace";
@@ -129,8 +127,8 @@ void LoadMULTI_ADPCM(Workspace& ws, UiPort& port) {
         refuseLoad(ws, port, "Invalid file! " + ws.FileName + " cannot be read: " + read.message() + ".");
         return;
     }
-    ws.CurrentMulti = std::move(*read);
-    const auto& multi = *ws.CurrentMulti;
+    ws.SetModel(std::move(*read));
+    const auto& multi = *ws.CurrentMulti();
     port.RowsReset();
 
     ws.Caption = MultiCaption(multi, ws.FileName);

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -26,6 +27,8 @@
 namespace brenzo {
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::Not;
 using testing::RunCli;
 using testing::TempDir;
 
@@ -162,8 +165,20 @@ TEST_F(Cli, SelectionErrorsAreUsageErrors) {
     EXPECT_EQ(run({"export", sample("music_pcm.bin"), "--index", "0", "-o", o}).status, 1);
     EXPECT_EQ(run({"list"}).status, 1);
     EXPECT_EQ(run({"list", "--bogus", sample("sfx_ui.bin")}).status, 1);
-    EXPECT_EQ(run({"frobnicate"}).status, 1);
     EXPECT_FALSE(std::filesystem::exists(out / "x.wav"));
+}
+
+TEST_F(Cli, AMistypedCommandIsNamedWithTheCommandsThereAre) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"lst", sample("sfx_ui.bin")},
+                                                {"frobnicate"}, {"--hashes", sample("Hashes.ini"), "lst"}}) {
+        auto r = RunCli(args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_THAT(r.err, HasSubstr("unknown command '" + args[args.size() > 2 ? 2 : 0] + "'"));
+        EXPECT_THAT(r.err, HasSubstr("info, list, export, export-all, replace, import-all, restore, radio, samples"));
+    }
+    auto none = RunCli({});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_THAT(none.err, Not(HasSubstr("unknown command")));
 }
 
 TEST_F(Cli, RefusedAndUnreadableFilesHaveTheirOwnStatus) {
@@ -182,6 +197,11 @@ TEST_F(Cli, RefusedAndUnreadableFilesHaveTheirOwnStatus) {
     auto blocked = run({"export-all", sample("sfx_vehicle.bin"), "-d", str(d / "out")});
     EXPECT_EQ(blocked.status, 3) << blocked.err;
     EXPECT_NE(blocked.err.find("1 of 4 sounds could not be exported"), std::string::npos) << blocked.err;
+    // A names file asked for by name is there, or nothing is listed under hex names.
+    auto noNames = RunCli({"--hashes", str(d / "Hashse.ini"), "list", sample("sfx_ui.bin")});
+    EXPECT_EQ(noNames.status, 3);
+    EXPECT_THAT(noNames.err, HasSubstr("cannot read Hashse.ini"));
+    EXPECT_EQ(noNames.out, "");
 }
 
 TEST_F(Cli, ExportAllWritesEverySoundUnderSafeUniqueNames) {

@@ -37,7 +37,7 @@ std::vector<std::uint8_t> bankOf(std::size_t sounds, std::uint32_t compression =
         testing::TestSound s;
         s.hash = static_cast<std::uint32_t>(i + 1);
         s.compression = compression;
-        s.pcm = testing::Tone(500 + 37 * i, 300 + 10.0 * i, 22050);
+        s.pcm = testing::Tone(500 + 37 * i, 300 + 10.0 * static_cast<double>(i), 22050);
         list.push_back(s);
     }
     return testing::BuildBank(formats::BankKind::Plain, list).image;

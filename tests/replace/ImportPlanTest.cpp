@@ -78,7 +78,7 @@ TEST(PlanImport, FilesGoToTheSoundsExportAllNamesOrToTheirHash) {
             }
             const std::size_t entry = f.find("horn") == 1 ? 0 : 2;
             exporting::MemorySink sink;
-            ASSERT_TRUE(exporting::ExportBankSound(ws.SourceImage, *ws.CurrentBank, static_cast<std::uint32_t>(entry),
+            ASSERT_TRUE(exporting::ExportBankSound(ws.SourceImage, *ws.CurrentBank(), static_cast<std::uint32_t>(entry),
                                                    exporting::SoundForm::Adpcm, sink));
             testing::WriteFile(dir / ("in/" + f.substr(1)), sink.bytes());
         }

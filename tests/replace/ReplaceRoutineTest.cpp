@@ -63,17 +63,17 @@ struct Fixture {
     void expectWorkspaceMatchesDisk(const fs::path& file) {
         auto disk = testing::ReadFile(file);
         EXPECT_EQ(disk, ws.SourceImage);
-        if (ws.CurrentBank) {
-            auto read = formats::ReadBank(disk, static_cast<BankKind>(ws.FileKind));
-            auto model = *ws.CurrentBank;
+        if (ws.CurrentBank()) {
+            auto read = formats::ReadBank(disk, static_cast<BankKind>(ws.FileKind()));
+            auto model = *ws.CurrentBank();
             for (auto& info : model.BanksInfo)
-                if (ws.FileKind == 1 && info.Compression == 1) info.Samples = 0;
+                if (ws.FileKind() == 1 && info.Compression == 1) info.Samples = 0;
             EXPECT_EQ(read.bank, model);
         }
-        if (ws.CurrentMulti) {
+        if (ws.CurrentMulti()) {
             auto read = formats::ReadMulti(disk);
             ASSERT_TRUE(read);
-            auto model = *ws.CurrentMulti;
+            auto model = *ws.CurrentMulti();
             // A PCM description has no Samples field; the model keeps the count.
             if (!model.IsAdpcm())
                 for (auto& ch : model.ChHeaders) ch.Samples = 0;
@@ -105,7 +105,7 @@ TEST(ReplaceBank, AnMp3ReplacesASoundOfABankWithAnimations) {
 
     Status s = ReplaceBANK_ADPCM(f.ws, f.port, *f.converter, mp3, 1);
     ASSERT_TRUE(s) << s.message();
-    const auto& info = f.ws.CurrentBank->BanksInfo[1];
+    const auto& info = f.ws.CurrentBank()->BanksInfo[1];
     EXPECT_EQ(info.Frequency, 22050);
     EXPECT_NEAR(static_cast<double>(info.Size2), 44100.0, 2000.0);
     EXPECT_EQ(f.ws.Row(1).duration, "00:00:02");
@@ -115,8 +115,8 @@ TEST(ReplaceBank, AnMp3ReplacesASoundOfABankWithAnimations) {
     f.expectWorkspaceMatchesDisk(file);
     // The other sounds kept their bytes.
     for (std::uint32_t i : {0u, 2u}) {
-        const auto& now = f.ws.CurrentBank->BanksInfo[i];
-        auto bytes = std::span(f.ws.SourceImage).subspan(f.ws.CurrentBank->HeaderFullSize + now.Offset, now.Size);
+        const auto& now = f.ws.CurrentBank()->BanksInfo[i];
+        auto bytes = std::span(f.ws.SourceImage).subspan(f.ws.CurrentBank()->HeaderFullSize + now.Offset, now.Size);
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), before.stored[i].begin(), before.stored[i].end()));
     }
     EXPECT_EQ(f.port.texts("status").front(), "Converting to WAV...");
@@ -176,10 +176,10 @@ TEST(ReplaceBank, APcmBankStoresTheConvertedSamplesExactly) {
     auto pcm = Tone(50000, 700, 22050, 15000);
     auto in = f.input("in.wav", kWav16, 22050, 1, pcm);
     ASSERT_TRUE(ReplaceBANK_PCM(f.ws, f.port, *f.converter, in, 2, 1));
-    const auto& info = f.ws.CurrentBank->BanksInfo[2];
+    const auto& info = f.ws.CurrentBank()->BanksInfo[2];
     EXPECT_EQ(info.Size, 100000u);
     EXPECT_EQ(info.Size2, 50000u);
-    auto stored = testing::ToSamples(std::span(f.ws.SourceImage).subspan(f.ws.CurrentBank->HeaderFullSize + info.Offset, info.Size));
+    auto stored = testing::ToSamples(std::span(f.ws.SourceImage).subspan(f.ws.CurrentBank()->HeaderFullSize + info.Offset, info.Size));
     EXPECT_EQ(stored, pcm);
     f.expectWorkspaceMatchesDisk(file);
 }
@@ -190,7 +190,7 @@ TEST(ReplaceBank, RefusalsChangeNothing) {
     auto file = f.open("b.bin", original);
     ASSERT_TRUE(exporting::EnsureCacheWav(f.ws, 0, f.port));
     const auto cacheBefore = testing::ReadFile(exporting::CacheWavPath(f.ws, 0));
-    const auto modelBefore = *f.ws.CurrentBank;
+    const auto modelBefore = *f.ws.CurrentBank();
     const auto rowsBefore = f.ws.EntryCount();
 
     auto stereo = f.input("stereo.wav", kWav16, 44100, 2, testing::Sweeps16(20000, 2, 44100, 10000));
@@ -205,7 +205,7 @@ TEST(ReplaceBank, RefusalsChangeNothing) {
     EXPECT_FALSE(fs::exists(f.scratch.ConvertedWav()));
 
     EXPECT_EQ(testing::ReadFile(file), original);
-    EXPECT_EQ(*f.ws.CurrentBank, modelBefore);
+    EXPECT_EQ(*f.ws.CurrentBank(), modelBefore);
     EXPECT_EQ(f.ws.EntryCount(), rowsBefore);
     EXPECT_EQ(testing::ReadFile(exporting::CacheWavPath(f.ws, 0)), cacheBefore);
     EXPECT_EQ(f.previewStops, 0);
@@ -237,7 +237,7 @@ TEST(ReplaceBank, AFailedSaveLeavesFileAndWorkspaceAsTheyWere) {
     auto original = testing::BuildBank(BankKind::Plain, sounds(2)).image;
     auto file = f.open("ro.bin", original);
     fs::permissions(file, fs::perms::owner_read);
-    const auto modelBefore = *f.ws.CurrentBank;
+    const auto modelBefore = *f.ws.CurrentBank();
     auto mono = f.input("m.wav", kWav16, 22050, 1, Tone(5000, 440, 22050));
     Status s = ReplaceBANK_ADPCM(f.ws, f.port, *f.converter, mono, 0);
     ASSERT_FALSE(s);
@@ -245,7 +245,7 @@ TEST(ReplaceBank, AFailedSaveLeavesFileAndWorkspaceAsTheyWere) {
     EXPECT_EQ(s.message(), "cannot write ro.bin: the file is read-only");
     EXPECT_EQ(testing::ReadFile(file), original);
     EXPECT_EQ(f.ws.SourceImage, original);
-    EXPECT_EQ(*f.ws.CurrentBank, modelBefore);
+    EXPECT_EQ(*f.ws.CurrentBank(), modelBefore);
     EXPECT_EQ(testing::FileNames(f.dir.path()).size(), 3u);  // ro.bin, m.wav and the scratch folder
     // Found out before the conversion ran.
     EXPECT_EQ(f.port.count("status"), 0u);
@@ -293,7 +293,7 @@ TEST(Replace1Click, BanksShowReplacingAndAlwaysUnlock) {
     // Without a selected row, or with nothing loaded, the command does nothing.
     f.port.clear();
     Replace1Click(f.ws, f.port, *f.converter, std::nullopt);
-    f.ws.FileKind = workspace::kKindNone;
+    f.ws.SetModel(std::monostate{});
     Replace1Click(f.ws, f.port, *f.converter, 0);
     EXPECT_TRUE(f.port.calls.empty());
 }
@@ -314,7 +314,7 @@ TEST(ReplaceMulti, StereoAudioRebuildsAStereoFileAndItsCache) {
 
     Status s = ReplaceMULTI_ADPCM(f.ws, f.port, *f.converter, in);
     ASSERT_TRUE(s) << s.message();
-    const auto& m = *f.ws.CurrentMulti;
+    const auto& m = *f.ws.CurrentMulti();
     EXPECT_EQ(m.ChHeaders[0].StatesCount, 147u);
     EXPECT_EQ(m.HeadSize, 1074u);
     EXPECT_EQ(m.BlocksCount, 2u);
@@ -343,10 +343,10 @@ TEST(ReplaceMulti, APcmPairTakesTheConvertedFramesExactly) {
     auto frames = interleave({Tone(0x1EC00 + 3333, 440, 22050), Tone(0x1EC00 + 3333, 660, 22050)});
     auto in = f.input("in.wav", kWav16, 22050, 2, frames);
     ASSERT_TRUE(ReplaceMULTI_ADPCM(f.ws, f.port, *f.converter, in));
-    EXPECT_EQ(f.ws.CurrentMulti->HeadSize, 144u);
+    EXPECT_EQ(f.ws.CurrentMulti()->HeadSize, 144u);
     f.expectWorkspaceMatchesDisk(file);
     exporting::MemorySink sink;
-    ASSERT_TRUE(exporting::ExportMultichannel(f.ws.SourceImage, *f.ws.CurrentMulti, sink));
+    ASSERT_TRUE(exporting::ExportMultichannel(f.ws.SourceImage, *f.ws.CurrentMulti(), sink));
     EXPECT_EQ(testing::ToSamples(std::span(sink.bytes()).subspan(44)), frames);
 }
 
@@ -359,7 +359,7 @@ TEST(ReplaceMulti, FiveChannels) {
     for (int c = 0; c < 5; ++c) big.push_back(Tone(250000, 200.0 + 50 * c, 32000, 8000));
     auto in = f.input("in.wav", kWav16, 32000, 5, interleave(big));
     ASSERT_TRUE(ReplaceMULTI_ADPCM(f.ws, f.port, *f.converter, in));
-    EXPECT_EQ(f.ws.CurrentMulti->BlocksCount, 2u);
+    EXPECT_EQ(f.ws.CurrentMulti()->BlocksCount, 2u);
     f.expectWorkspaceMatchesDisk(file);
 }
 
@@ -412,8 +412,8 @@ TEST(ReplaceMulti, UnsupportedAndDamagedFilesAreRefusedBeforeConverting) {
 
 // The samples a sound of a PCM bank stores now.
 std::vector<std::int16_t> storedPcm(const workspace::Workspace& ws, std::size_t n) {
-    const auto& info = ws.CurrentBank->BanksInfo[n];
-    return testing::ToSamples(std::span(ws.SourceImage).subspan(ws.CurrentBank->HeaderFullSize + info.Offset, info.Size));
+    const auto& info = ws.CurrentBank()->BanksInfo[n];
+    return testing::ToSamples(std::span(ws.SourceImage).subspan(ws.CurrentBank()->HeaderFullSize + info.Offset, info.Size));
 }
 
 std::vector<std::int16_t> averaged(const std::vector<std::int16_t>& frames, int channels) {

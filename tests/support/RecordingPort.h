@@ -61,8 +61,8 @@ public:
     std::optional<std::string> AskSaveFile(std::string_view filter, std::string_view preset) override {
         return answer("save " + std::string(filter) + " " + std::string(preset));
     }
-    std::optional<std::string> AskFolder(std::string_view caption) override {
-        return answer("folder " + std::string(caption));
+    std::optional<std::string> AskFolder(std::string_view title) override {
+        return answer("folder " + std::string(title));
     }
 
     bool CancelRequested() const override { return cancelAtLook > 0 && ++cancelLooks >= cancelAtLook; }

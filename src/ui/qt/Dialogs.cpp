@@ -11,9 +11,9 @@ namespace brenzo::ui {
 QString ToQtFilter(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList out;
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString description = parts[i];
-        const int paren = description.lastIndexOf(QLatin1String(" ("));
+        const qsizetype paren = description.lastIndexOf(QLatin1String(" ("));
         if (paren >= 0) description.truncate(paren);
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));

@@ -299,7 +299,7 @@ void TKeshAudio::cancellable(Command command) {
 
 void TKeshAudio::Export1Click() {
     const auto entries = SelectedEntries();
-    if (entries.size() > 1 && ws_.FileKind != workspace::kKindMultichannel)
+    if (entries.size() > 1 && ws_.FileKind() != workspace::kKindMultichannel)
         cancellable([&] { exporting::ExportSelectedClick(ws_, *this, entries); });
     else cancellable([&] { exporting::Export1Click(ws_, *this, SelectedEntry()); });
 }
@@ -349,7 +349,7 @@ void TKeshAudio::Timer1Timer() {
     preview_->Timer1Timer();
     // The preview's position on the strip, while the sound it shows plays or is paused.
     const bool shown = preview_->IsPlaying() && playingEntry_ && stripEntry() &&
-                       (ws_.FileKind == workspace::kKindMultichannel || *playingEntry_ == *stripEntry());
+                       (ws_.FileKind() == workspace::kKindMultichannel || *playingEntry_ == *stripEntry());
     if (shown && preview_->BarMaximum() > 0)
         Strip->SetPosition(static_cast<double>(preview_->BarPosition()) / static_cast<double>(preview_->BarMaximum()));
     else Strip->SetPosition(std::nullopt);
@@ -531,7 +531,7 @@ void TKeshAudio::RowsReset() {
 
 void TKeshAudio::RowChanged(std::size_t entry) {
     // A new duration or rate may move the row in a sorted list; the strip shows the new sound.
-    if (waveEntry_ && (*waveEntry_ == entry || ws_.FileKind == workspace::kKindMultichannel)) {
+    if (waveEntry_ && (*waveEntry_ == entry || ws_.FileKind() == workspace::kKindMultichannel)) {
         waveJob_.reset();
         waveEntry_.reset();
     }

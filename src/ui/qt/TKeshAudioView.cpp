@@ -102,7 +102,7 @@ void TKeshAudio::FileDropped(const QString& path, QPoint at) {
         OpenFile(path);
         return;
     }
-    const std::string sound = ws_.FileKind == workspace::kKindMultichannel ? ws_.FileName : ws_.RowName(*entry);
+    const std::string sound = ws_.FileKind() == workspace::kKindMultichannel ? ws_.FileName : ws_.RowName(*entry);
     if (!dialogs_.Confirm(this, q(workspace::ReplaceQuestion(sound, fileName)))) return;
     StringGrid1->selectRow(index.row());
     // The replace runs as the pop-up's Replace does, its file dialog answered by the drop.
@@ -168,7 +168,7 @@ void TKeshAudio::resizeEvent(QResizeEvent* event) {
 
 std::optional<std::size_t> TKeshAudio::stripEntry() const {
     // A multichannel file plays whole: the strip shows all its channels from any row.
-    if (ws_.FileKind == workspace::kKindMultichannel && ws_.EntryCount() > 0) return 0;
+    if (ws_.FileKind() == workspace::kKindMultichannel && ws_.EntryCount() > 0) return 0;
     const QModelIndex current = StringGrid1->currentIndex();
     if (!current.isValid()) return std::nullopt;
     return view_.EntryAt(static_cast<std::size_t>(current.row()));

@@ -142,7 +142,7 @@ inline std::vector<std::uint8_t> bankOf(std::size_t n, double seconds = 0.3, std
         testing::TestSound s;
         s.hash = static_cast<std::uint32_t>(i + 1);
         s.rate = rate;
-        s.pcm = Tone(static_cast<std::size_t>(seconds * rate), 300 + 5.0 * i, rate);
+        s.pcm = Tone(static_cast<std::size_t>(seconds * rate), 300 + 5.0 * static_cast<double>(i), rate);
         list.push_back(s);
     }
     return testing::BuildBank(formats::BankKind::Plain, list).image;

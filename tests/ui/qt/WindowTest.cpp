@@ -291,7 +291,7 @@ TEST(Window, ClosingDuringACommandWaitsForIt) {
                                  }});
     f.window.Export1Click();
     EXPECT_FALSE(acceptedWhileBusy);
-    EXPECT_TRUE(f.window.Workspace().CurrentBank.has_value());  // the workspace outlived the command
+    EXPECT_TRUE(f.window.Workspace().CurrentBank() != nullptr);  // the workspace outlived the command
 }
 
 TEST(Window, ADroppedFileOpensAsLoadWould) {
