@@ -19,4 +19,8 @@ using LoudnessMeter =
 std::optional<double> IntegratedLoudness(std::span<const std::int16_t> samples, std::uint16_t channels,
                                          std::uint32_t rate);
 
+// The same measure computed here without a library (the Windows build's meter).
+std::optional<double> Bs1770Loudness(std::span<const std::int16_t> samples, std::uint16_t channels,
+                                     std::uint32_t rate);
+
 }  // namespace brenzo::engine

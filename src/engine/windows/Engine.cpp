@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/Engine.h"
+#include "engine/Loudness.h"
 #include "engine/windows/MediaFoundation.h"
 
 namespace brenzo::engine {
@@ -101,6 +102,11 @@ Status StartAudioOutput() {
 void StopAudioOutput() {
     std::lock_guard lock(gAudioMutex);
     gAudioStarted = false;
+}
+
+std::optional<double> IntegratedLoudness(std::span<const std::int16_t> samples, std::uint16_t channels,
+                                         std::uint32_t rate) {
+    return Bs1770Loudness(samples, channels, rate);
 }
 
 std::vector<Library> LinkedLibraries() {
