@@ -105,6 +105,8 @@ Status importIntoBank(Workspace& ws, UiPort& port, engine::Converter& converter,
     for (std::size_t k = 0; k < plan.replaced.size(); ++k) {
         const ImportItem& item = plan.replaced[k];
         port.Pump();
+        // Cancelled between two files: nothing is saved.
+        if (port.CancelRequested()) return Error{""};
         NewSound sound;
         sound.n = static_cast<std::uint32_t>(item.entry);
         bool mixed = false;
@@ -119,6 +121,7 @@ Status importIntoBank(Workspace& ws, UiPort& port, engine::Converter& converter,
         sound.pcm = std::move(*pcm);
         sounds.push_back(std::move(sound));
     }
+    if (port.CancelRequested()) return Error{""};
     if (!refusals.empty()) return refusedAll(refusals);
     if (sounds.empty()) return {};
     if (ws.StopPreview) ws.StopPreview();

@@ -11,7 +11,7 @@ namespace {
 using testing::ReadFile;
 using testing::TempDir;
 
-std::vector<std::uint8_t> text(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<std::uint8_t> backupBytes(const std::string& s) { return {s.begin(), s.end()}; }
 
 TEST(Backup, TheFirstOriginalIsKeptNeverOverwrittenAndRestoredOnDemand) {
     TempDir dir;
@@ -23,16 +23,16 @@ TEST(Backup, TheFirstOriginalIsKeptNeverOverwrittenAndRestoredOnDemand) {
     // Saves happen as renames over the container: the backup keeps the first original.
     for (const char* saved : {"first save", "second save"}) {
         ASSERT_TRUE(KeepBackup(file));
-        ASSERT_TRUE(WriteFileAtomically(file, text(saved)));
-        EXPECT_EQ(ReadFile(dir / "bank.bin.bak"), text("original")) << saved;
+        ASSERT_TRUE(WriteFileAtomically(file, backupBytes(saved)));
+        EXPECT_EQ(ReadFile(dir / "bank.bin.bak"), backupBytes("original")) << saved;
     }
 
     ASSERT_TRUE(RestoreBackup(file));
-    EXPECT_EQ(ReadFile(file), text("original"));
-    EXPECT_EQ(ReadFile(dir / "bank.bin.bak"), text("original"));
+    EXPECT_EQ(ReadFile(file), backupBytes("original"));
+    EXPECT_EQ(ReadFile(dir / "bank.bin.bak"), backupBytes("original"));
     // The container and its backup are two files now: a save over one leaves the other.
-    ASSERT_TRUE(WriteFileAtomically(file, text("after restore")));
-    EXPECT_EQ(ReadFile(dir / "bank.bin.bak"), text("original"));
+    ASSERT_TRUE(WriteFileAtomically(file, backupBytes("after restore")));
+    EXPECT_EQ(ReadFile(dir / "bank.bin.bak"), backupBytes("original"));
 
     Status none = RestoreBackup(dir / "other.bin");
     ASSERT_FALSE(none);
@@ -47,7 +47,7 @@ TEST(Backup, ThroughALinkTheLinkedFilesBytesAreKept) {
     fs::create_symlink(dir / "real.bin", dir / "link.bin");
     ASSERT_TRUE(KeepBackup(dir / "link.bin"));
     EXPECT_FALSE(fs::is_symlink(dir / "link.bin.bak"));
-    EXPECT_EQ(ReadFile(dir / "link.bin.bak"), text("bytes"));
+    EXPECT_EQ(ReadFile(dir / "link.bin.bak"), backupBytes("bytes"));
 }
 #endif
 

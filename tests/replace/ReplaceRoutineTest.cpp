@@ -525,6 +525,13 @@ TEST(ImportPlanned, AnyRefusalSavesNothingElseOneSaveTakesEverySound) {
     ASSERT_TRUE(plan);
     ASSERT_EQ(plan->replaced.size(), 2u);
     ASSERT_EQ(plan->unchanged.size(), 1u);
+    // Cancelled after the first file: nothing is saved.
+    f.port.cancelAtLook = 2;
+    Status cancelled = ImportPlanned(f.ws, f.port, *f.converter, *plan, {});
+    EXPECT_TRUE(IsCancelled(cancelled)) << cancelled.message();
+    EXPECT_EQ(testing::ReadFile(file), original);
+    f.port.cancelAtLook = 0;
+
     Status refused = ImportPlanned(f.ws, f.port, *f.converter, *plan, {});
     ASSERT_FALSE(refused);
     EXPECT_THAT(refused.message(), ::testing::HasSubstr("1 file was refused; nothing was saved:\n0x000B.wav: cannot decode"));

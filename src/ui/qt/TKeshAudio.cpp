@@ -320,7 +320,7 @@ void TKeshAudio::Replace1Click() {
 }
 
 void TKeshAudio::ImportFolder1Click() {
-    replace::ImportFolderClick(ws_, *this, converter_, replaceOptions());
+    cancellable([&] { replace::ImportFolderClick(ws_, *this, converter_, replaceOptions()); });
     updateFileMenu();
 }
 
