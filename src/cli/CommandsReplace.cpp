@@ -23,6 +23,12 @@
 namespace brenzo::cli {
 
 #ifdef BRENZO_HAVE_ENGINE
+// This run's scratch folder goes when the command ends, whichever way it ends.
+struct RemoveAtEnd {
+    workspace::ScratchFolders& s;
+    ~RemoveAtEnd() { s.Remove(); }
+};
+
 replace::ReplaceOptions OptionsOf(const FitFlags& fit) {
     replace::ReplaceOptions o;
     o.keepBackup = !fit.noBackup;
@@ -41,10 +47,7 @@ int Replace(const Globals& g, const std::string& file, const Selection& sel, con
 #else
     auto scratch = workspace::ScratchFolders::Create();
     if (!scratch) return FailWith(scratch.status());
-    struct RemoveAtEnd {
-        workspace::ScratchFolders& s;
-        ~RemoveAtEnd() { s.Remove(); }
-    } cleanup{*scratch};
+    RemoveAtEnd cleanup{*scratch};
 
     ConsolePort port;
     workspace::Workspace ws = MakeWorkspace(g, &*scratch);
@@ -78,10 +81,7 @@ int ImportAll(const Globals& g, const std::string& file, const std::string& dir,
 #else
     auto scratch = workspace::ScratchFolders::Create();
     if (!scratch) return FailWith(scratch.status());
-    struct RemoveAtEnd {
-        workspace::ScratchFolders& s;
-        ~RemoveAtEnd() { s.Remove(); }
-    } cleanup{*scratch};
+    RemoveAtEnd cleanup{*scratch};
 
     ConsolePort port;
     workspace::Workspace ws = MakeWorkspace(g, &*scratch);
