@@ -3,7 +3,7 @@ SHELL := /bin/bash
 BUILD := build/default
 BIN := $(BUILD)/bin
 
-.PHONY: all setup build test test-debug test-windows run samples bench fuzz clean
+.PHONY: all setup build test test-debug test-windows package-windows run samples bench fuzz clean
 
 all: build
 
@@ -30,6 +30,10 @@ test-debug: setup
 test-windows: setup
 	@scripts/test-windows
 
+# dist/brenzo-windows-x64.zip: brenzo.exe, brenzo-cli.exe, an example Hashes.ini, README.txt.
+package-windows: setup
+	@scripts/package-windows
+
 samples: build
 	@$(BIN)/brenzo-cli samples samples
 	@cp samples/Hashes.ini $(BIN)/Hashes.ini
@@ -45,4 +49,4 @@ fuzz: setup
 	@cmake --build --preset fuzz -j 2
 
 clean:
-	rm -rf build samples
+	rm -rf build samples dist

@@ -37,6 +37,9 @@ configure_file(${BRENZO_WIN32_DIR}/brenzo.rc.in ${BRENZO_WIN32_OUT}/brenzo.rc @O
 
 # brenzo_win32_forms(target): the forms, their dialog templates and the icon they show.
 function(brenzo_win32_forms target)
+  # Called from other folders too, where this folder's variables are not set.
+  set(BRENZO_WIN32_DIR ${CMAKE_CURRENT_FUNCTION_LIST_DIR})
+  set(BRENZO_WIN32_OUT ${PROJECT_BINARY_DIR}/win32-resources)
   target_sources(${target} PRIVATE
     ${BRENZO_WIN32_DIR}/TAboutForm.cpp
     ${BRENZO_WIN32_DIR}/TForm14.cpp
