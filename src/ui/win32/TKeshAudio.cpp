@@ -252,7 +252,7 @@ void TKeshAudio::layout() {
     MoveWindow(GroupBox1, 2, 0, width, height, TRUE);
     // Below the group box's caption, inside its frame.
     int top = 18;
-    if (IsWindowVisible(FilterEdit)) {
+    if (filterShown_) {
         MoveWindow(FilterEdit, 6, top, width - 8, 20, TRUE);
         top += 22;
     }
@@ -429,7 +429,7 @@ LRESULT TKeshAudio::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             return 0;
         }
         case WM_SETFOCUS:
-            SetFocus(IsWindowVisible(FilterEdit) ? FilterEdit : StringGrid1);
+            SetFocus(filterShown_ ? FilterEdit : StringGrid1);
             return 0;
         case WM_COMMAND:
             if (reinterpret_cast<HWND>(lParam) == FilterEdit && lParam) {

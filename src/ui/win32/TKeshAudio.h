@@ -214,6 +214,7 @@ private:
     bool marquee_ = false;
     bool pauseIconShown_ = false;
     bool timerOn_ = false;
+    bool filterShown_ = false;
     bool seeking_ = false;
     int lockDepth_ = 0;
     std::int64_t barMaximum_ = 100;

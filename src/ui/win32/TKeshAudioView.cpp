@@ -149,6 +149,7 @@ std::string TKeshAudio::CaptionText() const {
 
 void TKeshAudio::ShowFilter() {
     if (IsLocked()) return;
+    filterShown_ = true;
     ShowWindow(FilterEdit, SW_SHOW);
     layout();
     SetFocus(FilterEdit);
@@ -158,12 +159,13 @@ void TKeshAudio::ShowFilter() {
 void TKeshAudio::ClearFilter() {
     SetWindowTextW(FilterEdit, L"");
     SetFilterText("");
+    filterShown_ = false;
     ShowWindow(FilterEdit, SW_HIDE);
     layout();
     SetFocus(StringGrid1);
 }
 
-bool TKeshAudio::FilterShown() const { return IsWindowVisible(FilterEdit) != FALSE; }
+bool TKeshAudio::FilterShown() const { return filterShown_; }
 
 void TKeshAudio::SetFilterText(const std::string& text) {
     if (text == view_.Filter()) return;
