@@ -69,7 +69,7 @@ LRESULT CALLBACK childProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     }
     if (id == 2 && message == WM_CHAR && wParam == 0x1B) return 0;
     if (id == 3 && (message == WM_LBUTTONDOWN || message == WM_MOUSEMOVE || message == WM_LBUTTONUP))
-        window->BarMouse(message, lParam);
+        window->BarMouse(message, wParam, lParam);
     if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, childProc, id);
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }
@@ -388,7 +388,7 @@ void TKeshAudio::ProgressBar1MouseMove(bool leftButton, int x) {
     preview_->ProgressBar1MouseMove(leftButton, x, r.right - r.left);
 }
 
-void TKeshAudio::BarMouse(UINT message, LPARAM lParam) {
+void TKeshAudio::BarMouse(UINT message, WPARAM keys, LPARAM lParam) {
     const int x = GET_X_LPARAM(lParam);
     if (message == WM_LBUTTONDOWN) {
         // The bar keeps the mouse while the button is held, so a drag past its ends still seeks.
@@ -396,7 +396,7 @@ void TKeshAudio::BarMouse(UINT message, LPARAM lParam) {
         seeking_ = true;
         ProgressBar1MouseMove(true, x);
     } else if (message == WM_MOUSEMOVE) {
-        ProgressBar1MouseMove(seeking_ && (GetKeyState(VK_LBUTTON) & 0x8000) != 0, x);
+        ProgressBar1MouseMove(seeking_ && (keys & MK_LBUTTON) != 0, x);
     } else if (message == WM_LBUTTONUP) {
         seeking_ = false;
         if (GetCapture() == ProgressBar1) ReleaseCapture();

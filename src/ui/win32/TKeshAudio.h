@@ -157,7 +157,7 @@ public:
     // The window procedure's work, and the list's, the filter's and the bar's own keys and mice.
     LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     bool ListKey(UINT message, WPARAM key);
-    void BarMouse(UINT message, LPARAM lParam);
+    void BarMouse(UINT message, WPARAM keys, LPARAM lParam);
     void FilterKey(WPARAM key);
 
 protected:

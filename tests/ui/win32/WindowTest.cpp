@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <string>
@@ -274,6 +275,64 @@ TEST(Win32Window, ASessionThroughEveryCommand) {
         if (step.check) step.check();
         EXPECT_THAT(f.dialogs.errors, ::testing::IsEmpty());
     }
+}
+
+// Lets the window's messages (the preview's timer among them) run for a while.
+void runMessages(std::chrono::milliseconds span) {
+    const auto until = std::chrono::steady_clock::now() + span;
+    while (std::chrono::steady_clock::now() < until) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(5);
+    }
+}
+
+TEST(Win32Window, PreviewPlaysPausesSeeksAndEnds) {
+    Fixture f;
+    const fs::path bank = f.dir / "b.bin";
+    testing::WriteFile(bank, threeSounds());
+    f.answer(u8(bank));
+    f.w().Load1Click();
+    f.w().SelectRows({1});  // "beta", 3 s
+    f.w().StringGrid1DblClick();
+    auto& preview = f.w().PreviewState();
+    ASSERT_TRUE(preview.IsPlaying()) << (f.dialogs.errors.empty() ? "" : f.dialogs.errors[0]);
+    EXPECT_TRUE(f.w().ShowsPauseIcon());
+    EXPECT_FALSE(f.w().IsLocked());
+
+    // A press at 70 % of the bar, a drag back to 40 %, the release, then the play icon: paused
+    // at 00:00:01.
+    RECT bar{};
+    GetClientRect(f.w().ProgressBar1, &bar);
+    const int width = bar.right - bar.left;
+    ASSERT_GT(width, 10);
+    auto mouse = [&](UINT message, int x) {
+        f.w().BarMouse(message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(x, 5));
+    };
+    mouse(WM_LBUTTONDOWN, width * 70 / 100);
+    mouse(WM_MOUSEMOVE, width * 40 / 100);
+    mouse(WM_LBUTTONUP, width * 40 / 100);
+    f.w().Image1Click();
+    EXPECT_TRUE(preview.IsPaused());
+    EXPECT_EQ(f.w().StatusText(), "Paused - 00:00:01");
+    EXPECT_FALSE(f.w().ShowsPauseIcon());
+    EXPECT_NEAR(f.w().ProgressPosition(), f.w().ProgressMaximum() * 40 / 100, f.w().ProgressMaximum() / 50);
+
+    // Seeking near the end while paused stays paused; resumed, it plays to the end and the bar
+    // goes back to the start.
+    mouse(WM_LBUTTONDOWN, width - 2);
+    mouse(WM_LBUTTONUP, width - 2);
+    EXPECT_TRUE(preview.IsPaused());
+    f.w().Image1Click();
+    EXPECT_FALSE(preview.IsPaused());
+    for (int i = 0; i < 100 && preview.IsPlaying(); ++i) runMessages(std::chrono::milliseconds(50));
+    EXPECT_FALSE(preview.IsPlaying());
+    EXPECT_FALSE(f.w().ShowsPauseIcon());
+    EXPECT_EQ(f.w().ProgressPosition(), 0);
+    EXPECT_THAT(f.dialogs.errors, ::testing::IsEmpty());
 }
 
 }  // namespace
