@@ -25,8 +25,16 @@ constexpr int kClientHeight = 351;
 constexpr UINT_PTR kPreviewTimer = 1;
 // Fine enough for a seconds display and a moving bar, and idle while nothing plays.
 constexpr UINT kPreviewTimerMs = 15;
+// The waveform strip's job is looked at this often until its columns are there.
+constexpr UINT_PTR kWaveTimer = 2;
+constexpr UINT kWaveTimerMs = 30;
+// Below this much more height than the original the strip has no room: the list keeps the
+// window's original layout.
+constexpr int kStripRoom = 90;
 // A dropped file is acted on once the drop has finished, so that its source is not kept waiting.
 constexpr UINT kDropMessage = WM_APP + 1;
+// The strip waits for the command that changed the current row (a load selects the first).
+constexpr UINT kStripMessage = WM_APP + 2;
 
 constexpr wchar_t kKeepBackupsValue[] = L"KeepBackups";
 constexpr wchar_t kMatchLoudnessValue[] = L"MatchLoudness";
@@ -228,6 +236,20 @@ void TKeshAudio::createControls() {
     SetWindowSubclass(ProgressBar1, childProc, 3, reinterpret_cast<DWORD_PTR>(this));
     // Over the state text while work that can be stopped runs.
     CancelButton = child(0, WC_BUTTONW, L"Cancel", BS_PUSHBUTTON, hwnd_, kCancel);
+
+    Strip = std::make_unique<WaveformStrip>(hwnd_);
+    Strip->onSeek = [this](int x, int width) {
+        const auto entry = stripEntry();
+        if (!entry || IsLocked()) return;
+        // The strip seeks in the sound it shows; a sound that is not playing starts first.
+        if (!preview_->IsPlaying() || playingEntry_ != entry) {
+            playingEntry_ = entry;
+            preview_->StringGrid1DblClick(entry);
+        }
+        preview_->ProgressBar1MouseMove(true, x, width);
+        preview_->ProgressBar1MouseMove(false, x, width);
+        Timer1Timer();
+    };
 }
 
 void TKeshAudio::layout() {
@@ -248,8 +270,15 @@ void TKeshAudio::layout() {
     SetWindowPos(CancelButton, HWND_TOP, 118, statusTop + 2, 58, barHeight - 4, SWP_NOACTIVATE);
 
     const int width = client.right - 4;
-    const int height = statusTop;
+    const bool room = client.bottom >= kClientHeight + kStripRoom;
+    const int height = room ? statusTop - WaveformStrip::kHeight - 2 : statusTop;
     MoveWindow(GroupBox1, 2, 0, width, height, TRUE);
+    if (room) MoveWindow(Strip->Handle(), 2, height + 1, width, WaveformStrip::kHeight, TRUE);
+    if (room != stripShown_) {
+        stripShown_ = room;
+        ShowWindow(Strip->Handle(), room ? SW_SHOWNA : SW_HIDE);
+    }
+    if (room) PostMessageW(hwnd_, kStripMessage, 0, 0);
     // Below the group box's caption, inside its frame.
     int top = 18;
     if (filterShown_) {
@@ -309,6 +338,7 @@ void TKeshAudio::Load1Click() {
 
 void TKeshAudio::OpenFile(const std::string& path) {
     if (IsLocked()) return;
+    playingEntry_.reset();
     const auto outcome = ws_.Open(platform::PathFromUtf8(path), *this);
     rememberRecent(path, outcome == workspace::OpenOutcome::Loaded);
 }
@@ -373,6 +403,7 @@ replace::ReplaceOptions TKeshAudio::replaceOptions() const {
 
 void TKeshAudio::StringGrid1DblClick() {
     if (IsLocked()) return;
+    playingEntry_ = SelectedEntry();
     preview_->StringGrid1DblClick(SelectedEntry());
 }
 void TKeshAudio::Play1Click() { StringGrid1DblClick(); }
@@ -380,7 +411,16 @@ void TKeshAudio::Image1Click() {
     if (IsLocked()) return;
     preview_->Image1Click(SelectedEntry());
 }
-void TKeshAudio::Timer1Timer() { preview_->Timer1Timer(); }
+void TKeshAudio::Timer1Timer() {
+    preview_->Timer1Timer();
+    // The preview's position on the strip, while the sound it shows plays or is paused.
+    const auto shownEntry = stripEntry();
+    const bool shown = preview_->IsPlaying() && playingEntry_ && shownEntry &&
+                       (ws_.FileKind() == workspace::kKindMultichannel || *playingEntry_ == *shownEntry);
+    if (shown && preview_->BarMaximum() > 0)
+        Strip->SetPosition(static_cast<double>(preview_->BarPosition()) / static_cast<double>(preview_->BarMaximum()));
+    else Strip->SetPosition(std::nullopt);
+}
 
 void TKeshAudio::ProgressBar1MouseMove(bool leftButton, int x) {
     RECT r{};
@@ -470,6 +510,10 @@ LRESULT TKeshAudio::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             break;
         case WM_TIMER:
             if (wParam == kPreviewTimer) Timer1Timer();
+            if (wParam == kWaveTimer) pollWave();
+            return 0;
+        case kStripMessage:
+            updateStrip();
             return 0;
         case WM_DROPFILES: {
             auto drop = reinterpret_cast<HDROP>(wParam);
@@ -546,6 +590,8 @@ void TKeshAudio::shutDown() {
     if (shutDown_) return;
     shutDown_ = true;
     SetTimerEnabled(false);
+    if (hwnd_) KillTimer(hwnd_, kWaveTimer);
+    waveJob_.reset();
     if (preview_) preview_->Stop();
     ws_.ClearMemory();
     scratch_.Remove();
@@ -620,7 +666,7 @@ void TKeshAudio::Unlock() {
     for (UINT i = 0; i < 3; ++i) setMenuEnabled(MainMenu1, i, true, true);
     DrawMenuBar(hwnd_);
     DragAcceptFiles(hwnd_, TRUE);
-    if (closePending_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+    PostMessageW(hwnd_, closePending_ ? WM_CLOSE : kStripMessage, 0, 0);
 }
 
 void TKeshAudio::ShowError(std::string_view message) { dialogs_.Error(hwnd_, message); }
@@ -682,6 +728,48 @@ void TKeshAudio::SetTimerEnabled(bool enabled) {
     timerOn_ = enabled;
     if (enabled) SetTimer(hwnd_, kPreviewTimer, kPreviewTimerMs, nullptr);
     else KillTimer(hwnd_, kPreviewTimer);
+}
+
+// ---- the waveform strip ---------------------------------------------------------------------
+
+std::optional<std::size_t> TKeshAudio::stripEntry() const {
+    // A multichannel file plays whole: the strip shows all its channels from any row.
+    if (ws_.FileKind() == workspace::kKindMultichannel && ws_.EntryCount() > 0) return 0;
+    const int current = ListView_GetNextItem(StringGrid1, -1, LVNI_FOCUSED);
+    if (current < 0) return std::nullopt;
+    const auto entry = view_.EntryAt(static_cast<std::size_t>(current));
+    if (!entry || *entry >= ws_.EntryCount()) return std::nullopt;
+    return entry;
+}
+
+void TKeshAudio::updateStrip() {
+    if (!stripShown_ || IsLocked() || shutDown_) return;
+    const auto entry = stripEntry();
+    const int width = Strip->Width();
+    if (entry == waveEntry_ && width == waveWidth_ && (waveJob_ || Strip->Wave())) return;
+    waveJob_.reset();
+    waveEntry_ = entry;
+    waveWidth_ = width;
+    Strip->SetWave(std::nullopt);
+    Strip->SetPosition(std::nullopt);
+    if (!entry || width <= 0) return;
+    // The cached WAV the preview and the exports use; the columns are made from it on a
+    // thread of their own.
+    workspace::SilentPort quiet;
+    auto wav = exporting::EnsureCacheWav(ws_, *entry, quiet);
+    if (!wav) return;
+    waveJob_ = std::make_unique<preview::WaveformJob>(*wav, static_cast<std::size_t>(width));
+    SetTimer(hwnd_, kWaveTimer, kWaveTimerMs, nullptr);
+}
+
+void TKeshAudio::pollWave() {
+    if (waveJob_) {
+        auto result = waveJob_->Take();
+        if (!result) return;
+        waveJob_.reset();
+        if (*result) Strip->SetWave(std::move(**result));
+    }
+    KillTimer(hwnd_, kWaveTimer);
 }
 
 std::string TKeshAudio::MenuText(WORD id) const {

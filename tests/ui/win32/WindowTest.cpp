@@ -335,5 +335,46 @@ TEST(Win32Window, PreviewPlaysPausesSeeksAndEnds) {
     EXPECT_THAT(f.dialogs.errors, ::testing::IsEmpty());
 }
 
+// Waits until the strip has the columns of the sound it is to show.
+const preview::Waveform* waitForWave(TKeshAudio& w) {
+    for (int i = 0; i < 100 && !w.Strip->Wave(); ++i) runMessages(std::chrono::milliseconds(20));
+    return w.Strip->Wave() ? &*w.Strip->Wave() : nullptr;
+}
+
+TEST(Win32Window, ATallerWindowDrawsTheCurrentSoundUnderTheList) {
+    Fixture f;
+    const fs::path bank = f.dir / "b.bin";
+    testing::WriteFile(bank, threeSounds());
+    f.answer(u8(bank));
+    f.w().Load1Click();
+    runMessages(std::chrono::milliseconds(50));
+    EXPECT_FALSE(f.w().StripShown());  // the original size has no room for it
+
+    RECT r{};
+    GetWindowRect(f.w().Handle(), &r);
+    SetWindowPos(f.w().Handle(), nullptr, 0, 0, r.right - r.left + 100, r.bottom - r.top + 200,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(f.w().StripShown());
+    const auto* first = waitForWave(f.w());
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->frames, f.w().View().Item(0)->samples);
+    EXPECT_EQ(first->columns.at(0).size(), static_cast<std::size_t>(f.w().Strip->Width()));
+
+    // Another row, another sound; a click on the strip plays it from there.
+    f.w().SelectRows({1});
+    const auto* second = waitForWave(f.w());
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->frames, f.w().View().Item(1)->samples);
+    f.w().Strip->onSeek(f.w().Strip->Width() / 2, f.w().Strip->Width());
+    EXPECT_TRUE(f.w().PreviewState().IsPlaying()) << (f.dialogs.errors.empty() ? "" : f.dialogs.errors[0]);
+    ASSERT_TRUE(f.w().Strip->Position());
+    EXPECT_NEAR(*f.w().Strip->Position(), 0.5, 0.05);
+    f.w().PreviewState().Stop();
+
+    SetWindowPos(f.w().Handle(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_FALSE(f.w().StripShown());
+}
+
 }  // namespace
 }  // namespace brenzo::ui::win32
