@@ -290,6 +290,8 @@ void TKeshAudio::layout() {
     GetClientRect(StringGrid1, &listClient);
     // The name takes what the two fixed columns leave.
     ListView_SetColumnWidth(StringGrid1, 0, std::max(40, static_cast<int>(listClient.right) - 65 - 79));
+    // The group box's frame and the status bar's panels moved: nothing of the old ones stays.
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 // ---- commands -------------------------------------------------------------------------------
@@ -634,6 +636,8 @@ void TKeshAudio::SetMarquee(bool on) {
         SetWindowLongPtrW(ProgressBar1, GWL_STYLE, style & ~static_cast<LONG_PTR>(PBS_MARQUEE));
         SendMessageW(ProgressBar1, PBM_SETRANGE32, 0, clampToInt(barMaximum_));
         SendMessageW(ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(clampToInt(barPosition_)), 0);
+        // The bar does not repaint on a change of style alone: the last marquee block would stay.
+        InvalidateRect(ProgressBar1, nullptr, TRUE);
     }
 }
 
