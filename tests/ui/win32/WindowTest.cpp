@@ -14,9 +14,12 @@
 
 #include "codec/Wav.h"
 #include "engine/Engine.h"
+#include "platform/Files.h"
 #include "platform/Path.h"
+#include "support/RunCli.h"
 #include "support/Builders.h"
 #include "support/TempDir.h"
+#include "ui/win32/Forms.h"
 #include "ui/win32/TKeshAudio.h"
 
 namespace brenzo::ui::win32 {
@@ -374,6 +377,13 @@ TEST(Win32Window, ATallerWindowDrawsTheCurrentSoundUnderTheList) {
     SetWindowPos(f.w().Handle(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_FALSE(f.w().StripShown());
+}
+
+// A window program without a console still answers `--version` on the output it was given.
+TEST(Win32Program, VersionNamesEveryLinkedLibraryOnItsOutput) {
+    const auto run = testing::RunProgram(platform::ExecutableFolder() / "brenzo.exe", {"--version"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, VersionReport("brenzo", LinkedLibraries()));
 }
 
 }  // namespace
