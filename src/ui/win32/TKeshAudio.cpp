@@ -50,6 +50,20 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     return window->HandleMessage(hwnd, message, wParam, lParam);
 }
 
+// The window's dots per inch: its monitor's where Windows says (10 and later), else the system's.
+int windowDpi(HWND hwnd) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpi && hwnd) {
+        if (const UINT dpi = getDpi(hwnd)) return static_cast<int>(dpi);
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
 void registerClass() {
     static const bool registered = [] {
         WNDCLASSEXW wc{};
@@ -107,9 +121,16 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
         font_ = CreateFontIndirectW(&metrics.lfMessageFont);
 
     buildMenus();
+    dpi_ = windowDpi(nullptr);
     const SIZE size = originalSize();
     CreateWindowExW(0, kClassName, L"Brenzo", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                     size.cx, size.cy, nullptr, MainMenu1, GetModuleHandleW(nullptr), this);
+    // On a monitor of its own scale the window is made again at its original size there.
+    if (const int dpi = windowDpi(hwnd_); dpi != dpi_) {
+        dpi_ = dpi;
+        const SIZE scaled = originalSize();
+        SetWindowPos(hwnd_, nullptr, 0, 0, scaled.cx, scaled.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     createControls();
     DragAcceptFiles(hwnd_, TRUE);
     preview_ = std::make_unique<preview::Preview>(ws_, *this, *this, player);
@@ -135,7 +156,7 @@ TKeshAudio::~TKeshAudio() {
 
 SIZE TKeshAudio::originalSize() const {
     // The original client area with its menu bar: the window opens at it and never gets smaller.
-    RECT r{0, 0, kClientWidth, kClientHeight};
+    RECT r{0, 0, px(kClientWidth), px(kClientHeight)};
     AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, TRUE, 0);
     return {r.right - r.left, r.bottom - r.top};
 }
@@ -260,36 +281,38 @@ void TKeshAudio::layout() {
     RECT bar{};
     GetWindowRect(StatusBar1, &bar);
     const int barHeight = bar.bottom - bar.top;
-    int parts[] = {180, 204, -1};
+    int parts[] = {px(180), px(204), -1};
     SendMessageW(StatusBar1, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
     RECT third{};
     SendMessageW(StatusBar1, SB_GETRECT, 2, reinterpret_cast<LPARAM>(&third));
     MoveWindow(ProgressBar1, third.left + 1, third.top + 1, third.right - third.left - 2, third.bottom - third.top - 2,
                TRUE);
     const int statusTop = client.bottom - barHeight;
-    SetWindowPos(CancelButton, HWND_TOP, 118, statusTop + 2, 58, barHeight - 4, SWP_NOACTIVATE);
+    SetWindowPos(CancelButton, HWND_TOP, px(118), statusTop + 2, px(58), barHeight - 4, SWP_NOACTIVATE);
 
-    const int width = client.right - 4;
-    const bool room = client.bottom >= kClientHeight + kStripRoom;
-    const int height = room ? statusTop - WaveformStrip::kHeight - 2 : statusTop;
-    MoveWindow(GroupBox1, 2, 0, width, height, TRUE);
-    if (room) MoveWindow(Strip->Handle(), 2, height + 1, width, WaveformStrip::kHeight, TRUE);
+    const int width = client.right - px(4);
+    const bool room = client.bottom >= px(kClientHeight + kStripRoom);
+    const int height = room ? statusTop - px(WaveformStrip::kHeight + 2) : statusTop;
+    MoveWindow(GroupBox1, px(2), 0, width, height, TRUE);
+    if (room) MoveWindow(Strip->Handle(), px(2), height + px(1), width, px(WaveformStrip::kHeight), TRUE);
     if (room != stripShown_) {
         stripShown_ = room;
         ShowWindow(Strip->Handle(), room ? SW_SHOWNA : SW_HIDE);
     }
     if (room) PostMessageW(hwnd_, kStripMessage, 0, 0);
     // Below the group box's caption, inside its frame.
-    int top = 18;
+    int top = px(18);
     if (filterShown_) {
-        MoveWindow(FilterEdit, 6, top, width - 8, 20, TRUE);
-        top += 22;
+        MoveWindow(FilterEdit, px(6), top, width - px(8), px(20), TRUE);
+        top += px(22);
     }
-    MoveWindow(StringGrid1, 6, top, width - 8, std::max(0, height - top - 4), TRUE);
+    MoveWindow(StringGrid1, px(6), top, width - px(8), std::max(0, height - top - px(4)), TRUE);
     RECT listClient{};
     GetClientRect(StringGrid1, &listClient);
     // The name takes what the two fixed columns leave.
-    ListView_SetColumnWidth(StringGrid1, 0, std::max(40, static_cast<int>(listClient.right) - 65 - 79));
+    ListView_SetColumnWidth(StringGrid1, 1, px(65));
+    ListView_SetColumnWidth(StringGrid1, 2, px(79));
+    ListView_SetColumnWidth(StringGrid1, 0, std::max(px(40), static_cast<int>(listClient.right) - px(65 + 79)));
     // The group box's frame and the status bar's panels moved: nothing of the old ones stays.
     RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
@@ -464,6 +487,15 @@ LRESULT TKeshAudio::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         case WM_SIZE:
             layout();
             return 0;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another scale: the sizes follow, where Windows puts it.
+            dpi_ = HIWORD(wParam);
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            layout();
+            return 0;
+        }
         case WM_GETMINMAXINFO: {
             const SIZE size = originalSize();
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);

@@ -192,6 +192,8 @@ private:
     std::optional<std::size_t> stripEntry() const;
     void setMenuEnabled(HMENU menu, UINT item, bool enabled, bool byPosition = false);
     SIZE originalSize() const;
+    // A length in pixels at 96 dots per inch, at the window's own.
+    int px(int length) const { return MulDiv(length, dpi_, 96); }
 
     workspace::ScratchFolders& scratch_;
     engine::Converter& converter_;
@@ -229,6 +231,7 @@ private:
     int waveWidth_ = 0;
     bool seeking_ = false;
     int lockDepth_ = 0;
+    int dpi_ = 96;
     std::int64_t barMaximum_ = 100;
     std::int64_t barPosition_ = 0;
 };
