@@ -25,8 +25,16 @@ constexpr int kClientHeight = 351;
 constexpr UINT_PTR kPreviewTimer = 1;
 // Fine enough for a seconds display and a moving bar, and idle while nothing plays.
 constexpr UINT kPreviewTimerMs = 15;
+// The waveform strip's job is looked at this often until its columns are there.
+constexpr UINT_PTR kWaveTimer = 2;
+constexpr UINT kWaveTimerMs = 30;
+// Below this much more height than the original the strip has no room: the list keeps the
+// window's original layout.
+constexpr int kStripRoom = 90;
 // A dropped file is acted on once the drop has finished, so that its source is not kept waiting.
 constexpr UINT kDropMessage = WM_APP + 1;
+// The strip waits for the command that changed the current row (a load selects the first).
+constexpr UINT kStripMessage = WM_APP + 2;
 
 constexpr wchar_t kKeepBackupsValue[] = L"KeepBackups";
 constexpr wchar_t kMatchLoudnessValue[] = L"MatchLoudness";
@@ -40,6 +48,20 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     if (!window) return DefWindowProcW(hwnd, message, wParam, lParam);
     if (message == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     return window->HandleMessage(hwnd, message, wParam, lParam);
+}
+
+// The window's dots per inch: its monitor's where Windows says (10 and later), else the system's.
+int windowDpi(HWND hwnd) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpi && hwnd) {
+        if (const UINT dpi = getDpi(hwnd)) return static_cast<int>(dpi);
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
 }
 
 void registerClass() {
@@ -69,7 +91,7 @@ LRESULT CALLBACK childProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     }
     if (id == 2 && message == WM_CHAR && wParam == 0x1B) return 0;
     if (id == 3 && (message == WM_LBUTTONDOWN || message == WM_MOUSEMOVE || message == WM_LBUTTONUP))
-        window->BarMouse(message, lParam);
+        window->BarMouse(message, wParam, lParam);
     if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, childProc, id);
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }
@@ -99,9 +121,16 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
         font_ = CreateFontIndirectW(&metrics.lfMessageFont);
 
     buildMenus();
+    dpi_ = windowDpi(nullptr);
     const SIZE size = originalSize();
     CreateWindowExW(0, kClassName, L"Brenzo", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                     size.cx, size.cy, nullptr, MainMenu1, GetModuleHandleW(nullptr), this);
+    // On a monitor of its own scale the window is made again at its original size there.
+    if (const int dpi = windowDpi(hwnd_); dpi != dpi_) {
+        dpi_ = dpi;
+        const SIZE scaled = originalSize();
+        SetWindowPos(hwnd_, nullptr, 0, 0, scaled.cx, scaled.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     createControls();
     DragAcceptFiles(hwnd_, TRUE);
     preview_ = std::make_unique<preview::Preview>(ws_, *this, *this, player);
@@ -127,7 +156,7 @@ TKeshAudio::~TKeshAudio() {
 
 SIZE TKeshAudio::originalSize() const {
     // The original client area with its menu bar: the window opens at it and never gets smaller.
-    RECT r{0, 0, kClientWidth, kClientHeight};
+    RECT r{0, 0, px(kClientWidth), px(kClientHeight)};
     AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, TRUE, 0);
     return {r.right - r.left, r.bottom - r.top};
 }
@@ -228,6 +257,20 @@ void TKeshAudio::createControls() {
     SetWindowSubclass(ProgressBar1, childProc, 3, reinterpret_cast<DWORD_PTR>(this));
     // Over the state text while work that can be stopped runs.
     CancelButton = child(0, WC_BUTTONW, L"Cancel", BS_PUSHBUTTON, hwnd_, kCancel);
+
+    Strip = std::make_unique<WaveformStrip>(hwnd_);
+    Strip->onSeek = [this](int x, int width) {
+        const auto entry = stripEntry();
+        if (!entry || IsLocked()) return;
+        // The strip seeks in the sound it shows; a sound that is not playing starts first.
+        if (!preview_->IsPlaying() || playingEntry_ != entry) {
+            playingEntry_ = entry;
+            preview_->StringGrid1DblClick(entry);
+        }
+        preview_->ProgressBar1MouseMove(true, x, width);
+        preview_->ProgressBar1MouseMove(false, x, width);
+        Timer1Timer();
+    };
 }
 
 void TKeshAudio::layout() {
@@ -238,29 +281,40 @@ void TKeshAudio::layout() {
     RECT bar{};
     GetWindowRect(StatusBar1, &bar);
     const int barHeight = bar.bottom - bar.top;
-    int parts[] = {180, 204, -1};
+    int parts[] = {px(180), px(204), -1};
     SendMessageW(StatusBar1, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
     RECT third{};
     SendMessageW(StatusBar1, SB_GETRECT, 2, reinterpret_cast<LPARAM>(&third));
     MoveWindow(ProgressBar1, third.left + 1, third.top + 1, third.right - third.left - 2, third.bottom - third.top - 2,
                TRUE);
     const int statusTop = client.bottom - barHeight;
-    SetWindowPos(CancelButton, HWND_TOP, 118, statusTop + 2, 58, barHeight - 4, SWP_NOACTIVATE);
+    SetWindowPos(CancelButton, HWND_TOP, px(118), statusTop + 2, px(58), barHeight - 4, SWP_NOACTIVATE);
 
-    const int width = client.right - 4;
-    const int height = statusTop;
-    MoveWindow(GroupBox1, 2, 0, width, height, TRUE);
-    // Below the group box's caption, inside its frame.
-    int top = 18;
-    if (IsWindowVisible(FilterEdit)) {
-        MoveWindow(FilterEdit, 6, top, width - 8, 20, TRUE);
-        top += 22;
+    const int width = client.right - px(4);
+    const bool room = client.bottom >= px(kClientHeight + kStripRoom);
+    const int height = room ? statusTop - px(WaveformStrip::kHeight + 2) : statusTop;
+    MoveWindow(GroupBox1, px(2), 0, width, height, TRUE);
+    if (room) MoveWindow(Strip->Handle(), px(2), height + px(1), width, px(WaveformStrip::kHeight), TRUE);
+    if (room != stripShown_) {
+        stripShown_ = room;
+        ShowWindow(Strip->Handle(), room ? SW_SHOWNA : SW_HIDE);
     }
-    MoveWindow(StringGrid1, 6, top, width - 8, std::max(0, height - top - 4), TRUE);
+    if (room) PostMessageW(hwnd_, kStripMessage, 0, 0);
+    // Below the group box's caption, inside its frame.
+    int top = px(18);
+    if (filterShown_) {
+        MoveWindow(FilterEdit, px(6), top, width - px(8), px(20), TRUE);
+        top += px(22);
+    }
+    MoveWindow(StringGrid1, px(6), top, width - px(8), std::max(0, height - top - px(4)), TRUE);
     RECT listClient{};
     GetClientRect(StringGrid1, &listClient);
     // The name takes what the two fixed columns leave.
-    ListView_SetColumnWidth(StringGrid1, 0, std::max(40, static_cast<int>(listClient.right) - 65 - 79));
+    ListView_SetColumnWidth(StringGrid1, 1, px(65));
+    ListView_SetColumnWidth(StringGrid1, 2, px(79));
+    ListView_SetColumnWidth(StringGrid1, 0, std::max(px(40), static_cast<int>(listClient.right) - px(65 + 79)));
+    // The group box's frame and the status bar's panels moved: nothing of the old ones stays.
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 // ---- commands -------------------------------------------------------------------------------
@@ -309,6 +363,7 @@ void TKeshAudio::Load1Click() {
 
 void TKeshAudio::OpenFile(const std::string& path) {
     if (IsLocked()) return;
+    playingEntry_.reset();
     const auto outcome = ws_.Open(platform::PathFromUtf8(path), *this);
     rememberRecent(path, outcome == workspace::OpenOutcome::Loaded);
 }
@@ -373,6 +428,7 @@ replace::ReplaceOptions TKeshAudio::replaceOptions() const {
 
 void TKeshAudio::StringGrid1DblClick() {
     if (IsLocked()) return;
+    playingEntry_ = SelectedEntry();
     preview_->StringGrid1DblClick(SelectedEntry());
 }
 void TKeshAudio::Play1Click() { StringGrid1DblClick(); }
@@ -380,7 +436,16 @@ void TKeshAudio::Image1Click() {
     if (IsLocked()) return;
     preview_->Image1Click(SelectedEntry());
 }
-void TKeshAudio::Timer1Timer() { preview_->Timer1Timer(); }
+void TKeshAudio::Timer1Timer() {
+    preview_->Timer1Timer();
+    // The preview's position on the strip, while the sound it shows plays or is paused.
+    const auto shownEntry = stripEntry();
+    const bool shown = preview_->IsPlaying() && playingEntry_ && shownEntry &&
+                       (ws_.FileKind() == workspace::kKindMultichannel || *playingEntry_ == *shownEntry);
+    if (shown && preview_->BarMaximum() > 0)
+        Strip->SetPosition(static_cast<double>(preview_->BarPosition()) / static_cast<double>(preview_->BarMaximum()));
+    else Strip->SetPosition(std::nullopt);
+}
 
 void TKeshAudio::ProgressBar1MouseMove(bool leftButton, int x) {
     RECT r{};
@@ -388,7 +453,7 @@ void TKeshAudio::ProgressBar1MouseMove(bool leftButton, int x) {
     preview_->ProgressBar1MouseMove(leftButton, x, r.right - r.left);
 }
 
-void TKeshAudio::BarMouse(UINT message, LPARAM lParam) {
+void TKeshAudio::BarMouse(UINT message, WPARAM keys, LPARAM lParam) {
     const int x = GET_X_LPARAM(lParam);
     if (message == WM_LBUTTONDOWN) {
         // The bar keeps the mouse while the button is held, so a drag past its ends still seeks.
@@ -396,7 +461,7 @@ void TKeshAudio::BarMouse(UINT message, LPARAM lParam) {
         seeking_ = true;
         ProgressBar1MouseMove(true, x);
     } else if (message == WM_MOUSEMOVE) {
-        ProgressBar1MouseMove(seeking_ && (GetKeyState(VK_LBUTTON) & 0x8000) != 0, x);
+        ProgressBar1MouseMove(seeking_ && (keys & MK_LBUTTON) != 0, x);
     } else if (message == WM_LBUTTONUP) {
         seeking_ = false;
         if (GetCapture() == ProgressBar1) ReleaseCapture();
@@ -422,6 +487,15 @@ LRESULT TKeshAudio::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         case WM_SIZE:
             layout();
             return 0;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another scale: the sizes follow, where Windows puts it.
+            dpi_ = HIWORD(wParam);
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            layout();
+            return 0;
+        }
         case WM_GETMINMAXINFO: {
             const SIZE size = originalSize();
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
@@ -429,7 +503,7 @@ LRESULT TKeshAudio::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             return 0;
         }
         case WM_SETFOCUS:
-            SetFocus(IsWindowVisible(FilterEdit) ? FilterEdit : StringGrid1);
+            SetFocus(filterShown_ ? FilterEdit : StringGrid1);
             return 0;
         case WM_COMMAND:
             if (reinterpret_cast<HWND>(lParam) == FilterEdit && lParam) {
@@ -470,6 +544,10 @@ LRESULT TKeshAudio::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             break;
         case WM_TIMER:
             if (wParam == kPreviewTimer) Timer1Timer();
+            if (wParam == kWaveTimer) pollWave();
+            return 0;
+        case kStripMessage:
+            updateStrip();
             return 0;
         case WM_DROPFILES: {
             auto drop = reinterpret_cast<HDROP>(wParam);
@@ -546,6 +624,8 @@ void TKeshAudio::shutDown() {
     if (shutDown_) return;
     shutDown_ = true;
     SetTimerEnabled(false);
+    if (hwnd_) KillTimer(hwnd_, kWaveTimer);
+    waveJob_.reset();
     if (preview_) preview_->Stop();
     ws_.ClearMemory();
     scratch_.Remove();
@@ -588,6 +668,8 @@ void TKeshAudio::SetMarquee(bool on) {
         SetWindowLongPtrW(ProgressBar1, GWL_STYLE, style & ~static_cast<LONG_PTR>(PBS_MARQUEE));
         SendMessageW(ProgressBar1, PBM_SETRANGE32, 0, clampToInt(barMaximum_));
         SendMessageW(ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(clampToInt(barPosition_)), 0);
+        // The bar does not repaint on a change of style alone: the last marquee block would stay.
+        InvalidateRect(ProgressBar1, nullptr, TRUE);
     }
 }
 
@@ -620,7 +702,7 @@ void TKeshAudio::Unlock() {
     for (UINT i = 0; i < 3; ++i) setMenuEnabled(MainMenu1, i, true, true);
     DrawMenuBar(hwnd_);
     DragAcceptFiles(hwnd_, TRUE);
-    if (closePending_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+    PostMessageW(hwnd_, closePending_ ? WM_CLOSE : kStripMessage, 0, 0);
 }
 
 void TKeshAudio::ShowError(std::string_view message) { dialogs_.Error(hwnd_, message); }
@@ -682,6 +764,48 @@ void TKeshAudio::SetTimerEnabled(bool enabled) {
     timerOn_ = enabled;
     if (enabled) SetTimer(hwnd_, kPreviewTimer, kPreviewTimerMs, nullptr);
     else KillTimer(hwnd_, kPreviewTimer);
+}
+
+// ---- the waveform strip ---------------------------------------------------------------------
+
+std::optional<std::size_t> TKeshAudio::stripEntry() const {
+    // A multichannel file plays whole: the strip shows all its channels from any row.
+    if (ws_.FileKind() == workspace::kKindMultichannel && ws_.EntryCount() > 0) return 0;
+    const int current = ListView_GetNextItem(StringGrid1, -1, LVNI_FOCUSED);
+    if (current < 0) return std::nullopt;
+    const auto entry = view_.EntryAt(static_cast<std::size_t>(current));
+    if (!entry || *entry >= ws_.EntryCount()) return std::nullopt;
+    return entry;
+}
+
+void TKeshAudio::updateStrip() {
+    if (!stripShown_ || IsLocked() || shutDown_) return;
+    const auto entry = stripEntry();
+    const int width = Strip->Width();
+    if (entry == waveEntry_ && width == waveWidth_ && (waveJob_ || Strip->Wave())) return;
+    waveJob_.reset();
+    waveEntry_ = entry;
+    waveWidth_ = width;
+    Strip->SetWave(std::nullopt);
+    Strip->SetPosition(std::nullopt);
+    if (!entry || width <= 0) return;
+    // The cached WAV the preview and the exports use; the columns are made from it on a
+    // thread of their own.
+    workspace::SilentPort quiet;
+    auto wav = exporting::EnsureCacheWav(ws_, *entry, quiet);
+    if (!wav) return;
+    waveJob_ = std::make_unique<preview::WaveformJob>(*wav, static_cast<std::size_t>(width));
+    SetTimer(hwnd_, kWaveTimer, kWaveTimerMs, nullptr);
+}
+
+void TKeshAudio::pollWave() {
+    if (waveJob_) {
+        auto result = waveJob_->Take();
+        if (!result) return;
+        waveJob_.reset();
+        if (*result) Strip->SetWave(std::move(**result));
+    }
+    KillTimer(hwnd_, kWaveTimer);
 }
 
 std::string TKeshAudio::MenuText(WORD id) const {

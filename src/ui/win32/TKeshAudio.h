@@ -13,6 +13,7 @@
 #include "preview/Preview.h"
 #include "replace/Fit.h"
 #include "ui/win32/Dialogs.h"
+#include "ui/win32/WaveformStrip.h"
 #include "ui/win32/WindowSettings.h"
 #include "workspace/ListView.h"
 #include "workspace/Scratch.h"
@@ -117,6 +118,8 @@ public:
     std::string MenuText(WORD command) const;
     bool MenuEnabled(WORD command) const;
     bool FilterShown() const;
+    // Whether the window has room for the waveform strip, which then shows.
+    bool StripShown() const { return stripShown_; }
     int ProgressPosition() const;
     int ProgressMaximum() const;
 
@@ -132,6 +135,7 @@ public:
     HMENU Recent1 = nullptr;
     HMENU Tools1 = nullptr;
     HMENU PopupMenu1 = nullptr;
+    std::unique_ptr<WaveformStrip> Strip;
 
     // The UI port.
     void SetStatus(std::string_view text) override;
@@ -157,7 +161,7 @@ public:
     // The window procedure's work, and the list's, the filter's and the bar's own keys and mice.
     LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     bool ListKey(UINT message, WPARAM key);
-    void BarMouse(UINT message, LPARAM lParam);
+    void BarMouse(UINT message, WPARAM keys, LPARAM lParam);
     void FilterKey(WPARAM key);
 
 protected:
@@ -183,8 +187,13 @@ private:
     template <class Command>
     void cancellable(Command command);
     replace::ReplaceOptions replaceOptions() const;
+    void updateStrip();
+    void pollWave();
+    std::optional<std::size_t> stripEntry() const;
     void setMenuEnabled(HMENU menu, UINT item, bool enabled, bool byPosition = false);
     SIZE originalSize() const;
+    // A length in pixels at 96 dots per inch, at the window's own.
+    int px(int length) const { return MulDiv(length, dpi_, 96); }
 
     workspace::ScratchFolders& scratch_;
     engine::Converter& converter_;
@@ -214,8 +223,15 @@ private:
     bool marquee_ = false;
     bool pauseIconShown_ = false;
     bool timerOn_ = false;
+    bool filterShown_ = false;
+    bool stripShown_ = false;
+    std::optional<std::size_t> playingEntry_;
+    std::unique_ptr<preview::WaveformJob> waveJob_;
+    std::optional<std::size_t> waveEntry_;
+    int waveWidth_ = 0;
     bool seeking_ = false;
     int lockDepth_ = 0;
+    int dpi_ = 96;
     std::int64_t barMaximum_ = 100;
     std::int64_t barPosition_ = 0;
 };

@@ -58,6 +58,12 @@ LRESULT TKeshAudio::notify(const NMHDR& header) {
         case NM_DBLCLK:
             StringGrid1DblClick();
             return 0;
+        case LVN_ITEMCHANGED: {
+            // The strip follows the current row.
+            const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+            if (change.iItem < 0 || ((change.uNewState ^ change.uOldState) & LVIS_FOCUSED)) updateStrip();
+            return 0;
+        }
         case LVN_COLUMNCLICK:
             HeaderClicked(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
             return 0;
@@ -119,6 +125,9 @@ void TKeshAudio::refreshList(const std::function<void()>& changeView) {
 }
 
 void TKeshAudio::RowsReset() {
+    waveJob_.reset();
+    waveEntry_.reset();
+    Strip->SetWave(std::nullopt);
     // Another file (or none): nothing of the last one stays selected.
     ListView_SetItemState(StringGrid1, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     refreshList([this] { view_.Refresh(ws_); });
@@ -126,8 +135,12 @@ void TKeshAudio::RowsReset() {
         if (auto row = view_.RowOf(*entry)) SelectRows({*row});
 }
 
-void TKeshAudio::RowChanged(std::size_t) {
-    // A new duration or rate may move the row in a sorted list.
+void TKeshAudio::RowChanged(std::size_t entry) {
+    // A new duration or rate may move the row in a sorted list; the strip shows the new sound.
+    if (waveEntry_ && (*waveEntry_ == entry || ws_.FileKind() == workspace::kKindMultichannel)) {
+        waveJob_.reset();
+        waveEntry_.reset();
+    }
     refreshList([this] { view_.Refresh(ws_); });
 }
 
@@ -149,6 +162,7 @@ std::string TKeshAudio::CaptionText() const {
 
 void TKeshAudio::ShowFilter() {
     if (IsLocked()) return;
+    filterShown_ = true;
     ShowWindow(FilterEdit, SW_SHOW);
     layout();
     SetFocus(FilterEdit);
@@ -158,12 +172,13 @@ void TKeshAudio::ShowFilter() {
 void TKeshAudio::ClearFilter() {
     SetWindowTextW(FilterEdit, L"");
     SetFilterText("");
+    filterShown_ = false;
     ShowWindow(FilterEdit, SW_HIDE);
     layout();
     SetFocus(StringGrid1);
 }
 
-bool TKeshAudio::FilterShown() const { return IsWindowVisible(FilterEdit) != FALSE; }
+bool TKeshAudio::FilterShown() const { return filterShown_; }
 
 void TKeshAudio::SetFilterText(const std::string& text) {
     if (text == view_.Filter()) return;

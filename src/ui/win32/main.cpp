@@ -32,6 +32,8 @@ void printToConsole(std::string_view text) {
             if (console != INVALID_HANDLE_VALUE) SetStdHandle(STD_OUTPUT_HANDLE, console);
         }
     }
+    // Lines end as brenzo-cli ends them, in a line feed alone.
+    brenzo::platform::SetBinaryStdout();
     brenzo::platform::WriteText(stdout, text);
     std::fflush(stdout);
 }
