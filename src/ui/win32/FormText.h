@@ -5,20 +5,13 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Path.h"
+#include "ui/win32/Text.h"
 
-// UTF-8 text in the program, UTF-16 in the controls: the forms' conversions, with the
-// replacement rule of platform/Path.h.
+// The forms' texts: UTF-8 in the program, UTF-16 in the controls (the window's conversions).
 namespace brenzo::ui::win32::text {
 
-inline std::wstring Wide(std::string_view utf8) {
-    const std::u16string w = platform::Utf16FromUtf8(utf8);
-    return {w.begin(), w.end()};
-}
-
-inline std::string Utf8(std::wstring_view wide) {
-    return platform::Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
-}
+using win32::Utf8;
+using win32::Wide;
 
 inline void SetText(HWND control, std::string_view utf8) { SetWindowTextW(control, Wide(utf8).c_str()); }
 
