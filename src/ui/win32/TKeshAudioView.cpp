@@ -55,6 +55,25 @@ LRESULT TKeshAudio::notify(const NMHDR& header) {
                 copyInto(Wide(view_.ToolTip(static_cast<std::size_t>(tip.iItem))), tip.pszText, tip.cchTextMax);
             return 0;
         }
+        case LVN_ODFINDITEMW: {
+            // Typing a name's first letters goes to the next row whose name starts with them.
+            const auto& find = reinterpret_cast<const NMLVFINDITEMW&>(header);
+            if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz) return -1;
+            const std::string typed = Utf8(find.lvfi.psz);
+            auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : static_cast<char>(c); };
+            const std::size_t rows = view_.RowCount();
+            const std::size_t start = find.iStart > 0 ? static_cast<std::size_t>(find.iStart) : 0;
+            for (std::size_t i = 0; i < rows; ++i) {
+                const std::size_t row = (start + i) % rows;
+                const auto entry = view_.EntryAt(row);
+                const std::string name = entry ? ws_.RowName(*entry) : std::string();
+                if (name.size() >= typed.size() &&
+                    std::equal(typed.begin(), typed.end(), name.begin(),
+                               [&](char a, char b) { return lower(static_cast<unsigned char>(a)) == lower(static_cast<unsigned char>(b)); }))
+                    return static_cast<LRESULT>(row);
+            }
+            return -1;
+        }
         case NM_DBLCLK:
             StringGrid1DblClick();
             return 0;
@@ -317,7 +336,13 @@ void TKeshAudio::savePlacement() {
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
     if (!GetWindowPlacement(hwnd_, &placement)) return;
-    const RECT& r = placement.rcNormalPosition;
+    // The place it has when neither maximised nor minimised, in screen coordinates: the normal
+    // place counts from the work area, which a task bar on the left or at the top moves.
+    RECT r = placement.rcNormalPosition;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &monitor))
+        OffsetRect(&r, monitor.rcWork.left - monitor.rcMonitor.left, monitor.rcWork.top - monitor.rcMonitor.top);
     settings_.SetPlacement({r.left, r.top, r.right - r.left, r.bottom - r.top}, IsZoomed(hwnd_) != FALSE);
 }
 

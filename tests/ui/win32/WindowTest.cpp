@@ -379,6 +379,67 @@ TEST(Win32Window, ATallerWindowDrawsTheCurrentSoundUnderTheList) {
     EXPECT_FALSE(f.w().StripShown());
 }
 
+// A close asked for while a command runs (its dialog open) waits for the command, then closes.
+TEST(Win32Window, ClosesAfterTheCommandThatRanWhenItWasAsked) {
+    Fixture f;
+    const fs::path bank = f.dir / "b.bin";
+    testing::WriteFile(bank, threeSounds());
+    f.answer(u8(bank));
+    f.w().Load1Click();
+    bool closedWhileAsked = true;
+    f.answer(u8(f.dir / "alpha.wav"), [&] {
+        SendMessageW(f.w().Handle(), WM_CLOSE, 0, 0);
+        closedWhileAsked = f.w().Closed();
+    });
+    f.w().Export1Click();
+    EXPECT_FALSE(closedWhileAsked);
+    EXPECT_TRUE(fs::exists(f.dir / "alpha.wav"));
+    runMessages(std::chrono::milliseconds(100));
+    EXPECT_TRUE(f.w().Closed());
+    // The window's place was kept as it closed.
+    EXPECT_TRUE(WindowSettings(f.settingsKey).Placement());
+}
+
+// Whatever the registry holds under the window's key, the window gets usable values.
+TEST(Win32Settings, ValuesOfTheWrongKindOrSizeReadAsDefaults) {
+    const std::wstring key = L"Software\\Brenzo\\Tests\\Settings" + std::to_wstring(GetCurrentProcessId());
+    const WindowSettings settings(key);
+    const std::wstring text = L"garbage";
+    const DWORD number = 7;
+    struct Row {
+        const wchar_t* value;
+        DWORD type;
+        const void* data;
+        DWORD size;
+    };
+    const std::wstring huge(300000, L'x');
+    const Row rows[] = {
+        {L"RecentFiles", REG_DWORD, &number, sizeof number},
+        {L"WindowX", REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2)},
+        {L"KeepBackups", REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2)},
+        {L"MatchLoudness", REG_BINARY, "\x01", 1},
+        {L"WindowMaximized", REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2)},
+    };
+    for (const Row& row : rows) RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), row.value, row.type, row.data, row.size);
+    EXPECT_TRUE(settings.RecentFiles().empty());
+    EXPECT_FALSE(settings.Placement());
+    EXPECT_TRUE(settings.Flag(L"KeepBackups", true));
+    EXPECT_FALSE(settings.Flag(L"MatchLoudness", false));
+    EXPECT_FALSE(settings.Maximized());
+    // A list longer than eight whole paths can be, and one with relative and repeated entries.
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"RecentFiles", REG_MULTI_SZ, huge.c_str(),
+                    static_cast<DWORD>((huge.size() + 1) * 2));
+    EXPECT_TRUE(settings.RecentFiles().empty());
+    const std::wstring list = std::wstring(L"C:\\a.bin") + L'\0' + L"b.bin" + L'\0' + L"C:\\a.bin" + L'\0' + L'\0';
+    RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"RecentFiles", REG_MULTI_SZ, list.c_str(),
+                    static_cast<DWORD>(list.size() * 2));
+    EXPECT_EQ(settings.RecentFiles(), std::vector<std::string>{"C:\\a.bin"});
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    // No key at all: the defaults, and nothing fails.
+    EXPECT_TRUE(settings.RecentFiles().empty());
+    EXPECT_TRUE(settings.Flag(L"KeepBackups", true));
+}
+
 // A window program without a console still answers `--version` on the output it was given.
 TEST(Win32Program, VersionNamesEveryLinkedLibraryOnItsOutput) {
     const auto run = testing::RunProgram(platform::ExecutableFolder() / "brenzo.exe", {"--version"});
