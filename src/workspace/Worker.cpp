@@ -7,8 +7,6 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/Threads.h"
-
 namespace brenzo::workspace {
 
 // The queue of calls from the command's thread to the front end's thread. One posted function
@@ -217,7 +215,6 @@ bool Worker::Start(Command command, Finished finished) {
     running_ = true;
     try {
         thread_ = std::thread([this, command = std::move(command), finished = std::move(finished)]() mutable {
-            platform::LowerThreadPriority();
             std::optional<std::string> failure;
             try {
                 command(*port_);

@@ -1,9 +1,0 @@
-#include "platform/Threads.h"
-
-#include "platform/windows/Windows.h"
-
-namespace brenzo::platform {
-
-void LowerThreadPriority() { (void)SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }
-
-}  // namespace brenzo::platform
