@@ -336,9 +336,11 @@ TEST(Window, ItsEventsRunWhileACommandWorksAndACloseWaitsForTheSave) {
     f.dialogs.answers.push_back({q(f.write("new.wav", wav)), {}});
 
     // A timer of the window's thread ticks while the command converts, the window locked, the
-    // marquee on; at the third tick the user closes the window, then the conversion goes on.
+    // marquee on; at the third tick the user tries other commands and closes the window, then
+    // the conversion goes on.
     int ticks = 0;
     bool closeAccepted = true;
+    bool secondCommandAsked = true;
     QTimer timer;
     timer.setInterval(1);
     QObject::connect(&timer, &QTimer::timeout, [&] {
@@ -346,6 +348,13 @@ TEST(Window, ItsEventsRunWhileACommandWorksAndACloseWaitsForTheSave) {
                              window.ProgressBar1->maximum() == 0 &&
                              window.StatusPanel0->text() == "Converting to WAV...";
         if (!working || held.released || ++ticks < 3) return;
+        // Shortcuts still reach the window: none of them starts a second command meanwhile.
+        const auto asked = f.dialogs.asked.size();
+        window.Replace1->trigger();
+        window.Exportall1Click();
+        window.ImportFolder1Click();
+        window.OpenFile(q(bank));
+        secondCommandAsked = f.dialogs.asked.size() != asked;
         QCloseEvent close;
         QApplication::sendEvent(&window, &close);
         closeAccepted = close.isAccepted();
@@ -355,6 +364,7 @@ TEST(Window, ItsEventsRunWhileACommandWorksAndACloseWaitsForTheSave) {
     window.Replace1Click();
     timer.stop();
     EXPECT_EQ(ticks, 3);
+    EXPECT_FALSE(secondCommandAsked);
     EXPECT_FALSE(closeAccepted);
     EXPECT_TRUE(f.dialogs.errors.empty());
     EXPECT_NE(testing::ReadFile(bank), original);  // the save was made
