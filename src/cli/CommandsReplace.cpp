@@ -53,12 +53,8 @@ int Replace(const Globals& g, const std::string& file, const Selection& sel, con
     workspace::Workspace ws = MakeWorkspace(g, &*scratch);
     if (int s = OpenContainer(g, file, ws, port); s != kDone) return s;
     std::size_t entry = 0;
-    if (ws.FileKind() == workspace::kKindMultichannel) {
-        if (sel.index || sel.name)
-            return Fail(kUsage, "all channels of a multichannel file are replaced; --index and --name do not apply");
-    } else if (int s = ResolveEntry(ws, file, sel, entry); s != kDone) {
+    if (int s = ResolveTarget(ws, file, sel, "all channels of a multichannel file are replaced", entry); s != kDone)
         return s;
-    }
     auto converter = engine::MakeConverter();
     auto options = OptionsOf(fit);
     std::vector<std::string> notes;

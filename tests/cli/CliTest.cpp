@@ -167,7 +167,16 @@ TEST_F(Cli, SelectionErrorsAreUsageErrors) {
     EXPECT_THAT(past.err, HasSubstr("has no entry 3 (it has 3)"));
     EXPECT_EQ(run({"export", sample("sfx_ui.bin"), "--index", "-1", "-o", o}).status, 1);
     EXPECT_EQ(run({"export", sample("sfx_ui.bin"), "--name", "nothing", "-o", o}).status, 1);
-    EXPECT_EQ(run({"export", sample("music_pcm.bin"), "--index", "0", "-o", o}).status, 1);
+    // A multichannel file is taken whole: a selection is refused, saying so, before any work.
+    auto whole = run({"export", sample("music_pcm.bin"), "--index", "0", "-o", o});
+    EXPECT_EQ(whole.status, 1);
+    EXPECT_EQ(whole.err, "brenzo-cli: a multichannel file is exported whole; --index and --name do not apply\n");
+#ifdef BRENZO_TEST_ENGINE
+    auto replaced = run({"replace", sample("music_pcm.bin"), "--name", "0x00001000", str(out / "none.wav")});
+    EXPECT_EQ(replaced.status, 1);
+    EXPECT_EQ(replaced.err,
+              "brenzo-cli: all channels of a multichannel file are replaced; --index and --name do not apply\n");
+#endif
     EXPECT_EQ(run({"list"}).status, 1);
     EXPECT_EQ(run({"list", "--bogus", sample("sfx_ui.bin")}).status, 1);
     EXPECT_FALSE(std::filesystem::exists(out / "x.wav"));
