@@ -379,6 +379,27 @@ TEST(Win32Window, ATallerWindowDrawsTheCurrentSoundUnderTheList) {
     EXPECT_FALSE(f.w().StripShown());
 }
 
+// A close asked for while a command runs (its dialog open) waits for the command, then closes.
+TEST(Win32Window, ClosesAfterTheCommandThatRanWhenItWasAsked) {
+    Fixture f;
+    const fs::path bank = f.dir / "b.bin";
+    testing::WriteFile(bank, threeSounds());
+    f.answer(u8(bank));
+    f.w().Load1Click();
+    bool closedWhileAsked = true;
+    f.answer(u8(f.dir / "alpha.wav"), [&] {
+        SendMessageW(f.w().Handle(), WM_CLOSE, 0, 0);
+        closedWhileAsked = f.w().Closed();
+    });
+    f.w().Export1Click();
+    EXPECT_FALSE(closedWhileAsked);
+    EXPECT_TRUE(fs::exists(f.dir / "alpha.wav"));
+    runMessages(std::chrono::milliseconds(100));
+    EXPECT_TRUE(f.w().Closed());
+    // The window's place was kept as it closed.
+    EXPECT_TRUE(WindowSettings(f.settingsKey).Placement());
+}
+
 // Whatever the registry holds under the window's key, the window gets usable values.
 TEST(Win32Settings, ValuesOfTheWrongKindOrSizeReadAsDefaults) {
     const std::wstring key = L"Software\\Brenzo\\Tests\\Settings" + std::to_wstring(GetCurrentProcessId());
