@@ -86,11 +86,150 @@ Error failure(const char* verb, const fs::path& path, const std::string& reason)
     return Error{std::string("cannot ") + verb + " " + shown(path) + ": " + reason, true};
 }
 
+Error changedSinceOpened(const fs::path& path) {
+    return Error{shown(path) + " was changed by another program since it was opened; open it again", true};
+}
+
+Error hardLinked(const fs::path& path, std::uint64_t links) {
+    // A save writes a new file and renames it over this name; the other names would keep the
+    // old contents. Refused rather than written in place, where a failure halfway would lose
+    // the file.
+    return failure("save", path,
+                   "it has " + std::to_string(links) +
+                       " hard links, and a save would replace it under this name only; save a copy of "
+                       "its own instead");
+}
+
+// A save waits this long for another save (or another program's lock) on its target.
+constexpr auto kLockWait = std::chrono::seconds(10);
+constexpr auto kLockPoll = std::chrono::milliseconds(20);
+
+// Temporary files of a save of `target` are "." + its name + ".brenzo-" + 10 letters or digits.
+std::string temporaryPrefix(const fs::path& target) { return "." + FileNameUtf8(target) + ".brenzo-"; }
+constexpr std::size_t kSuffixLength = 10;
+
+#ifndef _WIN32
+FileIdentity identityOf(const struct stat& st);
+
+// Opens the target of a save and locks it (waiting for another save to finish), then checks
+// that it is still the file that was opened: the same file under its name, unchanged. On
+// success `held` keeps the lock until the rename is done.
+Status holdUnchanged(const fs::path& target, const FileIdentity& expected, int& held);
+#endif
+
+#ifndef _WIN32
+FileIdentity identityOf(const struct stat& st) {
+    FileIdentity id;
+    id.device = static_cast<std::uint64_t>(st.st_dev);
+    id.number = static_cast<std::uint64_t>(st.st_ino);
+    id.size = static_cast<std::uint64_t>(st.st_size);
+    id.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return id;
+}
+
+// Takes both kinds of advisory lock without waiting: whole-file flock(), and the record lock
+// that fcntl() users take (Linux keeps the two apart, and other programs use either). Returns
+// 0, EWOULDBLOCK when someone else holds either, or the error of the call that failed.
+int tryLockBoth(int fd, bool writable) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return errno == EINTR ? EWOULDBLOCK : errno;
+#ifdef F_OFD_SETLK
+    struct flock lock {};
+    lock.l_type = writable ? F_WRLCK : F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
+        const int code = (errno == EAGAIN || errno == EACCES) ? EWOULDBLOCK : errno;
+        ::flock(fd, LOCK_UN);
+        return code;
+    }
+#else
+    (void)writable;
+#endif
+    return 0;
+}
+
+int lockBothWaiting(int fd, bool writable) {
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    for (;;) {
+        const int code = tryLockBoth(fd, writable);
+        if (code != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) return code;
+        std::this_thread::sleep_for(kLockPoll);
+    }
+}
+
+// Opens a path only if it is a regular file (or a link to one), never waiting on a pipe.
+int openRegular(const fs::path& path, int flags, std::string& reason) {
+    int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        reason = S_ISDIR(st.st_mode) ? "it is a folder" : S_ISREG(st.st_mode) ? std::strerror(errno)
+                                                                             : "it is not a regular file";
+        ::close(fd);
+        return -1;
+    }
+    // Regular files ignore O_NONBLOCK, but later reads should not see it.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+Status holdUnchanged(const fs::path& target, const FileIdentity& expected, int& held) {
+    bool writable = true;
+    int fd = ::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+        writable = false;
+        fd = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    }
+    if (fd < 0) return errno == ENOENT ? changedSinceOpened(target) : failure("replace", target, lastError());
+    const int code = lockBothWaiting(fd, writable);
+    if (code != 0) {
+        ::close(fd);
+        return failure("replace", target, code == EWOULDBLOCK ? "it is in use by another program" : std::strerror(code));
+    }
+    struct stat now {}, named {};
+    if (::fstat(fd, &now) != 0) {
+        auto e = failure("replace", target, lastError());
+        ::close(fd);
+        return e;
+    }
+    if (::stat(target.c_str(), &named) != 0 || named.st_dev != now.st_dev || named.st_ino != now.st_ino ||
+        identityOf(now) != expected) {
+        ::close(fd);
+        return changedSinceOpened(target);
+    }
+    if (now.st_nlink > 1) {
+        ::close(fd);
+        return hardLinked(target, static_cast<std::uint64_t>(now.st_nlink));
+    }
+    held = fd;
+    return {};
+}
+
+void flushFolder(const fs::path& file) {
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    (void)::fsync(fd);
+    ::close(fd);
+}
+#else
+FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    FileIdentity id;
+    id.device = info.dwVolumeSerialNumber;
+    id.number = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    id.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    id.modified = static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                            info.ftLastWriteTime.dwLowDateTime);
+    return id;
+}
+#endif
+
 }  // namespace
 
 // ---- whole files -------------------------------------------------------------------------
 
-Result<Bytes> ReadWholeFile(const fs::path& path) {
+Result<Bytes> ReadWholeFile(const fs::path& path, FileIdentity* identity) {
 #ifdef _WIN32
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -103,12 +242,18 @@ Result<Bytes> ReadWholeFile(const fs::path& path) {
             return failure("read", path, "it is a folder");
         return failure("read", path, systemMessage(code));
     }
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        return failure("read", path, "it is not a regular file");
+    }
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(h, &size)) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileSizeEx(h, &size) || !GetFileInformationByHandle(h, &info)) {
         auto e = failure("read", path, lastError());
         CloseHandle(h);
         return e;
     }
+    if (identity) *identity = identityOf(info);
     Bytes bytes;
     bytes.resize(static_cast<std::size_t>(size.QuadPart));
     std::size_t done = 0;
@@ -127,14 +272,16 @@ Result<Bytes> ReadWholeFile(const fs::path& path) {
     bytes.resize(done);
     return bytes;
 #else
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return failure("read", path, lastError());
+    std::string reason;
+    int fd = openRegular(path, O_RDONLY, reason);
+    if (fd < 0) return failure("read", path, reason);
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::string reason = S_ISDIR(st.st_mode) ? "it is a folder" : lastError();
+    if (::fstat(fd, &st) != 0) {
+        auto e = failure("read", path, lastError());
         ::close(fd);
-        return failure("read", path, reason);
+        return e;
     }
+    if (identity) *identity = identityOf(st);
     Bytes bytes;
     bytes.resize(static_cast<std::size_t>(st.st_size));
     std::size_t done = 0;
@@ -188,7 +335,12 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
         // A link is followed: the file it points to is the one replaced.
         fs::path resolved = fs::canonical(requested, ec);
         if (!ec) target = resolved;
-        if (fs::is_directory(target, ec)) return failure("write", requested, "it is a folder");
+        // Only a regular file is replaced: a rename over a pipe or a device would swap the
+        // node itself for a plain file.
+        const auto type = fs::status(target, ec).type();
+        if (type == fs::file_type::directory) return failure("write", requested, "it is a folder");
+        if (type != fs::file_type::regular && type != fs::file_type::not_found)
+            return failure("write", requested, "it is not a regular file");
     }
     file->target_ = target;
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
@@ -199,8 +351,9 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
             return failure("write", requested, "the file is read-only");
     }
+    if (durability == Durability::Flushed) RemoveStaleTemporaryFiles(target);
     for (int attempt = 0; attempt < 20; ++attempt) {
-        fs::path temp = folder / PathFromUtf8("." + FileNameUtf8(target) + ".brenzo-" + randomSuffix());
+        fs::path temp = folder / PathFromUtf8(temporaryPrefix(target) + randomSuffix());
         HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             file->handle_->h = h;
@@ -213,17 +366,30 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
 #else
     mode_t mode = 0666;
     struct stat st {};
-    if (exists && ::stat(target.c_str(), &st) == 0) {
+    const bool existing = exists && ::stat(target.c_str(), &st) == 0;
+    if (existing) {
         // A file without any write permission counts as read-only even for a superuser.
         if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0)
             return failure("write", requested, "the file is read-only");
         mode = st.st_mode & 07777;
     }
+    if (durability == Durability::Flushed) RemoveStaleTemporaryFiles(target);
     for (int attempt = 0; attempt < 20; ++attempt) {
-        fs::path temp = folder / PathFromUtf8("." + FileNameUtf8(target) + ".brenzo-" + randomSuffix());
+        fs::path temp = folder / PathFromUtf8(temporaryPrefix(target) + randomSuffix());
         int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd >= 0) {
-            if (exists) {
+            // Locked while it is written, so that another run's clean-up knows its writer
+            // lives; one that removed it in the moment before the lock is noticed here.
+            struct stat own {};
+            if (tryLockBoth(fd, true) != 0 || ::fstat(fd, &own) != 0 || own.st_nlink == 0) {
+                ::close(fd);
+                continue;
+            }
+            if (existing) {
+                // The new file keeps the old one's owner and group as far as the saver may
+                // set them (a member of the file's group may keep the group), then its mode:
+                // a change of owner clears the set-ID bits.
+                if (::fchown(fd, st.st_uid, st.st_gid) != 0) (void)!::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
                 if (::fchmod(fd, mode) != 0) { /* keep the private mode rather than fail */ }
             } else {
                 mode_t mask = ::umask(0);
@@ -296,6 +462,42 @@ Status AtomicFile::Commit() {
     CloseHandle(handle_->h);
     handle_->h = INVALID_HANDLE_VALUE;
     if (!flushed) return fail("write", reason);
+    if (hasExpected_) {
+        // The target is opened without read or write sharing while it is checked, so that a
+        // second save checking at the same moment waits for this one.
+        HANDLE held = INVALID_HANDLE_VALUE;
+        const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+        for (;;) {
+            held = CreateFileW(target_.c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (held != INVALID_HANDLE_VALUE) break;
+            const DWORD code = GetLastError();
+            if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+                failed_ = true;
+                failure_ = changedSinceOpened(target_).message;
+                return Error{failure_, true};
+            }
+            if (code != ERROR_SHARING_VIOLATION || std::chrono::steady_clock::now() >= deadline)
+                return fail("replace", code == ERROR_SHARING_VIOLATION ? "it is in use by another program"
+                                                                        : systemMessage(code));
+            std::this_thread::sleep_for(kLockPoll);
+        }
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool known = GetFileInformationByHandle(held, &info) != 0;
+        const std::string why = known ? "" : lastError();
+        CloseHandle(held);
+        if (!known) return fail("replace", why);
+        if (identityOf(info) != expected_) {
+            failed_ = true;
+            failure_ = changedSinceOpened(target_).message;
+            return Error{failure_, true};
+        }
+        if (info.nNumberOfLinks > 1) {
+            failed_ = true;
+            failure_ = hardLinked(target_, info.nNumberOfLinks).message;
+            return Error{failure_, true};
+        }
+    }
     // Another program may hold the target open for a moment (a virus scanner, an indexer, a
     // player): Windows refuses to replace a file open without delete sharing, so a sharing
     // violation is retried for about a second before it is reported.
@@ -314,12 +516,46 @@ Status AtomicFile::Commit() {
         if (code == ERROR_ACCESS_DENIED) return fail("replace", "it is open in another program, or access is denied");
         return fail("replace", systemMessage(code));
     }
+    HANDLE now = CreateFileW(target_.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (now != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (GetFileInformationByHandle(now, &info)) written_ = identityOf(info);
+        CloseHandle(now);
+    }
 #else
-    if (durability_ == Durability::Flushed && ::fsync(handle_->fd) != 0) return fail("write", lastError());
-    int rc = ::close(handle_->fd);
-    handle_->fd = -1;
-    if (rc != 0) return fail("write", lastError());
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) return fail("replace", lastError());
+    if (durability_ == Durability::Cached) {
+        // An export: a late write error (a network file system's) is known only at close.
+        int rc = ::close(handle_->fd);
+        handle_->fd = -1;
+        if (rc != 0) return fail("write", lastError());
+        if (::rename(temp_.c_str(), target_.c_str()) != 0) return fail("replace", lastError());
+        struct stat st {};
+        if (::stat(target_.c_str(), &st) == 0) written_ = identityOf(st);
+        committed_ = true;
+        return {};
+    }
+    // A save: flushed, then renamed while the temporary file is still held (and locked), so
+    // that no clean-up of another run takes it for a dead writer's.
+    if (::fsync(handle_->fd) != 0) return fail("write", lastError());
+    struct stat own {};
+    if (::fstat(handle_->fd, &own) != 0) return fail("write", lastError());
+    int held = -1;
+    if (hasExpected_) {
+        if (Status s = holdUnchanged(target_, expected_, held); !s) {
+            failed_ = true;
+            failure_ = s.message();
+            return s;
+        }
+    }
+    const bool renamed = ::rename(temp_.c_str(), target_.c_str()) == 0;
+    const std::string reason = renamed ? "" : lastError();
+    if (held >= 0) ::close(held);
+    if (!renamed) return fail("replace", reason);
+    committed_ = true;
+    written_ = identityOf(own);
+    flushFolder(target_);
+    return {};
 #endif
     committed_ = true;
     return {};
@@ -335,11 +571,45 @@ Status CheckReplaceable(const fs::path& requested) {
         return failure("write", requested, "the file is read-only");
 #else
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0 &&
-        ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0))
-        return failure("write", requested, "the file is read-only");
+    if (::stat(target.c_str(), &st) == 0) {
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0)
+            return failure("write", requested, "the file is read-only");
+        if (!S_ISREG(st.st_mode)) return failure("write", requested, "it is not a regular file");
+        if (st.st_nlink > 1) return hardLinked(requested, static_cast<std::uint64_t>(st.st_nlink));
+    }
+    // The save writes a new file beside the target: a folder that takes none is named now,
+    // not after a long conversion.
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        return Error{"cannot write into " + PathToUtf8(folder) + ": " + lastError(), true};
 #endif
     return {};
+}
+
+void RemoveStaleTemporaryFiles(const fs::path& target) {
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const std::string prefix = temporaryPrefix(target);
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = FileNameUtf8(it->path());
+        if (name.size() != prefix.size() + kSuffixLength || name.compare(0, prefix.size(), prefix) != 0) continue;
+        if (name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789", prefix.size()) != std::string::npos)
+            continue;
+        const fs::path path = it->path();
+#ifdef _WIN32
+        // A live writer holds its file without delete sharing, so only a dead one's goes.
+        DeleteFileW(path.c_str());
+#else
+        int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat held {}, named {};
+        // A lock taken means the writer is gone; the name must still be the locked file.
+        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && tryLockBoth(fd, false) == 0 &&
+            ::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
+            ::unlink(path.c_str());
+        ::close(fd);
+#endif
+    }
 }
 
 Status WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes, Durability durability) {
@@ -558,20 +828,9 @@ Result<std::unique_ptr<LockedFile>> LockedFile::Open(const fs::path& path) {
     if (::fstat(fd, &st) != 0) return failure("open", path, lastError());
     if (!S_ISREG(st.st_mode)) return failure("open", path, "it is not a regular file");
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return failure("open", path, "the file is read-only");
-#ifdef F_OFD_SETLK
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
-        if (errno == EAGAIN || errno == EACCES) return failure("open", path, "it is in use by another program");
-        return failure("open", path, lastError());
-    }
-#else
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK) return failure("open", path, "it is in use by another program");
-        return failure("open", path, lastError());
-    }
-#endif
+    // Both kinds of lock: another program may take either.
+    if (const int code = tryLockBoth(fd, true); code != 0)
+        return failure("open", path, code == EWOULDBLOCK ? "it is in use by another program" : std::strerror(code));
     file->size_ = static_cast<std::uint64_t>(st.st_size);
 #endif
     return file;

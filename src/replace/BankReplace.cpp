@@ -146,7 +146,12 @@ Status CheckBankReplaceable(const Workspace& ws) {
 }
 
 Status SaveOverOpenedFile(Workspace& ws, Bytes& image) {
-    if (Status s = platform::WriteFileAtomically(ws.OpenedPath, image); !s) return s;
+    auto file = platform::AtomicFile::Create(ws.OpenedPath);
+    if (!file) return file.status();
+    if (ws.OpenedIdentity) (*file)->ExpectUnchanged(*ws.OpenedIdentity);
+    if (Status s = (*file)->Write(image); !s) return s;
+    if (Status s = (*file)->Commit(); !s) return s;
+    ws.OpenedIdentity = (*file)->written();
     // The file now holds exactly these bytes.
     ws.SourceImage = std::move(image);
     return {};

@@ -50,7 +50,9 @@ OpenOutcome Workspace::Open(const std::filesystem::path& path, UiPort& port) {
 
     OpenedPath = path;
     FileName = platform::FileNameUtf8(path);
-    auto bytes = platform::ReadWholeFile(path);
+    platform::FileIdentity identity;
+    auto bytes = platform::ReadWholeFile(path, &identity);
+    OpenedIdentity.reset();
     if (!bytes) {
         // Nothing is loaded: no command may use the released model.
         FileKind = kKindNone;
@@ -61,6 +63,7 @@ OpenOutcome Workspace::Open(const std::filesystem::path& path, UiPort& port) {
         return OpenOutcome::Unreadable;
     }
     SourceImage = std::move(*bytes);
+    OpenedIdentity = identity;
     if (scratch_) {
         // The cache of an earlier file of the same name is never reused.
         (void)scratch_->ResetFileWorkFolder(FileName);
