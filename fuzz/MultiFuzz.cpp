@@ -47,5 +47,25 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
         composed->image.resize(composed->model.HeadFullSize + 4096 + 2048 * 10 * v.channels);
         seeds.emplace_back(composed->image.begin(), composed->image.end());
     }
+    // Many channels sharing one description (each directory entry's HeadSize 0): the shape
+    // whose states once multiplied by the channel count.
+    {
+        const std::uint32_t channels = 200;
+        std::vector<std::uint8_t> shared(8192, 0);
+        auto put = [&](std::size_t at, std::uint32_t v) {
+            for (int i = 0; i < 4; ++i) shared[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+        };
+        put(8, 1);
+        put(12, 0x80000);
+        put(20, 48);
+        put(36, channels);
+        put(44, 8192);
+        const std::size_t d = 48 + 16 * channels;
+        for (std::uint32_t i = 0; i < channels; ++i) put(48 + 16 * i + 8, 0x100 + i);
+        put(d + 24, 32000);
+        put(d + 28, 0x400);
+        put(d + 52, 300);
+        seeds.push_back(shared);
+    }
     return seeds;
 }
