@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/Interrupts.h"
 #include "platform/Path.h"
 
 #ifdef _WIN32
@@ -30,6 +31,8 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
+
+#include "platform/PosixLocks.h"
 #endif
 
 namespace brenzo::platform {
@@ -127,30 +130,10 @@ FileIdentity identityOf(const struct stat& st) {
     return id;
 }
 
-// Takes both kinds of advisory lock without waiting: whole-file flock(), and the record lock
-// that fcntl() users take (Linux keeps the two apart, and other programs use either). Returns
-// 0, EWOULDBLOCK when someone else holds either, or the error of the call that failed.
-int tryLockBoth(int fd, bool writable) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return errno == EINTR ? EWOULDBLOCK : errno;
-#ifdef F_OFD_SETLK
-    struct flock lock {};
-    lock.l_type = writable ? F_WRLCK : F_RDLCK;
-    lock.l_whence = SEEK_SET;
-    if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
-        const int code = (errno == EAGAIN || errno == EACCES) ? EWOULDBLOCK : errno;
-        ::flock(fd, LOCK_UN);
-        return code;
-    }
-#else
-    (void)writable;
-#endif
-    return 0;
-}
-
 int lockBothWaiting(int fd, bool writable) {
     const auto deadline = std::chrono::steady_clock::now() + kLockWait;
     for (;;) {
-        const int code = tryLockBoth(fd, writable);
+        const int code = TryLockBoth(fd, writable);
         if (code != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) return code;
         std::this_thread::sleep_for(kLockPoll);
     }
@@ -358,6 +341,7 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
         if (h != INVALID_HANDLE_VALUE) {
             file->handle_->h = h;
             file->temp_ = temp;
+            RemoveOnInterrupt(temp);
             return file;
         }
         if (GetLastError() != ERROR_FILE_EXISTS) return failure("write", requested, lastError());
@@ -381,7 +365,7 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
             // Locked while it is written, so that another run's clean-up knows its writer
             // lives; one that removed it in the moment before the lock is noticed here.
             struct stat own {};
-            if (tryLockBoth(fd, true) != 0 || ::fstat(fd, &own) != 0 || own.st_nlink == 0) {
+            if (TryLockBoth(fd, true) != 0 || ::fstat(fd, &own) != 0 || own.st_nlink == 0) {
                 ::close(fd);
                 continue;
             }
@@ -398,6 +382,7 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
             }
             file->handle_->fd = fd;
             file->temp_ = temp;
+            RemoveOnInterrupt(temp);
             return file;
         }
         if (errno != EEXIST) return failure("write", requested, lastError());
@@ -417,6 +402,7 @@ AtomicFile::~AtomicFile() {
         std::error_code ec;
         fs::remove(temp_, ec);
     }
+    if (!temp_.empty()) ForgetOnInterrupt(temp_);
 }
 
 Status AtomicFile::Write(std::span<const std::uint8_t> bytes) {
@@ -604,7 +590,7 @@ void RemoveStaleTemporaryFiles(const fs::path& target) {
         if (fd < 0) continue;
         struct stat held {}, named {};
         // A lock taken means the writer is gone; the name must still be the locked file.
-        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && tryLockBoth(fd, false) == 0 &&
+        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && TryLockBoth(fd, false) == 0 &&
             ::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
             ::unlink(path.c_str());
         ::close(fd);
@@ -829,7 +815,7 @@ Result<std::unique_ptr<LockedFile>> LockedFile::Open(const fs::path& path) {
     if (!S_ISREG(st.st_mode)) return failure("open", path, "it is not a regular file");
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return failure("open", path, "the file is read-only");
     // Both kinds of lock: another program may take either.
-    if (const int code = tryLockBoth(fd, true); code != 0)
+    if (const int code = TryLockBoth(fd, true); code != 0)
         return failure("open", path, code == EWOULDBLOCK ? "it is in use by another program" : std::strerror(code));
     file->size_ = static_cast<std::uint64_t>(st.st_size);
 #endif

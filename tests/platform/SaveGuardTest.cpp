@@ -9,11 +9,13 @@
 #include <thread>
 
 #include "platform/Files.h"
+#include "platform/Interrupts.h"
 #include "platform/Path.h"
 #include "support/TempDir.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <csignal>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -232,6 +234,30 @@ TEST(SaveGuard, ALockOfEitherKindKeepsALockedFileOut) {
         EXPECT_THAT(opened.message(), HasSubstr("in use by another program"));
         ::close(fd);
         EXPECT_TRUE(LockedFile::Open(dir / "r.dat15"));
+    }
+}
+
+// An interrupted command-line run removes the files and folders it registered and ends with
+// 128 + the signal.
+TEST(SaveGuard, AnInterruptedRunRemovesWhatItCreated) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        TempDir dir;
+        const fs::path folder = dir / "scratch", file = dir / ".bank.bin.brenzo-0123456789";
+        EXPECT_EXIT(
+            {
+                CleanUpOnInterrupt();
+                fs::create_directory(folder);
+                testing::WriteText(folder / "conv_res.wav", "audio");
+                RemoveOnInterrupt(folder);
+                testing::WriteText(file, "half");
+                RemoveOnInterrupt(file);
+                RemoveOnInterrupt(dir / "registered but never made");
+                ::kill(::getpid(), signal);
+                for (;;) ::pause();
+            },
+            ::testing::ExitedWithCode(128 + signal), "");
+        EXPECT_TRUE(namesIn(dir.path()).empty());
     }
 }
 #endif
