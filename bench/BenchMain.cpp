@@ -25,6 +25,7 @@
 
 #include "codec/IMAADPCM.h"
 #include "codec/Wav.h"
+#include "common/ByteWriter.h"
 #include "formats/BankFile.h"
 #include "formats/MultiWriter.h"
 #ifdef BRENZO_HAVE_ENGINE
@@ -35,6 +36,7 @@
 #include "workspace/Workspace.h"
 
 using namespace brenzo::codec;
+using brenzo::storeI16;
 
 namespace {
 
@@ -46,9 +48,7 @@ std::vector<std::uint8_t> pcmOf(std::size_t samples) {
         double t = static_cast<double>(i) / 44100.0;
         double v = 0.5 * std::sin(2 * M_PI * 220 * t) + 0.3 * std::sin(2 * M_PI * 1375 * t) +
                    0.05 * (static_cast<double>(noise >> 16) / 32768.0 - 1.0);
-        auto s = static_cast<std::uint16_t>(static_cast<std::int16_t>(v * 26000));
-        pcm[2 * i] = static_cast<std::uint8_t>(s);
-        pcm[2 * i + 1] = static_cast<std::uint8_t>(s >> 8);
+        storeI16(&pcm[2 * i], static_cast<std::int16_t>(v * 26000));
     }
     return pcm;
 }
@@ -66,7 +66,9 @@ double median(F f, int runs = 7) {
 }
 
 void put(std::ofstream& out, std::uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) out.put(static_cast<char>(v >> (8 * i)));
+    std::uint8_t b[4];
+    brenzo::storeU32(b, v);
+    out.write(reinterpret_cast<const char*>(b), n);
 }
 
 // An IMA ADPCM WAV in the common block layout (1024 bytes a block and channel), holding as

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "FuzzSeeds.h"
+#include "common/ByteWriter.h"
 #include "export/Export.h"
 #include "formats/BankFile.h"
 #include "formats/Compose.h"
@@ -44,9 +45,7 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
         for (int s = 0; s < 3; ++s) {
             std::vector<std::uint8_t> pcm(2 * (3000 + 2500 * s));
             for (std::size_t i = 0; i < pcm.size() / 2; ++i) {
-                auto v = static_cast<std::uint16_t>(static_cast<std::int16_t>(8000 * std::sin(i * 0.05 * (s + 1))));
-                pcm[2 * i] = static_cast<std::uint8_t>(v);
-                pcm[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
+                storeI16(&pcm[2 * i], static_cast<std::int16_t>(8000 * std::sin(i * 0.05 * (s + 1))));
             }
             TBankChannelHeader head;
             head.Hash = 0x100u + static_cast<std::uint32_t>(s);

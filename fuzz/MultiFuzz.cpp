@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "FuzzSeeds.h"
+#include "common/ByteWriter.h"
 #include "export/Export.h"
 #include "formats/MultiFile.h"
 #include "formats/Compose.h"
@@ -34,9 +35,7 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
         for (std::uint32_t c = 0; c < v.channels; ++c) {
             std::vector<std::uint8_t> track(2 * 9000);
             for (std::size_t i = 0; i < track.size() / 2; ++i) {
-                auto s = static_cast<std::uint16_t>(static_cast<std::int16_t>(9000 * std::sin(i * 0.03 * (c + 1))));
-                track[2 * i] = static_cast<std::uint8_t>(s);
-                track[2 * i + 1] = static_cast<std::uint8_t>(s >> 8);
+                storeI16(&track[2 * i], static_cast<std::int16_t>(9000 * std::sin(i * 0.03 * (c + 1))));
             }
             pcm.push_back(track);
             hashes.push_back(0x200 + c);

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "FuzzSeeds.h"
+#include "common/ByteReader.h"
+#include "common/ByteWriter.h"
 #include "radio/Dat15.h"
 #include "radio/TrackDuration.h"
 #include "radio/Windows1252.h"
@@ -17,15 +19,6 @@ namespace {
 
 void check(bool ok) {
     if (!ok) std::abort();
-}
-
-std::uint32_t u32At(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-void putU32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-    for (std::size_t i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 }  // namespace
@@ -46,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)radio::Windows1252ToUtf8(entry.name);
         check(radio::WriteTrackDuration(store, entry.position, ~*ms).isOk());
         const auto at = static_cast<std::size_t>(entry.position) + 26;
-        check(u32At(copy.data() + at) == ~*ms);
+        check(loadU32(copy.data() + at) == ~*ms);
         std::memcpy(copy.data() + at, data + at, 4);
     }
     check(copy.size() == size && (size == 0 || std::memcmp(copy.data(), data, size) == 0));
@@ -66,8 +59,8 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
     // A table of one track with a 200-byte name whose record lies inside the first block.
     std::vector<std::uint8_t> longName = {0, 0, 0, 0, 40, 0, 0, 0};
     longName.resize(8 + 40, 0x33);
-    putU32(longName, 8 + 12, radio::RadioTrackMarker);
-    putU32(longName, 8 + 26, 185000);
+    storeU32(&longName[8 + 12], radio::RadioTrackMarker);
+    storeU32(&longName[8 + 26], 185000);
     for (std::uint8_t b : {0, 0, 0, 0, 1, 0, 0, 0}) longName.push_back(b);  // B = 0, C = 1
     longName.push_back(200);
     longName.resize(longName.size() + 200, 0xE9);
@@ -76,8 +69,8 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
 
     // The demo with its count raised far beyond what the file holds.
     auto huge = demo;
-    const std::size_t countAt = 12 + u32At(huge.data() + 4) + u32At(huge.data() + 8 + u32At(huge.data() + 4));
-    if (countAt + 4 <= huge.size()) putU32(huge, countAt, 0x7FFFFFFF);
+    const std::size_t countAt = 12 + loadU32(huge.data() + 4) + loadU32(huge.data() + 8 + loadU32(huge.data() + 4));
+    if (countAt + 4 <= huge.size()) storeU32(&huge[countAt], 0x7FFFFFFF);
     seeds.push_back(huge);
     return seeds;
 }

@@ -84,7 +84,7 @@ int List(const Globals& g, const std::string& file, bool json) {
             const auto row = ws.Row(i);
             text += std::to_string(i);
             text += '\t';
-            text += row.name;
+            text += TerminalSafe(row.name);
             text += '\t';
             text += row.duration;
             text += '\t';

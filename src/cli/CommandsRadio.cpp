@@ -18,21 +18,6 @@ void warnDamage(const std::string& file, const radio::Dat15Listing& listing) {
     if (!listing.damage.empty()) PrintError(file + ": " + listing.damage + "; the tracks before it are listed");
 }
 
-// The tab-separated listing keeps one track per line and never lets a name drive the
-// terminal: control characters of a name (all in 0x00..0x1F and 0x7F) are shown as U+FFFD.
-std::string lineSafe(const std::string& utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (char c : utf8) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F)
-            out += "\xEF\xBF\xBD";
-        else
-            out += c;
-    }
-    return out;
-}
-
 }  // namespace
 
 int RadioList(const std::string& file, bool json) {
@@ -60,7 +45,7 @@ int RadioList(const std::string& file, bool json) {
             t["ms"] = *ms;
             tracks.push_back(std::move(t));
         } else {
-            text += std::to_string(i) + '\t' + lineSafe(name) + '\t' + std::to_string(entry.position) + '\t' +
+            text += std::to_string(i) + '\t' + TerminalSafe(name) + '\t' + std::to_string(entry.position) + '\t' +
                     duration + '\n';
         }
     }

@@ -23,6 +23,19 @@ void PrintError(std::string_view message) {
     platform::WriteText(stderr, line);
 }
 
+std::string TerminalSafe(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F)
+            out += "\xEF\xBF\xBD";
+        else
+            out += c;
+    }
+    return out;
+}
+
 int Fail(int status, std::string_view message) {
     PrintError(message);
     return status;

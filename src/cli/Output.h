@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "common/Result.h"
@@ -11,6 +12,10 @@ void PrintRaw(std::string_view text);
 void PrintLine(std::string_view text);
 // "brenzo-cli: <message>" on standard error.
 void PrintError(std::string_view message);
+
+// The tab-separated listings keep one entry per line and never let a name drive the terminal:
+// control characters of a name (all in 0x00..0x1F and 0x7F) are shown as U+FFFD.
+std::string TerminalSafe(std::string_view utf8);
 
 // Prints the message and gives the exit status to return.
 int Fail(int status, std::string_view message);

@@ -6,6 +6,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Output.h"
+#include "common/ByteWriter.h"
 #include "formats/BankFile.h"
 #include "formats/Compose.h"
 #include "formats/MultiWriter.h"
@@ -84,11 +85,7 @@ std::vector<Track> music(double seconds, double rate, std::size_t channels) {
 
 std::vector<std::uint8_t> pcmBytes(const Track& t) {
     std::vector<std::uint8_t> out(t.size() * 2);
-    for (std::size_t i = 0; i < t.size(); ++i) {
-        auto v = static_cast<std::uint16_t>(t[i]);
-        out[2 * i] = static_cast<std::uint8_t>(v);
-        out[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
-    }
+    for (std::size_t i = 0; i < t.size(); ++i) storeI16(out.data() + 2 * i, t[i]);
     return out;
 }
 

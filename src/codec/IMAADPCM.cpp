@@ -4,6 +4,9 @@
 #include <array>
 #include <cstring>
 
+#include "common/ByteReader.h"
+#include "common/ByteWriter.h"
+
 namespace brenzo::codec {
 namespace {
 
@@ -154,10 +157,9 @@ std::uint8_t ADPCMEncodeSample(std::int16_t sample, TADPCMState& state) {
 
 namespace {
 void appendState(std::vector<std::uint8_t>& states, const TADPCMState& s) {
-    auto v = static_cast<std::uint16_t>(s.valprev);
-    states.push_back(static_cast<std::uint8_t>(v & 0xFF));
-    states.push_back(static_cast<std::uint8_t>(v >> 8));
-    states.push_back(s.index);
+    ByteWriter w(states);
+    w.i16(s.valprev);
+    w.u8(s.index);
 }
 }  // namespace
 
@@ -174,9 +176,6 @@ void ADPCMEncodeStream(std::span<const std::uint8_t> input, std::vector<std::uin
     // zero-filled buffer so that the loop below never checks bounds.
     const std::size_t present = std::min(codedLength, input.size() / 4);
     const std::uint8_t* src = input.data();
-    auto sampleAt = [](const std::uint8_t* p) -> std::int32_t {
-        return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
-    };
     std::array<std::uint8_t, 4> tail{};
     EncoderLane lane{TADPCMState{}};
     for (std::size_t i = 0; i < codedLength; ++i) {
@@ -188,8 +187,8 @@ void ADPCMEncodeStream(std::span<const std::uint8_t> input, std::vector<std::uin
             if (at < input.size()) std::memcpy(tail.data(), src + at, std::min<std::size_t>(4, input.size() - at));
             p = tail.data();
         }
-        const std::uint32_t c0 = lane.encode(sampleAt(p));
-        const std::uint32_t c1 = lane.encode(sampleAt(p + 2));
+        const std::uint32_t c0 = lane.encode(loadI16(p));
+        const std::uint32_t c1 = lane.encode(loadI16(p + 2));
         dst[i] = static_cast<std::uint8_t>(c0 | (c1 << 4));
         if (i == 0) appendState(states, lane.state());
     }
@@ -244,7 +243,7 @@ std::vector<TADPCMState> ParseStoredStates(std::span<const std::uint8_t> bytes) 
     std::vector<TADPCMState> states(bytes.size() / kStoredStateBytes);
     for (std::size_t i = 0; i < states.size(); ++i) {
         const std::uint8_t* p = bytes.data() + 3 * i;
-        states[i].valprev = static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+        states[i].valprev = loadI16(p);
         states[i].index = p[2];
     }
     return states;

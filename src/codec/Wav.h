@@ -12,8 +12,9 @@ namespace brenzo::codec {
 inline constexpr std::size_t kWavHeaderSize = 44;
 
 // Appends the 44-byte RIFF/WAVE header of 16-bit PCM: RiffSize = dataSize + 36, one fmt
-// chunk of 16 bytes, then the data chunk header declaring dataSize.
-void WriteWavHeader(std::vector<std::uint8_t>& out, std::uint16_t channels, std::uint16_t frequency,
+// chunk of 16 bytes, then the data chunk header declaring dataSize. Every 16-bit WAV Brenzo
+// writes (exports, conversions) starts with it.
+void WriteWavHeader(std::vector<std::uint8_t>& out, std::uint16_t channels, std::uint32_t frequency,
                     std::uint32_t dataSize);
 
 // The fields a replace takes from a converted WAV at fixed positions: the data chunk is the

@@ -2,11 +2,15 @@
 
 #include <sndfile.h>
 #include <mpg123.h>
+#include <vorbis/vorbisfile.h>
 
+#include <algorithm>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <system_error>
 
+#include "common/ByteWriter.h"
 #include "platform/Path.h"
 
 namespace brenzo::engine {
@@ -20,9 +24,8 @@ void AppendPcm16Le(std::span<const float> in, std::vector<std::uint8_t>& out) {
     out.resize(start + 2 * in.size());
     std::uint8_t* p = out.data() + start;
     for (float f : in) {
-        const auto v = static_cast<std::uint16_t>(ToPcm16(f));
-        *p++ = static_cast<std::uint8_t>(v & 0xFF);
-        *p++ = static_cast<std::uint8_t>(v >> 8);
+        storeI16(p, ToPcm16(f));
+        p += 2;
     }
 }
 
@@ -60,10 +63,10 @@ public:
         d->handle_ = mpg123_new(nullptr, &error);
         if (!d->handle_) return refused(file, mpg123_plain_strerror(error));
         mpg123_param(d->handle_, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0.0);
+        // Joined files ("cat a.mp3 b.mp3", each part with its own LAME header) are decoded
+        // whole: mpg123 takes the later parts' frames as the stream going on, where
+        // MPG123_NO_FRANKENSTEIN would end the sound at the first part's declared length.
         mpg123_param(d->handle_, MPG123_ADD_FLAGS, MPG123_FORCE_FLOAT | MPG123_GAPLESS | MPG123_QUIET, 0.0);
-#if MPG123_API_VERSION >= 45
-        mpg123_param(d->handle_, MPG123_ADD_FLAGS, MPG123_NO_FRANKENSTEIN, 0.0);
-#endif
         // mpg123 takes UTF-8 paths on every system (it widens them itself on Windows).
         if (mpg123_open(d->handle_, platform::PathToUtf8(file).c_str()) != MPG123_OK)
             return refused(file, mpg123_strerror(d->handle_));
@@ -130,6 +133,77 @@ private:
     bool open_ = false;
 };
 
+// libsndfile ends an Ogg Vorbis file at the end of its first logical stream, but "cat a.ogg
+// b.ogg" is one valid file of two chained parts. libvorbisfile walks the whole chain; parts
+// of different rates or channel counts cannot go into one WAV and are refused.
+class VorbisDecoder final : public Decoder {
+public:
+    // Nothing when libvorbisfile cannot open the file (a stream cut inside its headers), which
+    // libsndfile then decodes as far as it can.
+    static std::optional<Result<std::unique_ptr<Decoder>>> Open(const fs::path& file) {
+        std::unique_ptr<VorbisDecoder> d(new VorbisDecoder(file));
+        if (ov_fopen(platform::PathToUtf8(file).c_str(), &d->vf_) != 0) return std::nullopt;
+        d->open_ = true;
+        const vorbis_info* first = ov_info(&d->vf_, 0);
+        if (!first || first->channels <= 0 || first->rate <= 0) return std::nullopt;
+        d->format_.rate = static_cast<std::uint32_t>(first->rate);
+        d->format_.channels = static_cast<std::uint16_t>(first->channels);
+        for (long link = 1; link < ov_streams(&d->vf_); ++link)
+            if (Status s = d->checkLink(link); !s) return Result<std::unique_ptr<Decoder>>(s.error());
+        // Opening a chain scans it to its end and can leave the decoder at the last part's
+        // start: decoding begins at the first byte of the file.
+        if (ov_seekable(&d->vf_) && ov_raw_seek(&d->vf_, 0) != 0) return std::nullopt;
+        const ogg_int64_t total = ov_pcm_total(&d->vf_, -1);
+        // A length of 0 is what a stream cut inside its headers shows too: it declares nothing.
+        if (total > 0) d->format_.frames = static_cast<std::uint64_t>(total);
+        return Result<std::unique_ptr<Decoder>>(std::unique_ptr<Decoder>(std::move(d)));
+    }
+
+    ~VorbisDecoder() override {
+        if (open_) ov_clear(&vf_);
+    }
+
+    Result<std::size_t> Read(std::span<float> out) override {
+        const std::size_t channels = format_.channels;
+        const std::size_t want = out.size() / channels;
+        std::size_t done = 0;
+        while (done < want) {
+            float** pcm = nullptr;
+            int link = 0;
+            const long got = ov_read_float(&vf_, &pcm, static_cast<int>(std::min<std::size_t>(want - done, 4096)), &link);
+            if (got == 0) break;
+            if (got == OV_HOLE) continue;  // a gap in the pages: what follows still decodes
+            if (got < 0) return refused(file_, "the Ogg Vorbis stream is damaged");
+            if (Status s = checkLink(link); !s) return s.error();
+            for (long f = 0; f < got; ++f)
+                for (std::size_t c = 0; c < channels; ++c)
+                    out[(done + static_cast<std::size_t>(f)) * channels + c] = pcm[c][f];
+            done += static_cast<std::size_t>(got);
+        }
+        return done;
+    }
+
+private:
+    explicit VorbisDecoder(fs::path file) : file_(std::move(file)) {}
+
+    static std::string describe(long rate, int channels) {
+        return std::to_string(rate) + " Hz, " + std::to_string(channels) + (channels == 1 ? " channel" : " channels");
+    }
+
+    Status checkLink(long link) {
+        const vorbis_info* info = ov_info(&vf_, static_cast<int>(link));
+        if (!info) return refused(file_, "the Ogg Vorbis stream is damaged");
+        if (info->rate == static_cast<long>(format_.rate) && info->channels == format_.channels) return {};
+        return refused(file_, "its chained parts differ in sample rate or channel count (" +
+                                  describe(static_cast<long>(format_.rate), format_.channels) + ", then " +
+                                  describe(info->rate, info->channels) + ")");
+    }
+
+    fs::path file_;
+    OggVorbis_File vf_{};
+    bool open_ = false;
+};
+
 class SndfileDecoder final : public Decoder {
 public:
     static Result<std::unique_ptr<Decoder>> Open(const fs::path& file) {
@@ -157,6 +231,9 @@ public:
         if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
             d.reset();
             return MpegDecoder::Open(file);
+        }
+        if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG && (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_VORBIS) {
+            if (auto vorbis = VorbisDecoder::Open(file)) return std::move(*vorbis);
         }
         d->format_.rate = static_cast<std::uint32_t>(info.samplerate);
         d->format_.channels = static_cast<std::uint16_t>(info.channels);

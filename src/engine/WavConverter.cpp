@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/Wav.h"
 #include "engine/Decoder.h"
 #include "engine/Engine.h"
 #include "engine/Resampler.h"
@@ -20,32 +21,11 @@ constexpr std::uint64_t kMaxDataBytes = std::numeric_limits<std::uint32_t>::max(
 // About 512 KiB of float samples per piece, whatever the channel count; `pump` runs per piece.
 constexpr std::size_t kPieceSamples = 128 * 1024;
 
-void putU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-void putU16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void putTag(std::vector<std::uint8_t>& out, const char (&tag)[5]) { out.insert(out.end(), tag, tag + 4); }
-
 // The 44-byte header the replace code reads at fixed places: a 16-byte fmt chunk, then data.
 std::vector<std::uint8_t> wavHeader(std::uint16_t channels, std::uint32_t rate, std::uint32_t dataBytes) {
     std::vector<std::uint8_t> h;
-    h.reserve(44);
-    putTag(h, "RIFF");
-    putU32(h, dataBytes + 36);
-    putTag(h, "WAVE");
-    putTag(h, "fmt ");
-    putU32(h, 16);
-    putU16(h, 1);
-    putU16(h, channels);
-    putU32(h, rate);
-    putU32(h, rate * channels * 2u);
-    putU16(h, static_cast<std::uint16_t>(channels * 2u));
-    putU16(h, 16);
-    putTag(h, "data");
-    putU32(h, dataBytes);
+    h.reserve(codec::kWavHeaderSize);
+    codec::WriteWavHeader(h, channels, rate, dataBytes);
     return h;
 }
 

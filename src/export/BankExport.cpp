@@ -5,7 +5,7 @@
 #include "codec/IMAADPCM.h"
 #include "codec/Wav.h"
 #include "export/Export.h"
-#include "formats/ByteReader.h"
+#include "common/ByteReader.h"
 
 namespace brenzo::exporting {
 
@@ -49,7 +49,7 @@ Status ExportBankSound(std::span<const std::uint8_t> image, const formats::TBank
         case SoundForm::Unknown:
             return writeHeader(out, 1, info.Frequency, 0);
         case SoundForm::Pcm: {
-            if (!formats::fitsIn(image.size(), start, info.Size))
+            if (!fitsIn(image.size(), start, info.Size))
                 return Error{"sound " + std::to_string(n) + "'s samples run past the end of the file"};
             if (Status s = writeHeader(out, 1, info.Frequency, info.Size); !s) return s;
             return out.Write(image.subspan(static_cast<std::size_t>(start), info.Size));

@@ -55,8 +55,10 @@ std::filesystem::path CacheWavPath(const Workspace& ws, std::size_t entry) {
 Result<std::filesystem::path> EnsureCacheWav(const Workspace& ws, std::size_t entry, UiPort& port) {
     auto path = CacheWavPath(ws, entry);
     if (path.empty()) return Error{"there is no scratch folder to cache the sound in"};
-    if (platform::FileExists(path)) return path;
-    if (Status s = ExportEntry(ws, path, static_cast<std::uint32_t>(entry), port); !s) return Error{s.message()};
+    const bool stale = ws.StaleCache.count(entry) != 0;
+    if (!stale && platform::FileExists(path)) return path;
+    if (Status s = ExportEntry(ws, path, static_cast<std::uint32_t>(entry), port); !s) return s.error();
+    if (stale) ws.StaleCache.erase(entry);
     return path;
 }
 
@@ -81,6 +83,10 @@ std::vector<std::string> ExportAllFileNames(const Workspace& ws) {
     return names;
 }
 
+std::string PresetFileName(const Workspace& ws, std::size_t entry) {
+    return workspace::SafeFileName(ws.RowName(entry)) + ".wav";
+}
+
 std::string MultiExportFileName(const Workspace& ws) { return workspace::SafeFileName(ws.FileName) + ".wav"; }
 
 Status ExportAllInto(const Workspace& ws, const std::filesystem::path& folder, UiPort& port,
@@ -92,18 +98,20 @@ Status ExportAllInto(const Workspace& ws, const std::filesystem::path& folder, U
     if (!isBank(ws)) return {};
     const auto names = ExportAllFileNames(ws);
     std::size_t failed = 0;
-    std::string firstFailure;
+    Error firstFailure;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (progress) progress(i, names.size());
         port.Pump();
         Status s = MakeTargetFile(ws, i, folder / platform::PathFromUtf8(names[i]), port);
         if (!s) {
-            if (failed++ == 0) firstFailure = s.message();
+            if (failed++ == 0) firstFailure = s.error();
         }
     }
     if (failed == 0) return {};
+    // Reworded, but still a failure to write when the first one was.
     return Error{std::to_string(failed) + " of " + std::to_string(names.size()) +
-                 " sounds could not be exported; the first: " + firstFailure};
+                     " sounds could not be exported; the first: " + firstFailure.message,
+                 firstFailure.fileSystem};
 }
 
 void Export1Click(Workspace& ws, UiPort& port, std::optional<std::size_t> selected) {
@@ -114,7 +122,7 @@ void Export1Click(Workspace& ws, UiPort& port, std::optional<std::size_t> select
     if (!isBank(ws) || !validEntry(ws, selected)) return;
     beginBusy(port);
     port.Pump();
-    if (auto target = port.AskSaveFile(kSaveFilter, ws.RowName(*selected) + ".wav"))
+    if (auto target = port.AskSaveFile(kSaveFilter, PresetFileName(ws, *selected)))
         report(port, MakeTargetFile(ws, *selected, platform::PathFromUtf8(*target), port));
     endBusy(port);
 }
@@ -122,7 +130,7 @@ void Export1Click(Workspace& ws, UiPort& port, std::optional<std::size_t> select
 void Export2Click(Workspace& ws, UiPort& port, std::optional<std::size_t> selected) {
     if (!isBank(ws) || !validEntry(ws, selected)) return;
     port.Pump();
-    auto target = port.AskSaveFile(kSaveFilter, ws.RowName(*selected) + ".wav");
+    auto target = port.AskSaveFile(kSaveFilter, PresetFileName(ws, *selected));
     if (!target) return;
     beginBusy(port);
     report(port, MakeTargetFile(ws, *selected, platform::PathFromUtf8(*target), port));

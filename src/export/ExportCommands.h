@@ -33,6 +33,10 @@ Status MakeTargetFile(const workspace::Workspace& ws, std::size_t entry, const s
 // ".wav"; later rows of a repeated name get " (2)", " (3)", ... so that every sound is written.
 std::vector<std::string> ExportAllFileNames(const workspace::Workspace& ws);
 
+// The name the save dialog offers for an entry: its row name made safe, as "Export all" makes
+// it, so that a name such as "../up" or "a/b" never opens the dialog in another folder.
+std::string PresetFileName(const workspace::Workspace& ws, std::size_t entry);
+
 // The name of the multichannel file's WAV: the opened file's name + ".wav".
 std::string MultiExportFileName(const workspace::Workspace& ws);
 

@@ -5,7 +5,7 @@
 #include "codec/IMAADPCM.h"
 #include "codec/Wav.h"
 #include "export/Export.h"
-#include "formats/ByteReader.h"
+#include "common/ByteReader.h"
 #include "formats/Layout.h"
 #include "formats/MultiFile.h"
 
@@ -15,7 +15,7 @@ static_assert(std::endian::native == std::endian::little, "samples are written a
 
 using codec::kStateBlockBytes;
 using codec::kStateBlockSamples;
-using formats::fitsIn;
+
 
 namespace {
 
@@ -48,7 +48,7 @@ Result<std::vector<Gathered>> gather(std::span<const std::uint8_t> image, const 
         const std::uint64_t b = std::uint64_t{multi.HeadFullSize} + std::uint64_t{g} * multi.BlockSize;
         if (!fitsIn(image.size(), b + 24, 16 * std::uint64_t{n}))
             return Error{"block " + std::to_string(g) + " lies past the end of the file"};
-        formats::ByteReader r(image, static_cast<std::size_t>(b + 24));
+        ByteReader r(image, static_cast<std::size_t>(b + 24));
         for (auto& e : entries) {
             e.ChunkStart = r.u32();
             e.ChunkCount = r.u32();

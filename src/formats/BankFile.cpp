@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#include "formats/ByteReader.h"
-#include "formats/ByteWriter.h"
+#include "common/ByteReader.h"
+#include "common/ByteWriter.h"
 #include "formats/Layout.h"
 
 namespace brenzo::formats {

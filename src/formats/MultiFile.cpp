@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "formats/ByteReader.h"
+#include "common/ByteReader.h"
 #include "formats/Layout.h"
 
 namespace brenzo::formats {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "formats/ByteWriter.h"
+#include "common/ByteWriter.h"
 #include "formats/Layout.h"
 
 namespace brenzo::formats {

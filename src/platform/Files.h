@@ -35,15 +35,15 @@ Result<Bytes> ReadWholeFile(const fs::path& path, FileIdentity* identity = nullp
 bool FileExists(const fs::path& path);
 Status RemoveFile(const fs::path& path);
 
+// Whether Commit waits for the data to reach the disk before the rename. A container save does
+// (a crash must leave the old file or the whole new one); an export does not: a Cached file is
+// never flushed, its source is still there, and waiting would make a long export twice as slow.
+enum class Durability { Flushed, Cached };
+
 // A file written beside its target and renamed over it on Commit: until then the target is
 // untouched, and a failure (or destruction without Commit) removes the partial file.
 // When the target exists it must be writable; the new file takes its permissions, and a
 // symbolic link is followed so that the file it points to is replaced, not the link.
-// Whether Commit waits for the data to reach the disk before the rename. A container save does
-// (a crash must leave the old file or the whole new one); an export does not (its source is
-// still there, and waiting would make a long export twice as slow).
-enum class Durability { Flushed, Cached };
-
 class AtomicFile {
 public:
     static Result<std::unique_ptr<AtomicFile>> Create(const fs::path& target,
@@ -58,7 +58,7 @@ public:
     // The check and the rename happen under an exclusive lock on the target, so two saves of
     // one file are serialised and the second is refused instead of undoing the first.
     void ExpectUnchanged(const FileIdentity& opened) { expected_ = opened; hasExpected_ = true; }
-    // Flushes to the disk and renames over the target.
+    // Flushes to the disk (a Flushed file only) and renames over the target.
     Status Commit();
     const fs::path& target() const { return target_; }
     // What the target is after a successful Commit (for the next save's check).

@@ -66,25 +66,6 @@ std::string Utf8FromUtf16(std::u16string_view utf16) {
     return out;
 }
 
-#ifdef _WIN32
-// libstdc++ would convert a char8_t path with a codecvt that throws on a malformed byte; the
-// wide string is the path's own form and is taken as it is.
-std::filesystem::path PathFromUtf8(std::string_view utf8) {
-    const std::u16string wide = Utf16FromUtf8(utf8);
-    return std::filesystem::path(std::wstring(wide.begin(), wide.end()));
-}
-
-std::string PathToUtf8(const std::filesystem::path& path) {
-    const std::wstring& wide = path.native();
-    return Utf8FromUtf16(std::u16string(wide.begin(), wide.end()));
-}
-#else
-// A POSIX path is bytes, and the bytes of the program's text are used unchanged.
-std::filesystem::path PathFromUtf8(std::string_view utf8) { return std::filesystem::path(std::string(utf8)); }
-
-std::string PathToUtf8(const std::filesystem::path& path) { return path.native(); }
-#endif
-
 std::string FileNameUtf8(const std::filesystem::path& path) { return PathToUtf8(path.filename()); }
 
 }  // namespace brenzo::platform

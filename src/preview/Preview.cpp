@@ -66,6 +66,25 @@ void Preview::endToIdle() {
     display_.SetTimerEnabled(false);
 }
 
+namespace {
+
+// The engine names the file it was handed, the cached WAV, whose name means nothing to the user:
+// "cannot play 0 engine_idle.wav: <reason>" or "cannot decode ...". Only the reason is kept.
+std::string engineReason(const std::string& message, const std::string& cacheName) {
+    for (std::string_view verb : {"cannot play ", "cannot decode ", "cannot read "}) {
+        const std::string prefix = std::string(verb) + cacheName + ": ";
+        if (message.rfind(prefix, 0) == 0) return message.substr(prefix.size());
+    }
+    return message;
+}
+
+}  // namespace
+
+// The name the user knows the sound by: its row's name, or the file of a multichannel file.
+std::string Preview::soundName(std::size_t entry) const {
+    return ws_.FileKind == workspace::kKindMultichannel ? ws_.FileName : ws_.RowName(entry);
+}
+
 void Preview::start(std::size_t entry) {
     if (stream_) stream_->Stop();
     stream_.reset();
@@ -83,7 +102,8 @@ void Preview::start(std::size_t entry) {
         endToIdle();
         port_.SetMarquee(false);
         port_.Unlock();
-        port_.ShowError(cache ? "cannot play " + platform::FileNameUtf8(*cache) + ": " + opened.message()
+        port_.ShowError(cache ? "cannot play " + soundName(entry) + ": " +
+                                    engineReason(opened.message(), platform::FileNameUtf8(*cache))
                               : opened.message());
         return;
     }
@@ -143,6 +163,8 @@ void Preview::ProgressBar1MouseMove(bool leftButton, std::int32_t x, std::int32_
         const auto position = SeekPosition(x, clientWidth, static_cast<std::int32_t>(barMax_));
         setBar(position, barMax_);
         stream_->SetPositionBytes(static_cast<std::uint64_t>(position) * PreviewStepBytes(stream_->LengthBytes()));
+        // No timer tick follows while paused: the status shows the new position here.
+        if (paused_) port_.SetStatus("Paused - " + PositionText(stream_->BytesToSeconds(stream_->PositionBytes())));
     } else {
         seeking_ = false;
     }

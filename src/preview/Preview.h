@@ -59,6 +59,7 @@ public:
 
 private:
     void start(std::size_t entry);
+    std::string soundName(std::size_t entry) const;
     void endToIdle();
     void setBar(std::int64_t position, std::int64_t maximum);
 

@@ -3,6 +3,9 @@
 #include <array>
 #include <cstring>
 
+#include "common/ByteReader.h"
+#include "common/ByteWriter.h"
+
 namespace brenzo::radio {
 namespace {
 
@@ -11,11 +14,6 @@ namespace {
 bool fits(std::uint64_t size, std::uint64_t pos, std::uint64_t n) { return pos <= size && size - pos >= n; }
 
 Error outsideImage() { return Error{"the bytes asked for lie outside the file"}; }
-
-std::uint32_t u32At(const std::array<std::uint8_t, 4>& b) {
-    return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-           static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
-}
 
 // Reads through a ByteSource, telling "not in the file" (the walk stops) from "the read
 // failed" (an error to report).
@@ -36,7 +34,7 @@ public:
     bool u32(std::uint64_t pos, std::uint32_t& v) {
         std::array<std::uint8_t, 4> b{};
         if (!bytes(pos, b)) return false;
-        v = u32At(b);
+        v = loadU32(b.data());
         return true;
     }
     bool i32(std::uint64_t pos, std::int32_t& v) {
@@ -155,9 +153,8 @@ Status WriteTrackDuration(ByteStore& file, std::int32_t position, std::uint32_t 
     if (!in.u32(at + kRecordMarkerOffset, marker)) return in.failure();
     if (marker != RadioTrackMarker)
         return Error{"the record at " + std::to_string(position) + " is not a radio track"};
-    const std::array<std::uint8_t, 4> bytes = {static_cast<std::uint8_t>(ms), static_cast<std::uint8_t>(ms >> 8),
-                                               static_cast<std::uint8_t>(ms >> 16),
-                                               static_cast<std::uint8_t>(ms >> 24)};
+    std::array<std::uint8_t, 4> bytes{};
+    storeU32(bytes.data(), ms);
     return file.Write(at + kRecordDurationOffset, bytes);
 }
 

@@ -1,6 +1,7 @@
 // The demo ".dat15" file written by `brenzo-cli samples`.
 #include <string>
 
+#include "common/ByteWriter.h"
 #include "radio/Dat15.h"
 
 namespace brenzo::radio {
@@ -11,15 +12,6 @@ struct DemoEntry {
     std::uint32_t marker;
     std::uint32_t ms;
 };
-
-void putU32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-void appendU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    out.resize(out.size() + 4);
-    putU32(out, out.size() - 4, v);
-}
 
 void appendFiller(std::vector<std::uint8_t>& out, std::size_t n, std::uint8_t seed) {
     for (std::size_t i = 0; i < n; ++i) out.push_back(static_cast<std::uint8_t>(seed + i * 37));
@@ -42,27 +34,28 @@ std::vector<std::uint8_t> BuildDemoDat15() {
     constexpr std::size_t kFirstBlock = 24, kSecondBlock = 40, kRecordSize = 48;
 
     std::vector<std::uint8_t> out = {'D', '1', '5', 0x01};
-    appendU32(out, kFirstBlock);
+    ByteWriter w(out);
+    w.u32(kFirstBlock);
     appendFiller(out, kFirstBlock, 0x11);
-    appendU32(out, kSecondBlock);
+    w.u32(kSecondBlock);
     appendFiller(out, kSecondBlock, 0x5C);
-    appendU32(out, static_cast<std::uint32_t>(entries.size()));
+    w.u32(static_cast<std::uint32_t>(entries.size()));
 
     std::vector<std::size_t> positionAt;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         out.push_back(static_cast<std::uint8_t>(entries[i].name.size()));
         out.insert(out.end(), entries[i].name.begin(), entries[i].name.end());
         positionAt.push_back(out.size());
-        appendU32(out, 0);  // D, set once the records are placed
-        appendU32(out, 0x1000u + static_cast<std::uint32_t>(i));
+        w.u32(0);  // D, set once the records are placed
+        w.u32(0x1000u + static_cast<std::uint32_t>(i));
     }
     appendFiller(out, 16, 0xA7);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const std::size_t record = out.size();
-        putU32(out, positionAt[i], static_cast<std::uint32_t>(record));
+        w.patchU32(positionAt[i], static_cast<std::uint32_t>(record));
         appendFiller(out, kRecordSize, static_cast<std::uint8_t>(0x30 + 11 * i));
-        putU32(out, record + kRecordMarkerOffset, entries[i].marker);
-        putU32(out, record + kRecordDurationOffset, entries[i].ms);
+        w.patchU32(record + kRecordMarkerOffset, entries[i].marker);
+        w.patchU32(record + kRecordDurationOffset, entries[i].ms);
     }
     return out;
 }

@@ -36,4 +36,6 @@ Result<std::uint32_t> ParseTrackDuration(std::string_view text) {
     return fields[0] * 3600000u + fields[1] * 60000u + fields[2] * 1000u;
 }
 
+std::string DurationWrittenText(std::uint32_t ms) { return FormatTrackDuration(ms) + " written"; }
+
 }  // namespace brenzo::radio

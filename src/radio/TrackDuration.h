@@ -18,4 +18,7 @@ std::string FormatTrackDuration(std::uint32_t ms);
 // value, "99:99:99", still fits the 32-bit field.
 Result<std::uint32_t> ParseTrackDuration(std::string_view text);
 
+// What the editor shows once a duration is in the file, read back from it: "01:02:03 written".
+std::string DurationWrittenText(std::uint32_t ms);
+
 }  // namespace brenzo::radio

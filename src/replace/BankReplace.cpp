@@ -5,7 +5,7 @@
 #include "codec/IMAADPCM.h"
 #include "export/ExportCommands.h"
 #include "formats/BankFile.h"
-#include "formats/ByteReader.h"
+#include "common/ByteReader.h"
 #include "platform/Files.h"
 #include "platform/Path.h"
 #include "replace/Conversion.h"
@@ -25,7 +25,7 @@ formats::BankSources currentSources(const formats::TBankAudio& bank, BankKind ki
     formats::BankSources sources;
     for (const auto& info : bank.BanksInfo) {
         const std::uint64_t at = std::uint64_t{bank.HeaderFullSize} + info.Offset;
-        sources.samples.push_back(formats::fitsIn(image.size(), at, info.Size)
+        sources.samples.push_back(fitsIn(image.size(), at, info.Size)
                                       ? image.subspan(static_cast<std::size_t>(at), info.Size)
                                       : std::span<const std::uint8_t>{});
     }
@@ -33,7 +33,7 @@ formats::BankSources currentSources(const formats::TBankAudio& bank, BankKind ki
         const std::uint64_t animBase = std::uint64_t{bank.HeaderSize} + 16ull * bank.AudioCount;
         for (const auto& anim : bank.AnimsInfo) {
             const std::uint64_t at = animBase + static_cast<std::uint64_t>(anim.Offset);
-            sources.animations.push_back(anim.Offset >= 0 && formats::fitsIn(image.size(), at, anim.Size)
+            sources.animations.push_back(anim.Offset >= 0 && fitsIn(image.size(), at, anim.Size)
                                              ? image.subspan(static_cast<std::size_t>(at), anim.Size)
                                              : std::span<const std::uint8_t>{});
         }
@@ -72,7 +72,7 @@ Result<ConvertedImage> convertForBank(Workspace& ws, workspace::UiPort& port, en
 // is dropped so that the next preview or export decodes what the container now holds.
 void refreshSound(Workspace& ws, workspace::UiPort& port, std::uint32_t n) {
     const auto cache = exporting::CacheWavPath(ws, n);
-    if (!cache.empty()) (void)platform::RemoveFile(cache);
+    if (!cache.empty() && !platform::RemoveFile(cache)) ws.StaleCache.insert(n);
     port.RowChanged(n);
 }
 

@@ -115,8 +115,7 @@ Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Conver
     // The cache now plays what the file holds: the converted audio.
     const auto cache = exporting::CacheWavPath(ws, 0);
     if (!cache.empty()) {
-        (void)platform::RemoveFile(cache);
-        (void)platform::LinkOrCopyFile(converted, cache);
+        if (!platform::RemoveFile(cache) || !platform::LinkOrCopyFile(converted, cache)) ws.StaleCache.insert(0);
     }
     for (std::uint32_t i = 0; i < n; ++i) port.RowChanged(i);
     return {};

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/ByteReader.h"
 #include "common/Utf8.h"
 #include "platform/Files.h"
 
@@ -68,7 +69,7 @@ std::string fromUtf16(std::span<const std::uint8_t> bytes) {
         std::string out;
         out.reserve(bytes.size());
         auto unit = [&](std::size_t i) -> std::uint32_t {
-            return little ? bytes[i] | (bytes[i + 1] << 8) : (bytes[i] << 8) | bytes[i + 1];
+            return little ? loadU16(&bytes[i]) : static_cast<std::uint32_t>(bytes[i] << 8 | bytes[i + 1]);
         };
         for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
             std::uint32_t cp = unit(i);

@@ -46,12 +46,13 @@ Result<ScratchFolders> ScratchFolders::Create(std::filesystem::path tempPath) {
 }
 
 std::filesystem::path ScratchFolders::FileWorkFolder(std::string_view fileName) const {
-    return workFolder_ / platform::PathFromUtf8(SafeFileName(fileName));
+    return workFolder_ / "files" / platform::PathFromUtf8(SafeFileName(fileName));
 }
 
 Status ScratchFolders::ResetFileWorkFolder(std::string_view fileName) const {
     const auto folder = FileWorkFolder(fileName);
-    (void)platform::RemoveFolder(folder);
+    // A folder that cannot be emptied would hand out the cached sounds of another file.
+    if (Status removed = platform::RemoveFolder(folder); !removed) return removed;
     return platform::CreateFolders(folder);
 }
 

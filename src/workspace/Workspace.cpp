@@ -1,6 +1,6 @@
 #include "workspace/Workspace.h"
 
-#include "formats/ByteReader.h"
+#include "common/ByteReader.h"
 #include "platform/Files.h"
 #include "platform/Path.h"
 #include "workspace/Loaders.h"
@@ -8,8 +8,8 @@
 namespace brenzo::workspace {
 
 std::uint8_t DetectKind(std::span<const std::uint8_t> image) {
-    const std::uint32_t a = formats::peekU32(image, 0);
-    const std::uint32_t b = formats::peekU32(image, 20);
+    const std::uint32_t a = peekU32(image, 0);
+    const std::uint32_t b = peekU32(image, 20);
     if (a == 28) return b != 0 ? kKindBankWithAnimations : kKindPlainBank;
     if (b == 48) return kKindMultichannel;
     return kKindNone;
@@ -20,6 +20,7 @@ void Workspace::ClearMemory() {
     CurrentBank.reset();
     CurrentMulti.reset();
     Damage.clear();
+    StaleCache.clear();
 }
 
 void Workspace::StringGridClear(UiPort& port) { port.RowsReset(); }
@@ -43,6 +44,19 @@ std::string Workspace::RowName(std::size_t entry) const {
 }
 
 OpenOutcome Workspace::Open(const std::filesystem::path& path, UiPort& port) {
+    const OpenOutcome outcome = openFile(path, port);
+    if (outcome != OpenOutcome::Loaded) {
+        // A refused file changes no menu: they stay as the last loaded file left them. The
+        // preview's last text ("Paused - 00:00:03") goes, as a load empties it.
+        Menus = menusBefore_;
+        port.MenusChanged();
+        port.SetStatus("");
+    }
+    return outcome;
+}
+
+OpenOutcome Workspace::openFile(const std::filesystem::path& path, UiPort& port) {
+    menusBefore_ = Menus;
     Menus.replace1Enabled = true;
     port.MenusChanged();
     if (StopPreview) StopPreview();
@@ -53,6 +67,13 @@ OpenOutcome Workspace::Open(const std::filesystem::path& path, UiPort& port) {
     platform::FileIdentity identity;
     auto bytes = platform::ReadWholeFile(path, &identity);
     OpenedIdentity.reset();
+    // The cached WAVs are found by name, so the cache of an earlier file of the same name must
+    // go; a cache that cannot be emptied is never used.
+    if (bytes && scratch_) {
+        if (Status reset = scratch_->ResetFileWorkFolder(FileName); !reset)
+            bytes = Error{"cannot open " + FileName + ": its preview cache cannot be emptied (" + reset.message() + ")",
+                          true};
+    }
     if (!bytes) {
         // Nothing is loaded: no command may use the released model.
         FileKind = kKindNone;
@@ -64,10 +85,6 @@ OpenOutcome Workspace::Open(const std::filesystem::path& path, UiPort& port) {
     }
     SourceImage = std::move(*bytes);
     OpenedIdentity = identity;
-    if (scratch_) {
-        // The cache of an earlier file of the same name is never reused.
-        (void)scratch_->ResetFileWorkFolder(FileName);
-    }
     Names().Refresh();
 
     FileKind = DetectKind(SourceImage);

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -61,6 +62,9 @@ public:
     std::optional<formats::TMultiADPCM> CurrentMulti;
     // Why the opened file is not whole; a damaged container is listed but never rebuilt.
     std::vector<std::string> Damage;
+    // Entries whose cached WAV could not be removed after a replace: it holds the old sound and
+    // is written again before it is used.
+    mutable std::set<std::size_t> StaleCache;
 
     std::string Caption{kNotLoadedCaption};
     MenuState Menus;
@@ -88,6 +92,12 @@ public:
     // the header row and one empty row.
     std::size_t ListRowCount() const { return EntryCount() == 0 ? 2 : EntryCount() + 1; }
 
+    // The entry the list's current row is on once a file is listed: the first sound, so that
+    // Export and the play icon work without a click first; nothing for an empty list.
+    std::optional<std::size_t> EntryAfterLoad() const {
+        return EntryCount() == 0 ? std::nullopt : std::optional<std::size_t>(0);
+    }
+
     // Releases the opened file's image and model; FileKind keeps its value.
     void ClearMemory();
     // Empties the list (the header row and one empty row remain).
@@ -97,6 +107,9 @@ public:
     OpenOutcome Open(const std::filesystem::path& path, UiPort& port);
 
 private:
+    OpenOutcome openFile(const std::filesystem::path& path, UiPort& port);
+
+    MenuState menusBefore_;
     HashNames HashNames_;
     const ScratchFolders* scratch_;
 };

@@ -64,6 +64,18 @@ TEST_F(Cli, ListPrintsTabSeparatedRowsAndQuietStderr) {
     EXPECT_NE(run({"list", sample("sfx_ui.bin")}).out.find("\t0x"), std::string::npos);
 }
 
+TEST_F(Cli, ListKeepsControlCharactersOfNamesOffTheTerminal) {
+    TempDir d;
+    auto bank = formats::ReadBank(testing::ReadFile(dir_->path() / "sfx_ui.bin"), formats::BankKind::Plain).bank;
+    testing::WriteText(d / "Hashes.ini",
+                       "[Hashes]\n" + std::to_string(bank.BanksHeadInfo[0].Hash) + "=a\tb\x1b[31mc\n");
+    auto r = RunCli({"--hashes", str(d / "Hashes.ini"), "list", sample("sfx_ui.bin")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "0\ta\xEF\xBF\xBD" "b\xEF\xBF\xBD[31mc\t00:00:00\t22050 Hz");
+    auto json = RunCli({"--hashes", str(d / "Hashes.ini"), "list", "--json", sample("sfx_ui.bin")});
+    EXPECT_EQ(nlohmann::json::parse(json.out)[0]["name"], "a\tb\x1b[31mc");
+}
+
 TEST_F(Cli, ListJsonGivesTheStoredFields) {
     auto r = run({"list", "--json", sample("voice_pcm.bin")});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -125,6 +137,11 @@ TEST_F(Cli, RefusedAndUnreadableFilesHaveTheirOwnStatus) {
     EXPECT_NE(missing.err.find("cannot read missing.bin"), std::string::npos);
     auto unwritable = run({"export", sample("sfx_ui.bin"), "--index", "0", "-o", str(d / "no" / "dir" / "x.wav")});
     EXPECT_EQ(unwritable.status, 3);
+    // One sound of "export-all" that cannot be written fails the same way.
+    std::filesystem::create_directories(d / "out" / "horn.wav");
+    auto blocked = run({"export-all", sample("sfx_vehicle.bin"), "-d", str(d / "out")});
+    EXPECT_EQ(blocked.status, 3) << blocked.err;
+    EXPECT_NE(blocked.err.find("1 of 4 sounds could not be exported"), std::string::npos) << blocked.err;
 }
 
 TEST_F(Cli, ExportAllWritesEverySoundUnderSafeUniqueNames) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/ByteReader.h"
 #include "support/Builders.h"
 
 namespace brenzo::codec {
@@ -9,9 +10,7 @@ namespace {
 
 using testing::U32At;
 
-std::uint16_t u16(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
+std::uint16_t u16(const std::vector<std::uint8_t>& b, std::size_t at) { return loadU16(&b[at]); }
 
 TEST(WriteWavHeader, MonoHeaderFields) {
     std::vector<std::uint8_t> h;

@@ -9,6 +9,7 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "common/ByteReader.h"
 #include "platform/Path.h"
 #include "support/Builders.h"
 #include "support/TempDir.h"
@@ -102,7 +103,7 @@ CanonicalWav ReadCanonicalWav(const std::filesystem::path& path) {
     EXPECT_GE(bytes.size(), 44u);
     if (bytes.size() < 44) return wav;
     auto tag = [&](std::size_t pos) { return std::string(bytes.begin() + pos, bytes.begin() + pos + 4); };
-    auto u16 = [&](std::size_t pos) { return static_cast<std::uint16_t>(bytes[pos] | (bytes[pos + 1] << 8)); };
+    auto u16 = [&](std::size_t pos) { return loadU16(&bytes[pos]); };
     EXPECT_EQ(tag(0), "RIFF");
     EXPECT_EQ(U32At(bytes, 4), bytes.size() - 8);
     EXPECT_EQ(tag(8), "WAVE");

@@ -76,6 +76,17 @@ TEST(Export1Click, LocksBeforeTheDialogAndUnlocksAfterACancel) {
     EXPECT_EQ(f.port.status, "");
 }
 
+TEST(ExportCommands, TheDialogOffersTheSafeName) {
+    Fixture f;
+    testing::WriteText(f.dir / "Hashes.ini", "[Hashes]\n1=../up\n2=a/b\n");
+    f.open("b.bin", bankOf(2));
+    f.port.answers = {std::nullopt, std::nullopt};
+    Export1Click(f.ws, f.port, 0);
+    Export2Click(f.ws, f.port, 1);
+    EXPECT_EQ(f.port.dialogs, (std::vector<std::string>{"save WAV-file (*.wav)|*.wav .._up.wav",
+                                                        "save WAV-file (*.wav)|*.wav a_b.wav"}));
+}
+
 TEST(Export2Click, ShowsNothingBusyUntilTheDialogIsConfirmed) {
     Fixture f;
     f.open("b.bin", bankOf(2));

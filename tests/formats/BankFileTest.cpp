@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "formats/ByteWriter.h"
+#include "common/ByteWriter.h"
 #include "formats/Layout.h"
 #include "support/Builders.h"
 

@@ -4,7 +4,7 @@
 
 #include <chrono>
 
-#include "formats/ByteWriter.h"
+#include "common/ByteWriter.h"
 #include "support/Builders.h"
 
 namespace brenzo::formats {

@@ -124,6 +124,8 @@ TEST(Preview, PlaysPausesResumesSeeksAndEnds) {
     EXPECT_TRUE(f.preview.IsSeeking());
     EXPECT_EQ(f.preview.BarPosition(), 8000);
     EXPECT_TRUE(f.preview.IsPaused());
+    f.preview.ProgressBar1MouseMove(true, 100, 100);
+    EXPECT_EQ(f.port.status, "Paused - 00:00:01");
     f.preview.ProgressBar1MouseMove(false, 50, 100);
     EXPECT_FALSE(f.preview.IsSeeking());
 
@@ -167,7 +169,10 @@ TEST(Preview, AFileThatCannotBePlayedEndsIdleAndUnlocked) {
     EXPECT_FALSE(f.preview.IsPlaying());
     EXPECT_EQ(f.port.lockDepth, 0);
     EXPECT_EQ(f.port.status, "");
-    EXPECT_EQ(f.port.errors().size(), 1u);
+    ASSERT_EQ(f.port.errors().size(), 1u);
+    // Said once, of the sound the user knows.
+    EXPECT_EQ(f.port.errors()[0].rfind("cannot play 0x0001: ", 0), 0u) << f.port.errors()[0];
+    EXPECT_EQ(f.port.errors()[0].find(".wav"), std::string::npos) << f.port.errors()[0];
     EXPECT_FALSE(f.display.timer);
 }
 

@@ -113,6 +113,32 @@ TEST(ReplaceBank, AnMp3ReplacesASoundOfABankWithAnimations) {
     EXPECT_EQ(f.port.texts("status").front(), "Converting to WAV...");
 }
 
+TEST(ReplaceBank, AContainerNamedLikeTheConvertedInputIsReplaced) {
+    Fixture f;
+    auto file = f.open("conv_res.wav", testing::BuildBank(BankKind::Plain, sounds(2)).image);
+    auto wav = f.input("new.wav", kWav16, 22050, 1, Tone(500, 300, 22050));
+    Status s = ReplaceBANK_ADPCM(f.ws, f.port, *f.converter, wav, 0);
+    ASSERT_TRUE(s) << s.message();
+    f.expectWorkspaceMatchesDisk(file);
+}
+
+TEST(ReplaceBank, ACacheThatCannotBeRemovedIsNeverPlayedAgain) {
+    Fixture f;
+    f.open("sfx.bin", testing::BuildBank(BankKind::Plain, sounds(2)).image);
+    // The cached WAV cannot be removed (a folder with a file in it stands in for a file that
+    // another program holds open).
+    const auto cache = exporting::CacheWavPath(f.ws, 1);
+    fs::create_directories(cache);
+    testing::WriteText(cache / "held", "old");
+    auto wav = f.input("new.wav", kWav16, 22050, 1, Tone(500, 300, 22050));
+    ASSERT_TRUE(ReplaceBANK_ADPCM(f.ws, f.port, *f.converter, wav, 1));
+    EXPECT_FALSE(exporting::EnsureCacheWav(f.ws, 1, f.port));
+    fs::remove_all(cache);
+    auto fresh = exporting::EnsureCacheWav(f.ws, 1, f.port);
+    ASSERT_TRUE(fresh) << fresh.message();
+    EXPECT_TRUE(f.ws.StaleCache.empty());
+}
+
 TEST(ReplaceBank, WavInputsOfEveryDepthAndRateAreConvertedAndClamped) {
     struct Case {
         int format;

@@ -5,8 +5,9 @@
 #include <stdexcept>
 
 #include "codec/IMAADPCM.h"
+#include "common/ByteReader.h"
+#include "common/ByteWriter.h"
 #include "formats/BankFile.h"
-#include "formats/ByteWriter.h"
 #include "formats/Compose.h"
 #include "formats/MultiWriter.h"
 
@@ -21,18 +22,14 @@ std::vector<std::int16_t> Tone(std::size_t samples, double frequency, double rat
 
 std::vector<std::uint8_t> ToBytes(std::span<const std::int16_t> samples) {
     std::vector<std::uint8_t> out(samples.size() * 2);
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        auto v = static_cast<std::uint16_t>(samples[i]);
-        out[2 * i] = static_cast<std::uint8_t>(v & 0xFF);
-        out[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
-    }
+    for (std::size_t i = 0; i < samples.size(); ++i) storeI16(&out[2 * i], samples[i]);
     return out;
 }
 
 std::vector<std::int16_t> ToSamples(std::span<const std::uint8_t> bytes) {
     std::vector<std::int16_t> out(bytes.size() / 2);
     for (std::size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8)));
+        out[i] = loadI16(&bytes[2 * i]);
     return out;
 }
 
@@ -100,18 +97,18 @@ BuiltMulti BuildMulti(bool adpcm, const std::vector<std::vector<std::int16_t>>& 
 }
 
 std::uint32_t U32At(std::span<const std::uint8_t> bytes, std::size_t pos) {
-    return bytes[pos] | (bytes[pos + 1] << 8) | (bytes[pos + 2] << 16) | (static_cast<std::uint32_t>(bytes[pos + 3]) << 24);
+    return loadU32(&bytes[pos]);
 }
 
 void PutU32(std::vector<std::uint8_t>& bytes, std::size_t pos, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[pos + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    storeU32(&bytes[pos], value);
 }
 
 std::vector<std::uint8_t> SharedDescriptionMulti(std::uint32_t channels, std::size_t bytes, std::uint32_t states) {
     const std::size_t description = formats::kMultiHeaderSize + 16 * std::size_t{channels};
     if (states == 0) states = static_cast<std::uint32_t>((bytes - description - formats::kMultiAdpcmDescriptionBase) / 3);
     std::vector<std::uint8_t> image;
-    formats::ByteWriter w(image);
+    ByteWriter w(image);
     // BlocksCount, BlockSize, ChInfoOffset, Channels, HeadFullSize.
     for (std::uint32_t v : {0u, 0u, 1u, 0x80000u, 0u}) w.u32(v);
     w.i64(formats::kMultiHeaderSize);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "formats/ByteWriter.h"
+#include "common/ByteWriter.h"
 #include "platform/Path.h"
 #include "support/Builders.h"
 #include "support/RecordingPort.h"
@@ -17,7 +17,7 @@ using testing::TempDir;
 
 std::vector<std::uint8_t> bytes(std::initializer_list<std::uint32_t> words) {
     std::vector<std::uint8_t> out;
-    formats::ByteWriter w(out);
+    ByteWriter w(out);
     for (auto v : words) w.u32(v);
     return out;
 }
@@ -132,7 +132,7 @@ TEST(OpenInvalid, ShortOrUnknownFilesAreRefusedAndTheListEmptied) {
     EXPECT_EQ(f.ws.ListRowCount(), 2u);
     EXPECT_FALSE(f.ws.CurrentBank);
     EXPECT_EQ(f.ws.SourceImage.size(), 12u);  // kept until the next open
-    EXPECT_TRUE(f.ws.Menus.replace1Enabled);  // enabled again before every load
+    EXPECT_FALSE(f.ws.Menus.replace1Enabled);  // a refused file changes no menu
 }
 
 TEST(OpenUnreadable, NothingIsLoadedAndTheReasonIsShown) {
@@ -165,7 +165,7 @@ TEST(OpenMultichannel, CaptionMenusAndReplaceAvailability) {
               (std::vector<std::string>{"Loading... - 0%", "Loading... - 33%", "Loading... - 66%", ""}));
     // Four ADPCM channels (without states here): listed normally, Replace disabled.
     std::vector<std::uint8_t> four;
-    formats::ByteWriter w(four);
+    ByteWriter w(four);
     for (std::uint32_t v : {48u + 64 + 4 * 56, 0u, 1u, 0x80000u, 0u, 48u, 0u, 48u + 64 + 4 * 56, 0u, 4u, 0u, 2048u})
         w.u32(v);
     for (std::uint32_t i = 0; i < 4; ++i) {
@@ -229,6 +229,27 @@ TEST(OpenMultichannel, AFileWithoutChannelsIsRefusedClearly) {
     EXPECT_EQ(f.port.lockDepth, 0);
 }
 
+TEST(Open, ARefusedFileChangesNoMenuAndEveryOpenEmptiesTheStatus) {
+    Fixture f;
+    auto bank = f.write("b.bin", testing::BuildBank(formats::BankKind::Plain, {sound(1, 100)}).image);
+    std::vector<std::uint8_t> noChannels(4096, 0);
+    testing::PutU32(noChannels, 20, 48);
+    const std::vector<std::filesystem::path> refused = {f.write("m.bin", noChannels), f.write("x.bin", bytes({12})),
+                                                        f.dir / "missing.bin"};
+    for (const auto& path : refused) {
+        f.ws.Open(bank, f.port);
+        const MenuState before = f.ws.Menus;
+        f.port.SetStatus("Paused - 00:00:03");
+        EXPECT_NE(f.ws.Open(path, f.port), OpenOutcome::Loaded);
+        EXPECT_EQ(f.ws.FileKind, kKindNone);
+        EXPECT_EQ(f.ws.Menus.export2Visible, before.export2Visible) << path;
+        EXPECT_EQ(f.ws.Menus.export1Caption, before.export1Caption) << path;
+        EXPECT_EQ(f.ws.Menus.replace1Caption, before.replace1Caption) << path;
+        EXPECT_EQ(f.ws.Menus.replace1Enabled, before.replace1Enabled) << path;
+        EXPECT_EQ(f.port.status, "") << path;
+    }
+}
+
 TEST(Open, StopsThePreviewAndEmptiesTheFileFolderEveryTime) {
     Fixture f;
     int stops = 0;
@@ -241,6 +262,21 @@ TEST(Open, StopsThePreviewAndEmptiesTheFileFolderEveryTime) {
     EXPECT_EQ(stops, 2);
     EXPECT_FALSE(std::filesystem::exists(f.scratch.FileWorkFolder("same.bin") / "stale.wav"));
     EXPECT_TRUE(std::filesystem::is_directory(f.scratch.FileWorkFolder("same.bin")));
+}
+
+TEST(Open, ACacheThatCannotBeEmptiedFailsTheOpen) {
+    Fixture f;
+    auto built = testing::BuildBank(formats::BankKind::Plain, {sound(1, 100)});
+    auto path = f.write("same.bin", built.image);
+    // The per-file folders' parent is a file: the cache folder can be neither emptied nor made.
+    const auto files = f.scratch.FileWorkFolder("same.bin").parent_path();
+    std::filesystem::remove_all(files);
+    testing::WriteText(files, "in the way");
+    EXPECT_EQ(f.ws.Open(path, f.port), OpenOutcome::Unreadable);
+    EXPECT_EQ(f.ws.FileKind, kKindNone);
+    EXPECT_EQ(f.ws.EntryCount(), 0u);
+    ASSERT_EQ(f.port.errors().size(), 1u);
+    EXPECT_EQ(f.port.errors()[0].rfind("cannot open same.bin: its preview cache cannot be emptied (", 0), 0u);
 }
 
 TEST(Load1Click, ACancelledDialogChangesNothing) {
@@ -270,8 +306,10 @@ TEST(ScratchFolders, EachInstanceGetsItsOwnPrivateFolder) {
     EXPECT_EQ(perms & (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
               std::filesystem::perms::none);
 #endif
-    // A hostile file name stays inside WorkFolder.
-    EXPECT_EQ(a->FileWorkFolder("../../x").parent_path(), a->WorkFolder());
+    // A hostile file name stays inside WorkFolder, and no container's name meets the converted
+    // input's.
+    EXPECT_EQ(a->FileWorkFolder("../../x").parent_path().parent_path(), a->WorkFolder());
+    EXPECT_NE(a->FileWorkFolder("conv_res.wav"), a->ConvertedWav());
     a->Remove();
     EXPECT_FALSE(std::filesystem::exists(a->WorkFolder()));
     a->Remove();  // already gone: nothing to do

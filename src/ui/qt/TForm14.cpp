@@ -44,6 +44,9 @@ TForm14::TForm14(Dialogs& dialogs, QWidget* parent) : QDialog(parent), dialogs_(
     MaskEdit1->setText(QString());
     MaskEdit1->setFixedWidth(MaskEdit1->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 16);
     Button2 = new QPushButton(QStringLiteral("Apply"), this);
+    // Enter in the time field applies the duration; it never opens the file dialog.
+    Button1->setAutoDefault(false);
+    Button2->setDefault(true);
 
     auto* durationRow = new QHBoxLayout;
     durationRow->addWidget(Label2, 1);
@@ -122,8 +125,19 @@ void TForm14::Button2Click() {
         dialogs_.Error(this, q(ms.message()));
         return;
     }
-    if (Status s = file_->WriteDuration(positions_[static_cast<std::size_t>(row)], *ms); !s)
+    const std::int32_t position = positions_[static_cast<std::size_t>(row)];
+    if (Status s = file_->WriteDuration(position, *ms); !s) {
         dialogs_.Error(this, q(s.message()));
+        return;
+    }
+    // What the file now holds, read back, under the track's name.
+    auto written = file_->ReadDuration(position);
+    if (!written) {
+        dialogs_.Error(this, q(written.message()));
+        return;
+    }
+    MaskEdit1->setText(q(radio::FormatTrackDuration(*written)));
+    Memo1->setPlainText(ListBox1->item(row)->text() + QLatin1Char('\n') + q(radio::DurationWrittenText(*written)));
 }
 
 void TForm14::closeFile() {

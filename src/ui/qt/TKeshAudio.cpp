@@ -310,7 +310,10 @@ void TKeshAudio::Unlock() {
 
 void TKeshAudio::ShowError(std::string_view message) { dialogs_.Error(this, q(message)); }
 void TKeshAudio::SetCaption(std::string_view caption) { GroupBox1->setTitle(q(caption)); }
-void TKeshAudio::RowsReset() { model_->Reset(); }
+void TKeshAudio::RowsReset() {
+    model_->Reset();
+    if (auto entry = ws_.EntryAfterLoad()) StringGrid1->selectRow(static_cast<int>(*entry));
+}
 void TKeshAudio::RowChanged(std::size_t entry) { model_->RowChanged(entry); }
 
 void TKeshAudio::MenusChanged() {

@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -200,6 +201,15 @@ TEST(Window, AnInvalidFileLeavesAnEmptyListAndIdleCommands) {
     EXPECT_FALSE(f.window.PreviewState().IsPlaying());
 }
 
+TEST(Window, TheFirstSoundIsSelectedAfterALoad) {
+    Fixture f;
+    f.load(f.write("b.bin", bankOf(2)));
+    f.window.Export2Click();
+    EXPECT_EQ(f.dialogs.asked.back(), "save WAV-file (*.wav)|*.wav 0x0001.wav");
+    f.window.Image1Click();
+    EXPECT_TRUE(f.window.PreviewState().IsPlaying());
+}
+
 TEST(Window, ThePopupExportLocksWhileItsDialogIsOpen) {
     Fixture f;
     f.load(f.write("b.bin", bankOf(2)));
@@ -350,7 +360,13 @@ TEST(DurationEditor, LoadSelectApplyAndClose) {
         EXPECT_EQ(editor.Memo1->toPlainText(), editor.ListBox1->item(0)->text());
         EXPECT_NE(editor.MaskEdit1->text(), "00:00:00");
         editor.MaskEdit1->setText("01:02:03");
-        editor.Button2Click();
+        // Enter in the time field applies, and never asks for a file.
+        editor.show();
+        const auto asked = dialogs.asked.size();
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(editor.MaskEdit1, &enter);
+        EXPECT_EQ(dialogs.asked.size(), asked);
+        EXPECT_TRUE(editor.Memo1->toPlainText().endsWith("\n01:02:03 written")) << editor.Memo1->toPlainText().toStdString();
         auto after = testing::ReadFile(dir / "radio.dat15");
         ASSERT_EQ(after.size(), before.size());
         std::size_t changed = 0;

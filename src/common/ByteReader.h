@@ -6,7 +6,17 @@
 #include <cstring>
 #include <span>
 
-namespace brenzo::formats {
+namespace brenzo {
+
+// One little-endian value from bytes the caller knows are there.
+inline std::uint16_t loadU16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | static_cast<unsigned>(p[1]) << 8);
+}
+inline std::uint32_t loadU32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+inline std::int16_t loadI16(const std::uint8_t* p) { return static_cast<std::int16_t>(loadU16(p)); }
 
 // Little-endian reader over an untrusted image. Bytes past the end read as zero and
 // the reader remembers that it ran short; nothing is ever read outside the span.
@@ -94,4 +104,4 @@ constexpr bool fitsIn(std::uint64_t size, std::uint64_t offset, std::uint64_t le
     return offset <= size && size - offset >= length;
 }
 
-}  // namespace brenzo::formats
+}  // namespace brenzo

@@ -9,7 +9,7 @@
 
 #include "platform/Locks.h"
 #include "platform/Path.h"
-#include "platform/PosixLocks.h"
+#include "platform/posix/Locks.h"
 
 namespace brenzo::platform {
 

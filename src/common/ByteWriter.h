@@ -8,7 +8,17 @@
 
 #include "common/Bytes.h"
 
-namespace brenzo::formats {
+namespace brenzo {
+
+// Stores one little-endian value into bytes the caller has made room for.
+inline void storeU16(std::uint8_t* p, std::uint16_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+inline void storeU32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+inline void storeI16(std::uint8_t* p, std::int16_t v) { storeU16(p, static_cast<std::uint16_t>(v)); }
 
 // Appends little-endian values to a growing byte vector (a Bytes image, or any vector of bytes).
 template <class Buffer = Bytes>
@@ -40,9 +50,7 @@ public:
     }
 
     // Overwrites a u32 written earlier.
-    void patchU32(std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) out_[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    }
+    void patchU32(std::size_t at, std::uint32_t v) { storeU32(out_.data() + at, v); }
 
 private:
     void put(std::uint64_t v, int n) {
@@ -52,4 +60,4 @@ private:
     Buffer& out_;
 };
 
-}  // namespace brenzo::formats
+}  // namespace brenzo

@@ -1,13 +1,8 @@
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "platform/windows/Windows.h"
 
 #include <string>
 
+#include "platform/Internal.h"
 #include "platform/Locks.h"
 #include "platform/Path.h"
 
@@ -19,7 +14,7 @@ Result<std::unique_ptr<OwnerLock>> OwnerLock::Create(const std::filesystem::path
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        return Error{"cannot create " + PathToUtf8(path) + ": system error " + std::to_string(GetLastError()), true};
+        return Error{"cannot create " + PathToUtf8(path) + ": " + detail::lastError(), true};
     std::unique_ptr<OwnerLock> lock(new OwnerLock);
     lock->handle_ = h;
     return lock;

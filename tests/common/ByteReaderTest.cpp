@@ -1,8 +1,8 @@
-#include "formats/ByteReader.h"
+#include "common/ByteReader.h"
 
 #include <gtest/gtest.h>
 
-namespace brenzo::formats {
+namespace brenzo {
 namespace {
 
 TEST(ByteReader, ReadsLittleEndianAndZerosPastTheEnd) {
@@ -41,4 +41,4 @@ TEST(FitsIn, ComparesBySubtraction) {
 }
 
 }  // namespace
-}  // namespace brenzo::formats
+}  // namespace brenzo

@@ -1,0 +1,22 @@
+// Pages for large images on POSIX systems, asking for huge pages where the system has them: a
+// fresh image touched in 2 MiB pages costs a fraction of one touched in 4 KiB pages.
+#include <sys/mman.h>
+
+#include <new>
+
+#include "platform/Internal.h"
+
+namespace brenzo::platform::detail {
+
+void* mapPages(std::size_t bytes) {
+    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    ::madvise(p, bytes, MADV_HUGEPAGE);
+#endif
+    return p;
+}
+
+void unmapPages(void* memory, std::size_t bytes) noexcept { ::munmap(memory, bytes); }
+
+}  // namespace brenzo::platform::detail

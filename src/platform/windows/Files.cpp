@@ -1,0 +1,313 @@
+// Whole files, atomic replacement and the system's error texts on Windows.
+#include "platform/Files.h"
+
+#include <algorithm>
+#include <chrono>
+#include <system_error>
+#include <thread>
+
+#include "platform/Interrupts.h"
+#include "platform/Internal.h"
+#include "platform/Path.h"
+#include "platform/windows/Windows.h"
+
+namespace brenzo::platform {
+
+namespace detail {
+
+std::string fromWide(const wchar_t* text, std::size_t length) {
+    return Utf8FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+}
+
+std::string systemMessage(DWORD code) {
+    // English where the system has it, so that messages read the same everywhere; else the
+    // system's own language.
+    std::string message;
+    for (DWORD language : {DWORD{MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)}, DWORD{0}}) {
+        wchar_t* text = nullptr;
+        DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, code, language, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+        if (text) {
+            message = fromWide(text, n);
+            LocalFree(text);
+        }
+        if (!message.empty()) break;
+    }
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.' ||
+                                message.back() == ' '))
+        message.pop_back();
+    if (message.empty()) message = "system error " + std::to_string(code);
+    return message;
+}
+
+std::string lastError() { return systemMessage(GetLastError()); }
+
+}  // namespace detail
+
+using detail::changedSinceOpened;
+using detail::failure;
+using detail::hardLinked;
+using detail::kLockPoll;
+using detail::kLockWait;
+using detail::lastError;
+using detail::systemMessage;
+
+namespace {
+
+constexpr int kReplaceAttempts = 20;
+constexpr auto kReplaceRetryDelay = std::chrono::milliseconds(50);
+
+bool readOnly(const fs::path& target) {
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    FileIdentity id;
+    id.device = info.dwVolumeSerialNumber;
+    id.number = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    id.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    id.modified = static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                            info.ftLastWriteTime.dwLowDateTime);
+    return id;
+}
+}  // namespace
+
+Result<Bytes> ReadWholeFile(const fs::path& path, FileIdentity* identity) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        // Opening a folder as a file fails with "access is denied", which would send the user
+        // looking at permissions.
+        const DWORD code = GetLastError();
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return failure("read", path, "it is a folder");
+        return failure("read", path, systemMessage(code));
+    }
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        return failure("read", path, "it is not a regular file");
+    }
+    LARGE_INTEGER size;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileSizeEx(h, &size) || !GetFileInformationByHandle(h, &info)) {
+        auto e = failure("read", path, lastError());
+        CloseHandle(h);
+        return e;
+    }
+    if (identity) *identity = identityOf(info);
+    Bytes bytes;
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD got = 0;
+        if (!ReadFile(h, bytes.data() + done, want, &got, nullptr)) {
+            auto e = failure("read", path, lastError());
+            CloseHandle(h);
+            return e;
+        }
+        if (got == 0) break;
+        done += got;
+    }
+    CloseHandle(h);
+    bytes.resize(done);
+    return bytes;
+}
+
+struct AtomicFile::Handle {
+    HANDLE h = INVALID_HANDLE_VALUE;
+};
+
+Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested, Durability durability) {
+    std::unique_ptr<AtomicFile> file(new AtomicFile);
+    file->durability_ = durability;
+    file->handle_ = std::make_unique<Handle>();
+    std::error_code ec;
+    fs::path target = requested;
+    const bool exists = fs::exists(requested, ec);
+    if (exists) {
+        // A link is followed: the file it points to is the one replaced.
+        fs::path resolved = fs::canonical(requested, ec);
+        if (!ec) target = resolved;
+        // Only a regular file is replaced: a rename over a device would swap it for a file.
+        const auto type = fs::status(target, ec).type();
+        if (type == fs::file_type::directory) return failure("write", requested, "it is a folder");
+        if (type != fs::file_type::regular && type != fs::file_type::not_found)
+            return failure("write", requested, "it is not a regular file");
+    }
+    file->target_ = target;
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+
+    if (exists && readOnly(target)) return failure("write", requested, "the file is read-only");
+    if (durability == Durability::Flushed) RemoveStaleTemporaryFiles(target);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        fs::path temp = folder / PathFromUtf8(detail::temporaryPrefix(target) + detail::randomSuffix());
+        HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            file->handle_->h = h;
+            file->temp_ = temp;
+            RemoveOnInterrupt(temp);
+            return file;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS) return failure("write", requested, lastError());
+    }
+    return failure("write", requested, "no temporary name is free");
+}
+
+AtomicFile::~AtomicFile() {
+    if (!handle_) return;
+    if (handle_->h != INVALID_HANDLE_VALUE) CloseHandle(handle_->h);
+    if (!committed_ && !temp_.empty()) {
+        std::error_code ec;
+        fs::remove(temp_, ec);
+    }
+    if (!temp_.empty()) ForgetOnInterrupt(temp_);
+}
+
+Status AtomicFile::Write(std::span<const std::uint8_t> bytes) {
+    if (failed_) return Error{failure_, true};
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD wrote = 0;
+        if (!WriteFile(handle_->h, bytes.data() + done, want, &wrote, nullptr)) {
+            failed_ = true;
+            failure_ = failure("write", target_, lastError()).message;
+            return Error{failure_, true};
+        }
+        done += wrote;
+    }
+    return {};
+}
+
+Status AtomicFile::Commit() {
+    if (failed_) return Error{failure_, true};
+    if (committed_) return {};
+    // A failed commit stays failed: the handle is closed by then, and a second call must not
+    // report success or act on a half-finished file.
+    auto fail = [this](const char* verb, const std::string& reason) -> Status {
+        failed_ = true;
+        failure_ = failure(verb, target_, reason).message;
+        return Error{failure_, true};
+    };
+    bool flushed = durability_ == Durability::Cached || FlushFileBuffers(handle_->h) != 0;
+    std::string reason = flushed ? "" : lastError();
+    CloseHandle(handle_->h);
+    handle_->h = INVALID_HANDLE_VALUE;
+    if (!flushed) return fail("write", reason);
+    // Saves of one target take turns through a lock file beside it, held without sharing from
+    // the check to the end of the rename (the target itself cannot stay open across its own
+    // replacement); it goes when closed.
+    struct Turn {
+        HANDLE h = INVALID_HANDLE_VALUE;
+        ~Turn() {
+            if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        }
+    } turn;
+    if (hasExpected_) {
+        const fs::path lockPath = target_.parent_path() / PathFromUtf8(detail::temporaryPrefix(target_) + "lock");
+        const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+        for (;;) {
+            turn.h = CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+            if (turn.h != INVALID_HANDLE_VALUE) break;
+            const DWORD code = GetLastError();
+            if ((code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED) ||
+                std::chrono::steady_clock::now() >= deadline)
+                return fail("replace", code == ERROR_SHARING_VIOLATION ? "another save of it does not finish"
+                                                                        : systemMessage(code));
+            std::this_thread::sleep_for(kLockPoll);
+        }
+        // The target is opened without write sharing while it is checked.
+        HANDLE held = INVALID_HANDLE_VALUE;
+        for (;;) {
+            held = CreateFileW(target_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (held != INVALID_HANDLE_VALUE) break;
+            const DWORD code = GetLastError();
+            if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+                failed_ = true;
+                failure_ = changedSinceOpened(target_).message;
+                return Error{failure_, true};
+            }
+            if (code != ERROR_SHARING_VIOLATION || std::chrono::steady_clock::now() >= deadline)
+                return fail("replace", code == ERROR_SHARING_VIOLATION ? "it is in use by another program"
+                                                                        : systemMessage(code));
+            std::this_thread::sleep_for(kLockPoll);
+        }
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool known = GetFileInformationByHandle(held, &info) != 0;
+        const std::string why = known ? "" : lastError();
+        CloseHandle(held);
+        if (!known) return fail("replace", why);
+        if (identityOf(info) != expected_) {
+            failed_ = true;
+            failure_ = changedSinceOpened(target_).message;
+            return Error{failure_, true};
+        }
+        if (info.nNumberOfLinks > 1) {
+            failed_ = true;
+            failure_ = hardLinked(target_, info.nNumberOfLinks).message;
+            return Error{failure_, true};
+        }
+    }
+    // Another program may hold the target open for a moment (a virus scanner, an indexer, a
+    // player): Windows refuses to replace a file open without delete sharing, so a sharing
+    // violation is retried for about a second before it is reported.
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | (durability_ == Durability::Flushed ? MOVEFILE_WRITE_THROUGH : 0);
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(temp_.c_str(), target_.c_str(), flags)) break;
+        const DWORD code = GetLastError();
+        const bool held = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
+        if ((held || code == ERROR_ACCESS_DENIED) && attempt < kReplaceAttempts) {
+            std::this_thread::sleep_for(kReplaceRetryDelay);
+            continue;
+        }
+        // A file open elsewhere comes back as "access is denied" as often as a sharing
+        // violation; the target's own read-only flag was ruled out in Create.
+        if (held) return fail("replace", "it is in use by another program");
+        if (code == ERROR_ACCESS_DENIED) return fail("replace", "it is open in another program, or access is denied");
+        return fail("replace", systemMessage(code));
+    }
+    // What the next save checks against, read from the file as it now is.
+    HANDLE now = CreateFileW(target_.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (now != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (GetFileInformationByHandle(now, &info)) written_ = identityOf(info);
+        CloseHandle(now);
+    }
+    committed_ = true;
+    return {};
+}
+
+Status CheckReplaceable(const fs::path& requested) {
+    std::error_code ec;
+    fs::path target = fs::canonical(requested, ec);
+    if (ec) return failure("write", requested, ec.message());
+    if (readOnly(target)) return failure("write", requested, "the file is read-only");
+    HANDLE h = CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool known = GetFileInformationByHandle(h, &info) != 0;
+        CloseHandle(h);
+        if (known && info.nNumberOfLinks > 1) return hardLinked(requested, info.nNumberOfLinks);
+    }
+    return {};
+}
+
+void RemoveStaleTemporaryFiles(const fs::path& target) {
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const std::string prefix = detail::temporaryPrefix(target);
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        // A live writer holds its file without delete sharing, so only a dead one's goes.
+        if (detail::isTemporaryName(FileNameUtf8(it->path()), prefix)) DeleteFileW(it->path().c_str());
+    }
+}
+
+}  // namespace brenzo::platform
