@@ -343,6 +343,12 @@ TEST(ScratchFolders, AStartRemovesOnlyTheFoldersOfRunsThatAreGone) {
     EXPECT_TRUE(fs::exists(live->WorkFolder() / "owner.lock"));
     live->Remove();
     next->Remove();
+
+    // A temporary directory that cannot be used is named whole: the folder's own name is random.
+    auto unusable = ScratchFolders::Create(dir / "no such folder");
+    ASSERT_FALSE(unusable);
+    EXPECT_NE(unusable.message().find(platform::PathToUtf8(dir / "no such folder")), std::string::npos)
+        << unusable.message();
 }
 
 }  // namespace
