@@ -14,8 +14,11 @@ build: setup
 	@cmake --preset default >/dev/null
 	@cmake --build --preset default -j 2
 
-test: build
-	@ctest --preset default
+# The tests run on the `ci` build: the same as `default`, with every warning an error.
+test: setup
+	@cmake --preset ci >/dev/null
+	@cmake --build --preset ci -j 2
+	@ctest --preset ci
 	@$(MAKE) --no-print-directory test-windows
 
 # The tests again, built with AddressSanitizer and UndefinedBehaviorSanitizer.

@@ -1,6 +1,7 @@
 // brenzo-bench KERNEL SECONDS: times one of our kernels on SECONDS of 44.1 kHz audio, in this
 // process, and prints the median of several runs in seconds.
 //   decode      the block decoder (DecodeStateBlocks)
+//   decode-portable, decode-avx2, decode-avx512   the block decoder on one path
 //   nibble      the plain per-nibble decoder, for reference
 //   encode      ADPCMEncodeStream
 //   makeima F   writes an IMA ADPCM WAV (ffmpeg's block layout) of the same audio to F
@@ -184,11 +185,11 @@ int main(int argc, char** argv) {
         ADPCMEncodeStream(pcm, coded, states, static_cast<std::int32_t>(pcm.size()));
         const auto n = static_cast<std::uint32_t>(std::atol(argv[3]));
         auto start = std::chrono::steady_clock::now();
-        auto rebuilt = replace::RebuildBankAdpcm(*ws.CurrentBank, formats::BankKind::Plain, ws.SourceImage, n, coded,
+        auto rebuilt = replace::RebuildBankAdpcm(*ws.CurrentBank(), formats::BankKind::Plain, ws.SourceImage, n, coded,
                                                  states, 44100);
         if (!rebuilt) return 1;
         auto built = std::chrono::steady_clock::now();
-        if (!replace::SaveOverOpenedFile(ws, rebuilt->image)) return 1;
+        if (!replace::SaveOverOpenedFile(ws, rebuilt->plan)) return 1;
         auto saved = std::chrono::steady_clock::now();
         std::printf("%.6f %.6f\n", std::chrono::duration<double>(built - start).count(),
                     std::chrono::duration<double>(saved - built).count());
@@ -204,6 +205,11 @@ int main(int argc, char** argv) {
     double seconds = 0;
     if (kernel == "decode") {
         seconds = median([&] { DecodeStateBlocks(std::span<const std::uint8_t>(coded), states, out.data()); });
+    } else if (kernel == "decode-portable" || kernel == "decode-avx2" || kernel == "decode-avx512") {
+        const LanePath path = kernel == "decode-portable" ? LanePath::Portable
+                              : kernel == "decode-avx2"   ? LanePath::Avx2
+                                                          : LanePath::Avx512;
+        seconds = median([&] { DecodeStateBlocksOn(path, std::span<const std::uint8_t>(coded), states, out.data()); });
     } else if (kernel == "nibble") {
         seconds = median([&] {
             for (std::size_t k = 0; k < states.size(); ++k) {

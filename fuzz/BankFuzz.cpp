@@ -45,7 +45,7 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
         for (int s = 0; s < 3; ++s) {
             std::vector<std::uint8_t> pcm(2 * (3000 + 2500 * s));
             for (std::size_t i = 0; i < pcm.size() / 2; ++i) {
-                storeI16(&pcm[2 * i], static_cast<std::int16_t>(8000 * std::sin(i * 0.05 * (s + 1))));
+                storeI16(&pcm[2 * i], static_cast<std::int16_t>(8000 * std::sin(static_cast<double>(i) * 0.05 * (s + 1))));
             }
             TBankChannelHeader head;
             head.Hash = 0x100u + static_cast<std::uint32_t>(s);

@@ -35,7 +35,7 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
         for (std::uint32_t c = 0; c < v.channels; ++c) {
             std::vector<std::uint8_t> track(2 * 9000);
             for (std::size_t i = 0; i < track.size() / 2; ++i) {
-                storeI16(&track[2 * i], static_cast<std::int16_t>(9000 * std::sin(i * 0.03 * (c + 1))));
+                storeI16(&track[2 * i], static_cast<std::int16_t>(9000 * std::sin(static_cast<double>(i) * 0.03 * (c + 1))));
             }
             pcm.push_back(track);
             hashes.push_back(0x200 + c);

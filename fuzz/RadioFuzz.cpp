@@ -61,10 +61,10 @@ std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
     longName.resize(8 + 40, 0x33);
     storeU32(&longName[8 + 12], radio::RadioTrackMarker);
     storeU32(&longName[8 + 26], 185000);
-    for (std::uint8_t b : {0, 0, 0, 0, 1, 0, 0, 0}) longName.push_back(b);  // B = 0, C = 1
+    for (int b : {0, 0, 0, 0, 1, 0, 0, 0}) longName.push_back(static_cast<std::uint8_t>(b));  // B = 0, C = 1
     longName.push_back(200);
     longName.resize(longName.size() + 200, 0xE9);
-    for (std::uint8_t b : {8, 0, 0, 0, 0, 0, 0, 0}) longName.push_back(b);
+    for (int b : {8, 0, 0, 0, 0, 0, 0, 0}) longName.push_back(static_cast<std::uint8_t>(b));
     seeds.push_back(longName);
 
     // The demo with its count raised far beyond what the file holds.

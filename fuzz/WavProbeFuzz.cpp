@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 std::vector<std::vector<std::uint8_t>> FuzzSeeds() {
     std::vector<std::vector<std::uint8_t>> seeds;
-    for (std::uint16_t channels : {1, 2}) {
+    for (std::uint16_t channels : {std::uint16_t{1}, std::uint16_t{2}}) {
         std::vector<std::uint8_t> wav;
         codec::WriteWavHeader(wav, channels, 22050, 4000);
         for (int i = 0; i < 4000; ++i) wav.push_back(static_cast<std::uint8_t>(i * 37));

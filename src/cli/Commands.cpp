@@ -20,6 +20,11 @@ std::filesystem::path HashesPath(const Globals& g) {
 }
 
 int OpenContainer(const Globals& g, const std::string& file, Workspace& ws, ConsolePort& port) {
+    // A names file asked for by name must be there: listing hex names instead would hide the typo.
+    if (!g.hashes.empty()) {
+        if (auto names = platform::ReadWholeFile(platform::PathFromUtf8(g.hashes)); !names)
+            return Fail(kFileError, names.message());
+    }
     auto outcome = ws.Open(platform::PathFromUtf8(file), port);
     port.ClearProgress();
     switch (outcome) {
@@ -33,27 +38,40 @@ int OpenContainer(const Globals& g, const std::string& file, Workspace& ws, Cons
     // A damaged bank is listed as far as it can be read; say so once.
     for (const auto& e : port.errors()) PrintError(e);
     port.clearErrors();
-    (void)g;
     return kDone;
 }
 
-int ResolveEntry(const Workspace& ws, const std::string& file, const Selection& sel, std::size_t& entry) {
+int CheckSelection(const Selection& sel, const std::string& noun) {
     if (sel.index && sel.name) return Fail(kUsage, "give either --index or --name, not both");
-    if (!sel.index && !sel.name) return Fail(kUsage, "give the entry with --index N or --name NAME");
+    if (!sel.index && !sel.name) return Fail(kUsage, "give the " + noun + " with --index N or --name NAME");
+    return kDone;
+}
+
+int PickEntry(const Selection& sel, const std::string& file, const std::string& noun, std::size_t count,
+              const std::function<std::string(std::size_t)>& nameAt, std::size_t& entry,
+              const std::function<std::optional<int>()>& unknownName) {
+    if (int s = CheckSelection(sel, noun); s != kDone) return s;
     if (sel.index) {
-        if (*sel.index < 0 || static_cast<std::uint64_t>(*sel.index) >= ws.EntryCount())
-            return Fail(kUsage, file + " has no entry " + std::to_string(*sel.index) + " (it has " +
-                                    std::to_string(ws.EntryCount()) + ")");
+        if (*sel.index < 0 || static_cast<std::uint64_t>(*sel.index) >= count)
+            return Fail(kUsage, file + " has no " + noun + " " + std::to_string(*sel.index) + " (it has " +
+                                    std::to_string(count) + ")");
         entry = static_cast<std::size_t>(*sel.index);
         return kDone;
     }
-    for (std::size_t i = 0; i < ws.EntryCount(); ++i) {
-        if (ws.RowName(i) == *sel.name) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (nameAt(i) == *sel.name) {
             entry = i;
             return kDone;
         }
     }
-    return Fail(kUsage, file + " has no entry named \"" + *sel.name + "\"");
+    if (unknownName) {
+        if (auto status = unknownName()) return *status;
+    }
+    return Fail(kUsage, file + " has no " + noun + " named \"" + *sel.name + "\"");
+}
+
+int ResolveEntry(const Workspace& ws, const std::string& file, const Selection& sel, std::size_t& entry) {
+    return PickEntry(sel, file, "entry", ws.EntryCount(), [&](std::size_t i) { return ws.RowName(i); }, entry);
 }
 
 Workspace MakeWorkspace(const Globals& g, const workspace::ScratchFolders* scratch) {
@@ -98,13 +116,13 @@ int List(const Globals& g, const std::string& file, bool json) {
     for (std::size_t i = 0; i < ws.EntryCount(); ++i) {
         const auto row = ws.Row(i);
         std::uint32_t hash, rate, samples, size, compression;
-        if (ws.CurrentBank) {
-            const auto& info = ws.CurrentBank->BanksInfo[i];
-            hash = ws.CurrentBank->BanksHeadInfo[i].Hash;
+        if (ws.CurrentBank()) {
+            const auto& info = ws.CurrentBank()->BanksInfo[i];
+            hash = ws.CurrentBank()->BanksHeadInfo[i].Hash;
             rate = info.Frequency, samples = info.Size2, size = info.Size, compression = info.Compression;
         } else {
-            const auto& ch = ws.CurrentMulti->ChHeaders[i];
-            hash = ws.CurrentMulti->ChHeadSizes[i].HeadHash;
+            const auto& ch = ws.CurrentMulti()->ChHeaders[i];
+            hash = ws.CurrentMulti()->ChHeadSizes[i].HeadHash;
             rate = ch.Frequency, samples = ch.Length, size = ch.Size, compression = ch.Compression;
         }
         nlohmann::ordered_json e;
@@ -127,7 +145,7 @@ int Export(const Globals& g, const std::string& file, const Selection& sel, cons
     Workspace ws = MakeWorkspace(g);
     if (int s = OpenContainer(g, file, ws, port); s != kDone) return s;
     std::size_t entry = 0;
-    if (ws.FileKind == workspace::kKindMultichannel) {
+    if (ws.FileKind() == workspace::kKindMultichannel) {
         if (sel.index || sel.name)
             return Fail(kUsage, "a multichannel file is exported whole; --index and --name do not apply");
     } else if (int s = ResolveEntry(ws, file, sel, entry); s != kDone) {

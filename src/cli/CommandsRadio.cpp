@@ -6,7 +6,7 @@
 #include "platform/Files.h"
 #include "platform/Path.h"
 #include "radio/Dat15.h"
-#include "radio/Dat15File.h"
+#include "radio/DurationEditor.h"
 #include "radio/TrackDuration.h"
 #include "radio/Windows1252.h"
 
@@ -57,45 +57,31 @@ int RadioList(const std::string& file, bool json) {
 }
 
 int RadioSet(const std::string& file, const Selection& sel, const std::string& duration) {
-    if (sel.index && sel.name) return Fail(kUsage, "give either --index or --name, not both");
-    if (!sel.index && !sel.name) return Fail(kUsage, "give the track with --index N or --name NAME");
+    if (int s = CheckSelection(sel, "track"); s != kDone) return s;
     // The editor's mask lets blanks stand for zeros; on the command line every place is a digit.
     if (duration.find(' ') != std::string::npos)
         return Fail(kUsage, "\"" + duration + "\" is not a duration: write it as HH:NN:SS, digits only");
     auto ms = radio::ParseTrackDuration(duration);
     if (!ms) return Fail(kUsage, ms.message());
 
-    auto opened = radio::Dat15File::Open(platform::PathFromUtf8(file));
-    if (!opened) return Fail(kFileError, opened.message());
-    radio::Dat15File& dat = *opened;
-    auto listing = dat.ReadEntries();
-    if (!listing) return FailWith(listing.status());
-    warnDamage(file, *listing);
+    radio::DurationEditor editor;
+    if (Status s = editor.Open(platform::PathFromUtf8(file)); !s) return FailWith(s);
+    if (const std::string note = editor.DamageNote(); !note.empty()) PrintError(file + ": " + note);
 
-    const radio::Dat15Entry* track = nullptr;
-    if (sel.index) {
-        if (*sel.index < 0 || static_cast<std::uint64_t>(*sel.index) >= listing->entries.size())
-            return Fail(kUsage, file + " has no track " + std::to_string(*sel.index) + " (it has " +
-                                    std::to_string(listing->entries.size()) + ")");
-        track = &listing->entries[static_cast<std::size_t>(*sel.index)];
-    } else {
-        for (const auto& entry : listing->entries) {
-            if (radio::Windows1252ToUtf8(entry.name) == *sel.name) {
-                track = &entry;
-                break;
-            }
-        }
-        if (!track) {
-            // A track whose record runs past the end is not listed; say why rather than "no track".
-            for (const auto& entry : listing->outside) {
-                if (radio::Windows1252ToUtf8(entry.name) == *sel.name)
-                    return Fail(kRefused, file + ": the record of track \"" + *sel.name + "\" at " +
-                                              std::to_string(entry.position) + " runs past the end of the file");
-            }
-            return Fail(kUsage, file + " has no track named \"" + *sel.name + "\"");
-        }
-    }
-    if (Status s = dat.WriteDuration(track->position, *ms); !s)
+    std::size_t picked = 0;
+    // A track whose record runs past the end is not listed; say why rather than "no track".
+    auto outside = [&]() -> std::optional<int> {
+        if (const auto* entry = editor.OutsideTrackNamed(*sel.name))
+            return Fail(kRefused, file + ": the record of track \"" + *sel.name + "\" at " +
+                                      std::to_string(entry->position) + " runs past the end of the file");
+        return std::nullopt;
+    };
+    if (int s = PickEntry(
+            sel, file, "track", editor.tracks().size(), [&](std::size_t i) { return editor.TrackName(i); }, picked,
+            outside);
+        s != kDone)
+        return s;
+    if (Status s = editor.WriteDuration(picked, *ms); !s)
         return s.isFileSystemError() ? Fail(kFileError, s.message()) : Fail(kRefused, file + ": " + s.message());
     return kDone;
 }

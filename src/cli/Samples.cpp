@@ -57,7 +57,7 @@ Track synth(double seconds, double rate, std::vector<double> partials, double ba
         const double env = std::min(1.0, t * 80.0) * std::exp(-t * decay);
         const double f = base * (1.0 + vibrato * std::sin(2 * kPi * 5.0 * t));
         double v = 0;
-        for (std::size_t k = 0; k < partials.size(); ++k) v += partials[k] * std::sin(2 * kPi * f * (k + 1) * t);
+        for (std::size_t k = 0; k < partials.size(); ++k) v += partials[k] * std::sin(2 * kPi * f * static_cast<double>(k + 1) * t);
         lowpass += 0.2 * (n.next() - lowpass);
         out[i] = toSample(0.5 * env * (v + noise * lowpass));
     }
@@ -76,7 +76,7 @@ std::vector<Track> music(double seconds, double rate, std::size_t channels) {
             const double inBar = std::fmod(t, 2.0);
             const double env = std::min(1.0, inBar * 20.0) * std::exp(-inBar * 1.2);
             const double f = chords[bar][c % 3] * (c >= 3 ? 0.5 : 1.0);
-            const double pan = 0.6 + 0.4 * std::sin(kPi * static_cast<double>(c) / std::max<std::size_t>(channels, 1));
+            const double pan = 0.6 + 0.4 * std::sin(kPi * static_cast<double>(c) / static_cast<double>(std::max<std::size_t>(channels, 1)));
             out[c][i] = toSample(0.45 * pan * env * (std::sin(2 * kPi * f * t) + 0.3 * std::sin(4 * kPi * f * t)));
         }
     }

@@ -1,9 +1,13 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "cli/Commands.h"
+#ifdef BRENZO_HAVE_ENGINE
+#include "engine/Engine.h"
+#endif
 #include "cli/Output.h"
 #include "platform/Files.h"
 #include "platform/Interrupts.h"
@@ -31,10 +35,17 @@ int main(int argc, char** argv) {
     app.allow_windows_style_options(false);
     Globals globals;
     app.add_option("--hashes", globals.hashes, "the name list (default: Hashes.ini beside the executable)");
+    app.set_version_flag("--version", [] { return VersionText(); }, "print the version and every library linked");
 
     std::string file, out, dir, input, duration;
-    bool json = false;
+    bool json = false, dryRun = false;
     Selection sel;
+    FitFlags fit;
+    auto addFit = [&](CLI::App* cmd) {
+        cmd->add_flag("--mix", fit.mix, "mix a source with more channels down (or copy a mono one to every channel)");
+        cmd->add_flag("--match-loudness", fit.matchLoudness, "scale the new sound to the loudness of the old one");
+        cmd->add_flag("--no-backup", fit.noBackup, "keep no NAME.bak of the original");
+    };
     int status = kDone;
 
     auto* info = app.add_subcommand("info", "print the caption of a container");
@@ -57,11 +68,24 @@ int main(int argc, char** argv) {
     all->add_option("-d,--dir", dir, "the folder to write into")->required();
     all->callback([&] { status = ExportAll(globals, file, dir); });
 
-    auto* rep = app.add_subcommand("replace", "replace a sound (or all channels) with a WAV, MP3 or OGG file");
+    auto* rep = app.add_subcommand("replace", "replace a sound (or all channels) with an audio file");
     rep->add_option("FILE", file, "container file")->required();
     addSelection(rep, sel);
     rep->add_option("INPUT", input, "the audio file to put in")->required();
-    rep->callback([&] { status = Replace(globals, file, sel, input); });
+    addFit(rep);
+    rep->callback([&] { status = Replace(globals, file, sel, input, fit); });
+
+    auto* imp = app.add_subcommand("import-all", "replace every sound named by a file of a folder, in one save");
+    imp->add_option("FILE", file, "container file")->required();
+    imp->add_option("-d,--dir", dir, "the folder to read from")->required();
+    addFit(imp);
+    imp->add_flag("--dry-run", dryRun, "print the plan and write nothing");
+    imp->add_flag("--json", json, "print JSON");
+    imp->callback([&] { status = ImportAll(globals, file, dir, fit, dryRun, json); });
+
+    auto* restore = app.add_subcommand("restore", "put FILE.bak back over FILE");
+    restore->add_option("FILE", file, "container file")->required();
+    restore->callback([&] { status = Restore(file); });
 
     auto* radio = app.add_subcommand("radio", "radio track durations of a .dat15 file");
     radio->require_subcommand(1);
@@ -89,7 +113,25 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        PrintRaw(e.what());
+        return kDone;
+    } catch (const std::bad_alloc&) {
+        // What the commands did not catch themselves; their files are as they were.
+        PrintError("not enough memory");
+        return kRefused;
     } catch (const CLI::ParseError& e) {
+        // A mistyped command reads as such, with the commands there are, rather than as a
+        // missing one.
+        if (const auto rest = app.remaining(); app.get_subcommands().empty() && !rest.empty() &&
+                                               !rest.front().empty() && rest.front().front() != '-') {
+            PrintError("unknown command '" + rest.front() + "'");
+            std::string names;
+            for (const CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))
+                names += (names.empty() ? "" : ", ") + sub->get_name();
+            brenzo::platform::WriteText(stderr, "The commands are: " + names + ".\n");
+            return kUsage;
+        }
         // The message may quote an argument, and so hold any character.
         PrintError(e.what());
         if (dynamic_cast<const CLI::RequiredError*>(&e) == nullptr)
@@ -97,5 +139,9 @@ int main(int argc, char** argv) {
         return kUsage;
     }
     std::fflush(stdout);
+#ifdef BRENZO_HAVE_ENGINE
+    return brenzo::engine::FinishProcess(status);
+#else
     return status;
+#endif
 }

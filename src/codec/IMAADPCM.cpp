@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
+
+#include "codec/IMAADPCMLanes.h"
 
 #include "common/ByteReader.h"
 #include "common/ByteWriter.h"
@@ -199,9 +202,26 @@ namespace {
 constexpr std::array<std::uint8_t, kStateBlockBytes> kZeroBlock{};
 
 template <class BlockAt>
-void decodeBlocks(std::size_t blocks, const TADPCMState* states, std::int16_t* out, BlockAt blockAt) {
-    std::array<std::uint8_t, 4 * kStateBlockBytes> gathered;
+void decodeBlocks(LanePath path, std::size_t blocks, const TADPCMState* states, std::int16_t* out, BlockAt blockAt) {
     std::size_t k = 0;
+    if (path != LanePath::Portable && !detail::LanePathAvailable(path)) path = LanePath::Portable;
+    if (const std::size_t width = detail::LaneWidth(path); width != 0 && blocks >= width) {
+        std::vector<std::uint8_t> gathered;
+        for (; k + width <= blocks; k += width) {
+            const std::uint8_t* run = blockAt(k);
+            bool together = true;
+            for (std::size_t l = 1; l < width && together; ++l)
+                together = blockAt(k + l) == run + l * kStateBlockBytes;
+            if (!together) {
+                gathered.resize(width * kStateBlockBytes);
+                for (std::size_t l = 0; l < width; ++l)
+                    std::memcpy(gathered.data() + l * kStateBlockBytes, blockAt(k + l), kStateBlockBytes);
+                run = gathered.data();
+            }
+            detail::DecodeLanes(path, run, states + k, out + k * kStateBlockSamples, kTable.entry.data());
+        }
+    }
+    std::array<std::uint8_t, 4 * kStateBlockBytes> gathered;
     for (; k + 4 <= blocks; k += 4) {
         const std::uint8_t* in[4] = {blockAt(k), blockAt(k + 1), blockAt(k + 2), blockAt(k + 3)};
         const std::uint8_t* run = in[0];
@@ -216,12 +236,10 @@ void decodeBlocks(std::size_t blocks, const TADPCMState* states, std::int16_t* o
     for (; k < blocks; ++k) decodeOne(blockAt(k), states[k], out + k * kStateBlockSamples);
 }
 
-}  // namespace
-
-void DecodeStateBlocks(std::span<const std::uint8_t> coded, std::span<const TADPCMState> states,
-                       std::int16_t* out) {
+void decodeCoded(LanePath path, std::span<const std::uint8_t> coded, std::span<const TADPCMState> states,
+                 std::int16_t* out) {
     std::array<std::uint8_t, kStateBlockBytes> partial{};
-    decodeBlocks(states.size(), states.data(), out, [&](std::size_t k) -> const std::uint8_t* {
+    decodeBlocks(path, states.size(), states.data(), out, [&](std::size_t k) -> const std::uint8_t* {
         std::size_t begin = k * kStateBlockBytes;
         if (begin >= coded.size()) return kZeroBlock.data();
         std::size_t have = coded.size() - begin;
@@ -232,9 +250,21 @@ void DecodeStateBlocks(std::span<const std::uint8_t> coded, std::span<const TADP
     });
 }
 
+}  // namespace
+
+void DecodeStateBlocks(std::span<const std::uint8_t> coded, std::span<const TADPCMState> states,
+                       std::int16_t* out) {
+    decodeCoded(detail::BestLanePath(), coded, states, out);
+}
+
+void DecodeStateBlocksOn(LanePath path, std::span<const std::uint8_t> coded, std::span<const TADPCMState> states,
+                         std::int16_t* out) {
+    decodeCoded(path, coded, states, out);
+}
+
 void DecodeStateBlocks(std::span<const std::uint8_t* const> blocks, std::span<const TADPCMState> states,
                        std::int16_t* out) {
-    decodeBlocks(states.size(), states.data(), out, [&](std::size_t k) -> const std::uint8_t* {
+    decodeBlocks(detail::BestLanePath(), states.size(), states.data(), out, [&](std::size_t k) -> const std::uint8_t* {
         return k < blocks.size() && blocks[k] ? blocks[k] : kZeroBlock.data();
     });
 }

@@ -45,6 +45,15 @@ void DecodeStateBlocks(std::span<const std::uint8_t> coded, std::span<const TADP
 void DecodeStateBlocks(std::span<const std::uint8_t* const> blocks, std::span<const TADPCMState> states,
                        std::int16_t* out);
 
+// How the block decoder runs: the portable code, or many blocks at once in the vector lanes of
+// AVX2 or AVX-512. Every path gives the same samples; the default is the fastest this
+// processor has.
+enum class LanePath { Portable, Avx2, Avx512 };
+
+// DecodeStateBlocks on a chosen path; a path the processor lacks runs the portable code.
+void DecodeStateBlocksOn(LanePath path, std::span<const std::uint8_t> coded, std::span<const TADPCMState> states,
+                         std::int16_t* out);
+
 // The stored states as the 3-byte records of a container.
 std::vector<TADPCMState> ParseStoredStates(std::span<const std::uint8_t> bytes);
 

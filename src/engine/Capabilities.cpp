@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <sndfile.h>
 #include <soxr.h>
+#include <vorbis/codec.h>
 
 #include <mutex>
 #include <string_view>
@@ -79,14 +80,18 @@ void StopAudioOutput() {
     gAudioStarted = false;
 }
 
-EngineVersions LibraryVersions() {
-    EngineVersions v;
-    v.sndfile = withoutPrefix(sf_version_string(), "libsndfile-");
-    v.soxr = withoutPrefix(soxr_version(), "libsoxr-");
+int FinishProcess(int status) { return status; }
+
+std::vector<Library> LinkedLibraries() {
     SDL_version sdl{};
     SDL_GetVersion(&sdl);
-    v.sdl = std::to_string(sdl.major) + "." + std::to_string(sdl.minor) + "." + std::to_string(sdl.patch);
-    return v;
+    return {
+        {"libsndfile", withoutPrefix(sf_version_string(), "libsndfile-")},
+        {"libmpg123", BRENZO_MPG123_VERSION},
+        {"libvorbisfile", withoutPrefix(vorbis_version_string(), "Xiph.Org libVorbis ")},
+        {"libsoxr", withoutPrefix(soxr_version(), "libsoxr-")},
+        {"SDL2", std::to_string(sdl.major) + "." + std::to_string(sdl.minor) + "." + std::to_string(sdl.patch)},
+    };
 }
 
 }  // namespace brenzo::engine

@@ -10,24 +10,9 @@
 #include <string>
 #include <system_error>
 
-#include "common/ByteWriter.h"
 #include "platform/Path.h"
 
 namespace brenzo::engine {
-
-void ToPcm16(std::span<const float> in, std::span<std::int16_t> out) {
-    for (std::size_t i = 0; i < in.size() && i < out.size(); ++i) out[i] = ToPcm16(in[i]);
-}
-
-void AppendPcm16Le(std::span<const float> in, std::vector<std::uint8_t>& out) {
-    const std::size_t start = out.size();
-    out.resize(start + 2 * in.size());
-    std::uint8_t* p = out.data() + start;
-    for (float f : in) {
-        storeI16(p, ToPcm16(f));
-        p += 2;
-    }
-}
 
 namespace {
 
@@ -222,6 +207,10 @@ public:
             // Said of a file whose MPEG-looking start mpg123 would not open; the file was
             // checked to exist before, so the user gets the true story.
             if (reason.rfind("File does not exist", 0) == 0) return refused(file, "the file is damaged or not a sound file");
+            // libsndfile's words for a header whose rate does not fit its signed field (0, or
+            // 2^31 and above), which read like a fault of the program.
+            if (reason.rfind("Internal error : SF_INFO struct incomplete", 0) == 0)
+                return refused(file, "its header declares no usable sample rate (0 Hz, or 2147483648 Hz or more)");
             return refused(file, reason);
         }
         std::unique_ptr<SndfileDecoder> d(new SndfileDecoder(file, handle));
@@ -259,8 +248,6 @@ private:
 };
 
 }  // namespace
-
-Error Decoder::NothingDecoded(const fs::path& file) { return refused(file, "no sound in it can be decoded"); }
 
 Result<std::unique_ptr<Decoder>> Decoder::Open(const fs::path& file) {
     std::error_code ec;

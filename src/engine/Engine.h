@@ -10,8 +10,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/Result.h"
+#include "common/Version.h"
 
 namespace brenzo::engine {
 
@@ -89,12 +91,15 @@ Status StartAudioOutput();
 // Ends what StartAudioOutput started.
 void StopAudioOutput();
 
-// The versions of the libraries in use at run time, for the About window ("1.2.0").
-struct EngineVersions {
-    std::string sndfile;
-    std::string soxr;
-    std::string sdl;
-};
-EngineVersions LibraryVersions();
+// Every library the engine links, with the version in use (at run time where the library can
+// say; libmpg123 only tells its version at build time), for the About window and `--version`.
+std::vector<Library> LinkedLibraries();
+
+// A program's main returns through this, with its exit status, once all its work is done and
+// written. On Windows, once Media Foundation was used, it shuts Media Foundation down and ends
+// the process there: Wine's Media Foundation can crash in the handlers that run while a process
+// unloads its libraries, after the work is complete, and a finished run must never be reported
+// as a crash. Elsewhere it returns `status`.
+int FinishProcess(int status);
 
 }  // namespace brenzo::engine

@@ -7,12 +7,11 @@
 
 #include "common/Result.h"
 
-struct soxr;
-
 namespace brenzo::engine {
 
-// A streaming libsoxr resampler over interleaved float samples: high quality, no dither and
-// one thread, so the same input always gives the same output.
+// A streaming resampler over interleaved float samples: libsoxr (high quality, no dither, one
+// thread) on Linux, Media Foundation's resampler at its highest quality on Windows. The same
+// input always gives the same output.
 class Resampler {
 public:
     static Result<std::unique_ptr<Resampler>> Create(std::uint32_t inputRate, std::uint32_t outputRate,
@@ -31,11 +30,8 @@ public:
 
 private:
     Resampler() = default;
-    Status run(const float* in, std::size_t frames, std::vector<float>& out);
-    ::soxr* soxr_ = nullptr;
-    std::uint32_t inputRate_ = 0;
-    std::uint32_t outputRate_ = 0;
-    std::uint16_t channels_ = 0;
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace brenzo::engine

@@ -43,7 +43,7 @@ Status ExportBankSound(std::span<const std::uint8_t> image, const formats::TBank
     if (n >= bank.BanksInfo.size()) return Error{"the bank has no sound " + std::to_string(n)};
     const formats::TBankChannelInfo& info = bank.BanksInfo[n];
     if (port) port->Pump();
-    const std::uint64_t start = std::uint64_t{bank.HeaderFullSize} + info.Offset;
+    const std::uint64_t start = formats::SoundDataStart(bank, info);
 
     switch (form) {
         case SoundForm::Unknown:

@@ -31,6 +31,10 @@ Status ExportBankSound(std::span<const std::uint8_t> image, const formats::TBank
 Status ExportMultichannel(std::span<const std::uint8_t> image, const formats::TMultiADPCM& multi, ByteSink& out,
                           workspace::UiPort* port = nullptr);
 
+// Whether every block and chunk the file's layout names lies inside the image, as the export
+// needs it: the check a rebuild makes before it keeps anything of the old layout.
+Status CheckMultiBlocks(std::span<const std::uint8_t> image, const formats::TMultiADPCM& multi);
+
 // The exports of the workspace's opened file, to a path; nothing is left at the path on failure.
 Status ExportBANK_ADPCM(const workspace::Workspace& ws, const std::filesystem::path& path, std::uint32_t n,
                         workspace::UiPort& port);

@@ -3,24 +3,21 @@
 #include <unordered_set>
 
 #include "export/Export.h"
+#include "export/ExportSelection.h"
 #include "platform/Files.h"
 #include "platform/Path.h"
 #include "workspace/FileNames.h"
 
 namespace brenzo::exporting {
 
-using workspace::kKindBankWithAnimations;
 using workspace::kKindMultichannel;
-using workspace::kKindPlainBank;
 using workspace::UiPort;
 using workspace::Workspace;
 
 namespace {
 
-bool isBank(const Workspace& ws) {
-    return (ws.FileKind == kKindBankWithAnimations || ws.FileKind == kKindPlainBank) && ws.CurrentBank;
-}
-bool isMulti(const Workspace& ws) { return ws.FileKind == kKindMultichannel && ws.CurrentMulti.has_value(); }
+bool isBank(const Workspace& ws) { return ws.CurrentBank() != nullptr; }
+bool isMulti(const Workspace& ws) { return ws.CurrentMulti() != nullptr; }
 
 bool validEntry(const Workspace& ws, std::optional<std::size_t> entry) {
     return entry && *entry < ws.EntryCount();
@@ -47,7 +44,7 @@ void report(UiPort& port, const Status& status) {
 std::filesystem::path CacheWavPath(const Workspace& ws, std::size_t entry) {
     if (!ws.Scratch()) return {};
     const auto folder = ws.Scratch()->FileWorkFolder(ws.FileName);
-    if (ws.FileKind == kKindMultichannel) return folder / platform::PathFromUtf8(MultiExportFileName(ws));
+    if (ws.FileKind() == kKindMultichannel) return folder / platform::PathFromUtf8(MultiExportFileName(ws));
     const std::string name = ws.RowName(entry);
     return folder / platform::PathFromUtf8(workspace::SafeFileName(std::to_string(entry) + " " + name) + ".wav");
 }
@@ -93,28 +90,19 @@ Status ExportAllInto(const Workspace& ws, const std::filesystem::path& folder, U
                      const std::function<void(std::size_t, std::size_t)>& progress) {
     if (isMulti(ws)) {
         if (progress) progress(0, 1);
-        return MakeTargetFile(ws, 0, folder / platform::PathFromUtf8(MultiExportFileName(ws)), port);
+        const auto target = folder / platform::PathFromUtf8(MultiExportFileName(ws));
+        Status s = MakeTargetFile(ws, 0, target, port);
+        // Cancelled while it was made: the file is not kept.
+        if (s && port.CancelRequested()) return platform::RemoveFile(target);
+        return s;
     }
     if (!isBank(ws)) return {};
-    const auto names = ExportAllFileNames(ws);
-    std::size_t failed = 0;
-    Error firstFailure;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (progress) progress(i, names.size());
-        port.Pump();
-        Status s = MakeTargetFile(ws, i, folder / platform::PathFromUtf8(names[i]), port);
-        if (!s) {
-            if (failed++ == 0) firstFailure = s.error();
-        }
-    }
-    if (failed == 0) return {};
-    // Reworded, but still a failure to write when the first one was.
-    return Error{std::to_string(failed) + " of " + std::to_string(names.size()) +
-                     " sounds could not be exported; the first: " + firstFailure.message,
-                 firstFailure.fileSystem};
+    std::vector<std::size_t> all(ws.EntryCount());
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+    return ExportEntriesInto(ws, folder, all, port, progress);
 }
 
-void Export1Click(Workspace& ws, UiPort& port, std::optional<std::size_t> selected) {
+void Export1Click(const Workspace& ws, UiPort& port, std::optional<std::size_t> selected) {
     if (isMulti(ws)) {
         Exportall1Click(ws, port);
         return;
@@ -127,7 +115,7 @@ void Export1Click(Workspace& ws, UiPort& port, std::optional<std::size_t> select
     endBusy(port);
 }
 
-void Export2Click(Workspace& ws, UiPort& port, std::optional<std::size_t> selected) {
+void Export2Click(const Workspace& ws, UiPort& port, std::optional<std::size_t> selected) {
     if (!isBank(ws) || !validEntry(ws, selected)) return;
     port.Pump();
     auto target = port.AskSaveFile(kSaveFilter, PresetFileName(ws, *selected));
@@ -137,7 +125,7 @@ void Export2Click(Workspace& ws, UiPort& port, std::optional<std::size_t> select
     endBusy(port);
 }
 
-void Exportall1Click(Workspace& ws, UiPort& port) {
+void Exportall1Click(const Workspace& ws, UiPort& port) {
     if (!isBank(ws) && !isMulti(ws)) return;
     auto folder = port.AskFolder(kFolderCaption);
     if (!folder) return;

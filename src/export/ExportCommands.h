@@ -41,13 +41,13 @@ std::string PresetFileName(const workspace::Workspace& ws, std::size_t entry);
 std::string MultiExportFileName(const workspace::Workspace& ws);
 
 // Exports every entry into a folder the way "Export all" does; the errors of the entries that
-// failed are collected, the others are written.
+// failed are collected, the others are written. A cancel stops it between two files.
 Status ExportAllInto(const workspace::Workspace& ws, const std::filesystem::path& folder, workspace::UiPort& port,
                      const std::function<void(std::size_t, std::size_t)>& progress = {});
 
 // The commands. `selected` is the entry of the selected list row, if any.
-void Export1Click(workspace::Workspace& ws, workspace::UiPort& port, std::optional<std::size_t> selected);
-void Export2Click(workspace::Workspace& ws, workspace::UiPort& port, std::optional<std::size_t> selected);
-void Exportall1Click(workspace::Workspace& ws, workspace::UiPort& port);
+void Export1Click(const workspace::Workspace& ws, workspace::UiPort& port, std::optional<std::size_t> selected);
+void Export2Click(const workspace::Workspace& ws, workspace::UiPort& port, std::optional<std::size_t> selected);
+void Exportall1Click(const workspace::Workspace& ws, workspace::UiPort& port);
 
 }  // namespace brenzo::exporting

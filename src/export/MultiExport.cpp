@@ -83,6 +83,20 @@ Result<std::vector<Gathered>> gather(std::span<const std::uint8_t> image, const 
     return channels;
 }
 
+}  // namespace
+
+Status CheckMultiBlocks(std::span<const std::uint8_t> image, const formats::TMultiADPCM& multi) {
+    // Every block is BlockSize bytes long, the last one too.
+    if (!fitsIn(image.size(), multi.HeadFullSize, std::uint64_t{multi.BlocksCount} * multi.BlockSize))
+        return Error{"its block size of " + std::to_string(multi.BlockSize) + " bytes puts its " +
+                     std::to_string(multi.BlocksCount) + (multi.BlocksCount == 1 ? " block" : " blocks") +
+                     " past the end of the file"};
+    auto gathered = gather(image, multi, nullptr);
+    return gathered ? Status{} : gathered.status();
+}
+
+namespace {
+
 // Reads a PCM channel's runs in order, silence after their end.
 class RunReader {
 public:

@@ -99,7 +99,7 @@ BankRead ReadBank(std::span<const std::uint8_t> image, BankKind kind, const Bank
             result.damage.push_back("the animation directory runs past the end of the file");
             r = ByteReader(image);
         }
-        const std::uint64_t animBase = std::uint64_t{bank.HeaderSize} + kDirectoryEntrySize * bank.AudioCount;
+        const std::uint64_t animBase = AnimationBase(bank);
         for (auto& anim : bank.AnimsInfo) {
             std::uint64_t at = animBase + static_cast<std::uint64_t>(anim.Offset);
             r.seek(static_cast<std::size_t>(std::min<std::uint64_t>(at, SIZE_MAX)));
@@ -156,8 +156,8 @@ Status LayoutBank(TBankAudio& bank, BankKind kind, RecordForm form) {
     return {};
 }
 
-Result<Bytes> WriteBank(const TBankAudio& bank, BankKind kind, RecordForm form,
-                                            const BankSources& sources) {
+Status WriteBankPlan(const TBankAudio& bank, BankKind kind, RecordForm form, const BankSources& sources,
+                     ImagePlan& plan) {
     const std::uint32_t count = bank.AudioCount;
     if (bank.BanksInfo.size() != count || bank.BanksHeadInfo.size() != count || sources.samples.size() != count)
         return Error{"the bank's sample sources do not match its sound count"};
@@ -165,11 +165,7 @@ Result<Bytes> WriteBank(const TBankAudio& bank, BankKind kind, RecordForm form,
     if (withAnims && (bank.AnimsInfo.size() != count || sources.animations.size() != count))
         return Error{"the bank's animation sources do not match its sound count"};
 
-    std::uint64_t total = bank.HeaderFullSize;
-    for (const auto& info : bank.BanksInfo) total += AlignTo2048(std::uint64_t{info.Size});
-    Bytes image;
-    image.reserve(static_cast<std::size_t>(total));
-    ByteWriter w(image);
+    PlanWriter w(plan);
 
     w.u32(kBankFixedHeaderSize);
     w.u32(0);
@@ -218,16 +214,22 @@ Result<Bytes> WriteBank(const TBankAudio& bank, BankKind kind, RecordForm form,
             w.bytes(sources.animations[i]);
         }
     }
-    PadTo2048(image.size(), image);
-    if (image.size() != bank.HeaderFullSize)
+    w.padTo2048();
+    if (w.size() != bank.HeaderFullSize)
         return Error{"the bank's header does not end where its layout says"};
     for (std::uint32_t i = 0; i < count; ++i) {
         if (sources.samples[i].size() != bank.BanksInfo[i].Size)
             return Error{"sound " + std::to_string(i) + " does not have its recorded size"};
         w.bytes(sources.samples[i]);
-        PadTo2048(sources.samples[i].size(), image);
+        w.padTo2048();
     }
-    return image;
+    return {};
+}
+
+Result<Bytes> WriteBank(const TBankAudio& bank, BankKind kind, RecordForm form, const BankSources& sources) {
+    ImagePlan plan;
+    if (Status s = WriteBankPlan(bank, kind, form, sources, plan); !s) return s.error();
+    return plan.Flatten();
 }
 
 Status CheckRebuildable(const TBankAudio& bank, BankKind kind, std::span<const std::uint8_t> image) {
@@ -250,11 +252,11 @@ Status CheckRebuildable(const TBankAudio& bank, BankKind kind, std::span<const s
                          " bytes, but it holds " + std::to_string(RecordLength(form, info))};
         if (!fitsIn(size, infoBase + head.Offset, head.Size))
             return Error{which + "'s record runs past the end of the file"};
-        if (!fitsIn(size, std::uint64_t{bank.HeaderFullSize} + info.Offset, info.Size))
+        if (!fitsIn(size, SoundDataStart(bank, info), info.Size))
             return Error{which + "'s samples run past the end of the file"};
     }
     if (kind == BankKind::WithAnimations) {
-        const std::uint64_t animBase = std::uint64_t{bank.HeaderSize} + kDirectoryEntrySize * bank.AudioCount;
+        const std::uint64_t animBase = AnimationBase(bank);
         if (!fitsIn(size, bank.HeaderSize, kDirectoryEntrySize * std::uint64_t{bank.AudioCount}))
             return Error{"its animation directory runs past the end of the file"};
         for (std::uint32_t i = 0; i < bank.AudioCount; ++i) {

@@ -9,6 +9,7 @@
 #include "common/Bytes.h"
 #include "common/Result.h"
 #include "formats/BankModel.h"
+#include "formats/ImagePlan.h"
 
 namespace brenzo::formats {
 
@@ -40,9 +41,13 @@ struct BankSources {
     std::vector<std::span<const std::uint8_t>> animations;  // kind 0: one per entry, Size bytes each
 };
 
-// Builds the whole file from a laid-out model. Every record is written in `form`.
-Result<Bytes> WriteBank(const TBankAudio& bank, BankKind kind, RecordForm form,
-                                            const BankSources& sources);
+// Lays out the whole file from a laid-out model into `plan`, which points at the sources'
+// bytes (they must outlive it). Every record is written in `form`.
+Status WriteBankPlan(const TBankAudio& bank, BankKind kind, RecordForm form, const BankSources& sources,
+                     ImagePlan& plan);
+
+// The same file in one buffer.
+Result<Bytes> WriteBank(const TBankAudio& bank, BankKind kind, RecordForm form, const BankSources& sources);
 
 // Checks that a loaded bank can be rebuilt faithfully: every record, sound and animation
 // block lies inside the image where the directory says, each directory Size equals its record's

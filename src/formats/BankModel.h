@@ -82,4 +82,14 @@ inline std::uint32_t InfoBase(std::uint32_t audioCount) {
     return kBankFixedHeaderSize + kDirectoryEntrySize * audioCount;
 }
 
+// Where a sound's stored bytes start: its Offset counts from HeaderFullSize.
+inline std::uint64_t SoundDataStart(const TBankAudio& bank, const TBankChannelInfo& info) {
+    return std::uint64_t{bank.HeaderFullSize} + info.Offset;
+}
+
+// What an animation block's Offset counts from: the end of the animation directory.
+inline std::uint64_t AnimationBase(const TBankAudio& bank) {
+    return std::uint64_t{bank.HeaderSize} + std::uint64_t{kDirectoryEntrySize} * bank.AudioCount;
+}
+
 }  // namespace brenzo::formats

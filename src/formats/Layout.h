@@ -28,9 +28,6 @@ void PadTo2048(std::uint64_t n, Buffer& stream) {
 // A rate of 0 gives 00:00:00.
 std::string FormatDuration(std::uint64_t samples, std::uint32_t rate);
 
-// Whole seconds as "hh:nn:ss", hours modulo 24.
-std::string FormatClock(std::uint64_t seconds);
-
 // "22050 Hz".
 std::string FormatRate(std::uint32_t rate);
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <string>
 
-#include "common/ByteWriter.h"
 #include "formats/Layout.h"
 
 namespace brenzo::formats {
@@ -28,7 +27,7 @@ struct Ranges {
         first = static_cast<std::uint32_t>(first + by);
         last = static_cast<std::uint32_t>(last + by);
     }
-    void write(ByteWriter<>& w, std::uint32_t pairs) {
+    void write(PlanWriter& w, std::uint32_t pairs) {
         for (std::uint32_t p = 0; p < pairs; ++p) {
             w.u32(first);
             first += step;
@@ -38,7 +37,7 @@ struct Ranges {
     }
 };
 
-void writeBlockHead(ByteWriter<>& w, std::uint32_t channels) {
+void writeBlockHead(PlanWriter& w, std::uint32_t channels) {
     const std::uint32_t ranges = 16 * channels + 24;
     w.u32(24);
     w.u32(0);
@@ -49,16 +48,25 @@ void writeBlockHead(ByteWriter<>& w, std::uint32_t channels) {
 }
 
 // Appends `bytes` bytes of a stream from `pos`, zeros where the stream has ended.
-void copyStream(ByteWriter<>& w, std::span<const std::uint8_t> stream, std::uint64_t pos, std::uint64_t bytes) {
+void copyStream(PlanWriter& w, std::span<const std::uint8_t> stream, std::uint64_t pos, std::uint64_t bytes) {
     std::uint64_t have = pos < stream.size() ? std::min<std::uint64_t>(bytes, stream.size() - pos) : 0;
     if (have) w.bytes(stream.subspan(static_cast<std::size_t>(pos), static_cast<std::size_t>(have)));
-    w.zeros(static_cast<std::size_t>(bytes - have));
+    w.zeros(bytes - have);
 }
+
+// Zeros up to the next multiple of 2048 counted from `from`.
+void padFrom(PlanWriter& w, std::uint64_t from) { w.zeros(AlignTo2048(w.size() - from) - (w.size() - from)); }
+
+Status writeBlocks(PlanWriter& w, const BlockShape& shape, std::uint32_t blockSize, std::uint32_t blocksCount,
+                   std::span<const std::span<const std::uint8_t>> streams);
 }  // namespace
 
+bool CanWriteBlocks(bool adpcm, std::uint32_t n) {
+    return adpcm ? (n == 1 || n == 2 || n == 3 || n == 5 || n == 7) : n == 2;
+}
+
 Result<BlockShape> ShapeFor(bool adpcm, std::uint32_t n) {
-    const bool supported = adpcm ? (n == 1 || n == 2 || n == 3 || n == 5 || n == 7) : n == 2;
-    if (!supported)
+    if (!CanWriteBlocks(adpcm, n))
         return Error{std::string("a multichannel ") + (adpcm ? "ADPCM" : "PCM") + " file of " + std::to_string(n) +
                      " channels cannot be rebuilt (only ADPCM with 1, 2, 3, 5 or 7 channels and PCM with 2)"};
     BlockShape s;
@@ -111,8 +119,8 @@ Status LayoutMulti(TMultiADPCM& multi) {
     return {};
 }
 
-Result<Bytes> WriteMulti(const TMultiADPCM& multi, std::uint16_t blockRate,
-                                             std::span<const std::span<const std::uint8_t>> streams) {
+Status WriteMultiPlan(const TMultiADPCM& multi, std::uint16_t blockRate,
+                      std::span<const std::span<const std::uint8_t>> streams, ImagePlan& plan) {
     const std::uint32_t n = multi.Channels;
     if (multi.ChHeaders.size() != n || multi.ChHeadSizes.size() != n || streams.size() != n)
         return Error{"the file's channel lists do not match its channel count"};
@@ -120,10 +128,7 @@ Result<Bytes> WriteMulti(const TMultiADPCM& multi, std::uint16_t blockRate,
     if (!shape) return shape.error();
     const bool adpcm = multi.IsAdpcm();
 
-    Bytes out;
-    out.reserve(static_cast<std::size_t>(std::uint64_t{multi.HeadFullSize} +
-                                         std::uint64_t{multi.BlocksCount} * multi.BlockSize));
-    ByteWriter w(out);
+    PlanWriter w(plan);
     w.u32(multi.HeadSize);
     w.u32(0);
     w.u32(multi.BlocksCount);
@@ -163,21 +168,40 @@ Result<Bytes> WriteMulti(const TMultiADPCM& multi, std::uint16_t blockRate,
             }
         }
     }
-    if (out.size() != multi.HeadSize) return Error{"the descriptions do not end where HeadSize says"};
+    if (w.size() != multi.HeadSize) return Error{"the descriptions do not end where HeadSize says"};
     const std::uint32_t startStep = adpcm ? kAdpcmBlockStartStep : kPcmBlockStartStep;
     for (std::uint32_t g = 0; g < multi.BlocksCount; ++g) {
         w.u32(g * startStep);
         w.u16(blockRate);
         w.u16(0);
     }
-    PadTo2048(out.size(), out);
-    if (out.size() != multi.HeadFullSize) return Error{"the header does not end where HeadFullSize says"};
-    if (Status s = WriteMultiBlocks(out, *shape, multi.BlockSize, multi.BlocksCount, streams); !s) return s.error();
-    return out;
+    w.padTo2048();
+    if (w.size() != multi.HeadFullSize) return Error{"the header does not end where HeadFullSize says"};
+    return writeBlocks(w, *shape, multi.BlockSize, multi.BlocksCount, streams);
+}
+
+Result<Bytes> WriteMulti(const TMultiADPCM& multi, std::uint16_t blockRate,
+                         std::span<const std::span<const std::uint8_t>> streams) {
+    ImagePlan plan;
+    if (Status s = WriteMultiPlan(multi, blockRate, streams, plan); !s) return s.error();
+    return plan.Flatten();
 }
 
 Status WriteMultiBlocks(Bytes& out, const BlockShape& shape, std::uint32_t blockSize,
                         std::uint32_t blocksCount, std::span<const std::span<const std::uint8_t>> streams) {
+    ImagePlan plan;
+    {
+        PlanWriter w(plan);
+        if (Status s = writeBlocks(w, shape, blockSize, blocksCount, streams); !s) return s;
+    }
+    const Bytes blocks = plan.Flatten();
+    out.insert(out.end(), blocks.begin(), blocks.end());
+    return {};
+}
+
+namespace {
+Status writeBlocks(PlanWriter& w, const BlockShape& shape, std::uint32_t blockSize, std::uint32_t blocksCount,
+                   std::span<const std::span<const std::uint8_t>> streams) {
     const std::uint32_t n = shape.channels;
     if (streams.size() != n) return Error{"one stream per channel is needed"};
     if (blockSize < shape.fullBlockContent())
@@ -189,13 +213,12 @@ Status WriteMultiBlocks(Bytes& out, const BlockShape& shape, std::uint32_t block
     if (length < fullBytes || length - fullBytes >= shape.channelBlockBytes)
         return Error{"the block count does not match the channels' length"};
 
-    ByteWriter w(out);
     Ranges ranges{0, shape.step - 1, shape.step};
     std::uint64_t pos = 0;  // read position in every stream
 
     for (std::uint32_t g = 0; g + 1 < blocksCount; ++g) {
         if (shape.adpcm && n == 2 && g > 0) ranges.shift(-4096);
-        const std::size_t b = out.size();
+        const std::uint64_t b = w.size();
         writeBlockHead(w, n);
         std::uint32_t next = 0;
         for (std::uint32_t i = 0; i < n; ++i) {
@@ -210,13 +233,13 @@ Status WriteMultiBlocks(Bytes& out, const BlockShape& shape, std::uint32_t block
             ranges.write(w, shape.channelBlockChunks + (shape.gapAfter(i) ? 1 : 0));
             if (i + 1 < n) ranges = kept;
         }
-        PadTo2048(out.size() - b, out);
+        padFrom(w, b);
         for (std::uint32_t i = 0; i < n; ++i) {
             copyStream(w, streams[i], pos, shape.channelBlockBytes);
             if (shape.gapAfter(i)) w.zeros(kChunk);
         }
         pos += shape.channelBlockBytes;
-        w.zeros(b + blockSize - out.size());
+        w.zeros(b + blockSize - w.size());
     }
 
     // The last block.
@@ -228,7 +251,7 @@ Status WriteMultiBlocks(Bytes& out, const BlockShape& shape, std::uint32_t block
     const std::uint32_t tailChunks = static_cast<std::uint32_t>((tailBytes + kChunk - 1) / kChunk);
     const std::uint32_t tailSamples = static_cast<std::uint32_t>(
         shape.adpcm ? (n == 5 ? 2 * tailBytes : tailBytes) : tailBytes / 2);
-    const std::size_t b = out.size();
+    const std::uint64_t b = w.size();
     writeBlockHead(w, n);
     std::uint32_t next = 0;
     for (std::uint32_t i = 0; i < n; ++i) {
@@ -243,12 +266,14 @@ Status WriteMultiBlocks(Bytes& out, const BlockShape& shape, std::uint32_t block
         ranges.write(w, tailChunks);
         ranges = kept;
     }
-    PadTo2048(out.size() - b, out);
+    padFrom(w, b);
     // Readers look for the data area where the full blocks have it.
-    if (out.size() - b < shape.headRegion) w.zeros(b + shape.headRegion - out.size());
+    if (w.size() - b < shape.headRegion) w.zeros(b + shape.headRegion - w.size());
     for (std::uint32_t i = 0; i < n; ++i) copyStream(w, streams[i], pos, std::uint64_t{tailChunks} * kChunk);
-    w.zeros(b + blockSize - out.size());
+    w.zeros(b + blockSize - w.size());
     return {};
 }
+
+}  // namespace
 
 }  // namespace brenzo::formats

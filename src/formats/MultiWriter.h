@@ -6,6 +6,7 @@
 
 #include "common/Bytes.h"
 #include "common/Result.h"
+#include "formats/ImagePlan.h"
 #include "formats/MultiModel.h"
 
 namespace brenzo::formats {
@@ -35,11 +36,19 @@ Result<BlockShape> ShapeFor(bool adpcm, std::uint32_t channels);
 // BlockSize and descriptions must be set. Refuses a BlockSize that cannot hold a full block.
 Status LayoutMulti(TMultiADPCM& multi);
 
+// Whether the block writer lays out files of this kind and channel count (ADPCM with 1, 2, 3,
+// 5 or 7 channels, PCM with 2): the only ones a replace can rebuild.
+bool CanWriteBlocks(bool adpcm, std::uint32_t channels);
+
 // Writes the whole file: the 48-byte header, the channel directory, the descriptions, the
 // block index (BlockStart steps of 0x7B000 for ADPCM, 0x1EC00 for PCM, BlockRate = blockRate),
 // padding, then the blocks from one stream of sample data per channel.
+// WriteMultiPlan lays the file out into `plan`, which points at the streams (they must
+// outlive it); WriteMulti returns it in one buffer.
+Status WriteMultiPlan(const TMultiADPCM& multi, std::uint16_t blockRate,
+                      std::span<const std::span<const std::uint8_t>> streams, ImagePlan& plan);
 Result<Bytes> WriteMulti(const TMultiADPCM& multi, std::uint16_t blockRate,
-                                             std::span<const std::span<const std::uint8_t>> streams);
+                         std::span<const std::span<const std::uint8_t>> streams);
 
 // Appends blocksCount blocks of blockSize bytes. Every stream is as long as channel 0's. The
 // last block stores each channel's final partial chunk zero-padded to 2048 bytes, and for

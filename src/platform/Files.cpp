@@ -30,6 +30,15 @@ Error hardLinked(const fs::path& path, std::uint64_t links) {
                        "its own instead");
 }
 
+std::string wholePath(const fs::path& folder) {
+    std::error_code ec;
+    fs::path whole = fs::absolute(folder, ec);
+    if (ec) return PathToUtf8(folder);
+    whole = whole.lexically_normal();
+    if (!whole.has_filename() && whole.has_relative_path()) whole = whole.parent_path();
+    return PathToUtf8(whole);
+}
+
 std::string temporaryPrefix(const fs::path& target) { return "." + FileNameUtf8(target) + ".brenzo-"; }
 
 bool isTemporaryName(const std::string& name, const std::string& prefix) {

@@ -32,6 +32,9 @@ struct FileIdentity {
 // waiting on it. `identity`, when given, receives what the file was as it was read.
 Result<Bytes> ReadWholeFile(const fs::path& path, FileIdentity* identity = nullptr);
 
+// What the regular file at `path` (or the one a link there points to) is now, without reading it.
+Result<FileIdentity> IdentityOf(const fs::path& path);
+
 bool FileExists(const fs::path& path);
 Status RemoveFile(const fs::path& path);
 
@@ -68,6 +71,7 @@ private:
     AtomicFile() = default;
     struct Handle;
     std::unique_ptr<Handle> handle_;
+    fs::path requested_;  // the name asked for, beside which its backup lies
     fs::path target_;
     fs::path temp_;
     bool committed_ = false;
@@ -80,8 +84,9 @@ private:
 };
 
 // Whether an existing file could be replaced through an AtomicFile (it is not read-only, it
-// has no other names that a rename would leave holding the old contents, and its folder
-// takes new files), asked before long work whose end is that replacement.
+// has no other names that a rename would leave holding the old contents, its own backup
+// aside, and its folder takes new files), asked before long work whose end is that
+// replacement.
 Status CheckReplaceable(const fs::path& target);
 
 // The temporary files that killed saves left beside `target` (its own name pattern only)

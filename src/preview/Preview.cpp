@@ -2,8 +2,9 @@
 
 #include <cmath>
 
+#include "common/OutOfMemory.h"
 #include "export/ExportCommands.h"
-#include "formats/Layout.h"
+#include "common/Clock.h"
 #include "platform/Path.h"
 
 namespace brenzo::preview {
@@ -25,9 +26,9 @@ std::int64_t SeekPosition(std::int32_t x, std::int32_t width, std::int32_t maxim
 }
 
 std::string PositionText(double seconds) {
-    if (!(seconds > 0)) return formats::FormatClock(0);
+    if (!(seconds > 0)) return FormatClock(0);
     const auto ms = static_cast<std::uint64_t>(std::llround(seconds * 1000.0));
-    return formats::FormatClock(ms / 1000);
+    return FormatClock(ms / 1000);
 }
 
 Preview::Preview(workspace::Workspace& ws, workspace::UiPort& port, PreviewDisplay& display, engine::Player& player)
@@ -82,7 +83,7 @@ std::string engineReason(const std::string& message, const std::string& cacheNam
 
 // The name the user knows the sound by: its row's name, or the file of a multichannel file.
 std::string Preview::soundName(std::size_t entry) const {
-    return ws_.FileKind == workspace::kKindMultichannel ? ws_.FileName : ws_.RowName(entry);
+    return ws_.FileKind() == workspace::kKindMultichannel ? ws_.FileName : ws_.RowName(entry);
 }
 
 void Preview::start(std::size_t entry) {
@@ -95,8 +96,9 @@ void Preview::start(std::size_t entry) {
     port_.Pump();
 
     auto cache = exporting::EnsureCacheWav(ws_, entry, port_);
-    Result<std::unique_ptr<engine::Stream>> opened = cache ? player_.Open(*cache)
-                                                           : Result<std::unique_ptr<engine::Stream>>(cache.error());
+    Result<std::unique_ptr<engine::Stream>> opened =
+        cache ? CatchOutOfMemory("play " + soundName(entry), [&] { return player_.Open(*cache); })
+              : Result<std::unique_ptr<engine::Stream>>(cache.error());
     if (!opened) {
         // Nothing to play: back to Idle, unlocked, with the reason.
         endToIdle();
@@ -123,13 +125,13 @@ void Preview::start(std::size_t entry) {
 void Preview::StringGrid1DblClick(std::optional<std::size_t> selected) {
     barMax_ = 100;
     port_.SetProgress(barPos_, barMax_);
-    if (ws_.FileKind == workspace::kKindNone) return;
+    if (ws_.FileKind() == workspace::kKindNone) return;
     if (!selected || *selected >= ws_.EntryCount()) return;
     start(*selected);
 }
 
 void Preview::Image1Click(std::optional<std::size_t> selected) {
-    if (ws_.FileKind == workspace::kKindNone) return;
+    if (ws_.FileKind() == workspace::kKindNone) return;
     if (playing_ && paused_) {
         display_.ShowPauseIcon(true);
         paused_ = false;

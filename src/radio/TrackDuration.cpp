@@ -1,26 +1,10 @@
 #include "radio/TrackDuration.h"
 
+#include "common/Clock.h"
+
 namespace brenzo::radio {
-namespace {
 
-void appendTwoDigits(std::string& out, std::uint32_t v) {
-    out += static_cast<char>('0' + v / 10);
-    out += static_cast<char>('0' + v % 10);
-}
-
-}  // namespace
-
-std::string FormatTrackDuration(std::uint32_t ms) {
-    const std::uint32_t seconds = ms / 1000;
-    std::string out;
-    out.reserve(8);
-    appendTwoDigits(out, seconds / 3600 % 24);
-    out += ':';
-    appendTwoDigits(out, seconds / 60 % 60);
-    out += ':';
-    appendTwoDigits(out, seconds % 60);
-    return out;
-}
+std::string FormatTrackDuration(std::uint32_t ms) { return FormatClock(ms / 1000); }
 
 Result<std::uint32_t> ParseTrackDuration(std::string_view text) {
     const Error malformed{"\"" + std::string(text) + "\" is not a duration: write it as hh:nn:ss"};

@@ -1,11 +1,14 @@
 #include "replace/BankReplace.h"
 
 #include <algorithm>
+#include <new>
 
 #include "codec/IMAADPCM.h"
+#include "common/Parallel.h"
 #include "export/ExportCommands.h"
 #include "formats/BankFile.h"
 #include "common/ByteReader.h"
+#include "platform/Backup.h"
 #include "platform/Files.h"
 #include "platform/Path.h"
 #include "replace/Conversion.h"
@@ -24,13 +27,13 @@ formats::BankSources currentSources(const formats::TBankAudio& bank, BankKind ki
                                     std::span<const std::uint8_t> image) {
     formats::BankSources sources;
     for (const auto& info : bank.BanksInfo) {
-        const std::uint64_t at = std::uint64_t{bank.HeaderFullSize} + info.Offset;
+        const std::uint64_t at = formats::SoundDataStart(bank, info);
         sources.samples.push_back(fitsIn(image.size(), at, info.Size)
                                       ? image.subspan(static_cast<std::size_t>(at), info.Size)
                                       : std::span<const std::uint8_t>{});
     }
     if (kind == BankKind::WithAnimations) {
-        const std::uint64_t animBase = std::uint64_t{bank.HeaderSize} + 16ull * bank.AudioCount;
+        const std::uint64_t animBase = formats::AnimationBase(bank);
         for (const auto& anim : bank.AnimsInfo) {
             const std::uint64_t at = animBase + static_cast<std::uint64_t>(anim.Offset);
             sources.animations.push_back(anim.Offset >= 0 && fitsIn(image.size(), at, anim.Size)
@@ -42,20 +45,21 @@ formats::BankSources currentSources(const formats::TBankAudio& bank, BankKind ki
 }
 
 Result<RebuiltBank> layOutAndWrite(formats::TBankAudio model, BankKind kind, RecordForm form,
-                                   formats::BankSources sources) {
+                                   formats::BankSources sources, std::vector<std::uint8_t> kept = {}) {
     if (Status s = formats::LayoutBank(model, kind, form); !s) return s.error();
-    auto image = formats::WriteBank(model, kind, form, sources);
-    if (!image) return image.error();
-    return RebuiltBank{std::move(model), std::move(*image)};
+    RebuiltBank rebuilt{std::move(model), {}, std::move(kept)};
+    if (Status s = formats::WriteBankPlan(rebuilt.model, kind, form, sources, rebuilt.plan); !s) return s.error();
+    return rebuilt;
 }
 
 BankKind kindOf(const Workspace& ws) {
-    return ws.FileKind == workspace::kKindBankWithAnimations ? BankKind::WithAnimations : BankKind::Plain;
+    const auto* opened = std::get_if<workspace::OpenedBank>(&ws.Model());
+    return opened ? opened->kind : BankKind::Plain;
 }
 
 // The converted file, checked as a bank replace needs it: uncompressed PCM, one channel.
 Result<ConvertedImage> convertForBank(Workspace& ws, workspace::UiPort& port, engine::Converter& converter,
-                                      const std::filesystem::path& newFile) {
+                                      const std::filesystem::path& newFile, bool anyChannels = false) {
     port.Pump();
     if (!ws.Scratch()) return Error{"there is no scratch folder to convert the file in"};
     const auto target = ws.Scratch()->ConvertedWav();
@@ -63,9 +67,19 @@ Result<ConvertedImage> convertForBank(Workspace& ws, workspace::UiPort& port, en
     auto converted = LoadConvertedWav(target);
     if (!converted) return converted.error();
     if (converted->info.wFormatTag != 1) return Error{"WAV-file should be uncompressed PCM"};
-    if (converted->info.nChannels != 1) return Error{"WAV-file should have 1 channel"};
+    if (converted->info.nChannels != 1 && !anyChannels) return Error{"WAV-file should have 1 channel"};
     if (Status s = CheckConvertedSize(converted->info); !s) return s.error();
     return converted;
+}
+
+// The converted file fitted to sound n: one channel, and the loudness when asked for.
+Result<FittedPcm> convertAndFit(Workspace& ws, workspace::UiPort& port, engine::Converter& converter,
+                                const std::filesystem::path& newFile, std::uint32_t n, const ReplaceOptions& options,
+                                ConvertedImage& holder) {
+    auto converted = convertForBank(ws, port, converter, newFile, true);
+    if (!converted) return converted.error();
+    holder = std::move(*converted);
+    return FitConverted(holder, 1, false, options, ws, n, port, platform::FileNameUtf8(newFile));
 }
 
 // After a successful save: the sound's row shows its new length and rate, and its cached WAV
@@ -76,10 +90,11 @@ void refreshSound(Workspace& ws, workspace::UiPort& port, std::uint32_t n) {
     port.RowChanged(n);
 }
 
-Status finish(Workspace& ws, workspace::UiPort& port, std::uint32_t n, Result<RebuiltBank> rebuilt) {
+Status finish(Workspace& ws, workspace::UiPort& port, std::uint32_t n, Result<RebuiltBank> rebuilt,
+              const ReplaceOptions& options) {
     if (!rebuilt) return rebuilt.status();
-    if (Status s = SaveOverOpenedFile(ws, rebuilt->image); !s) return s;
-    ws.CurrentBank = std::move(rebuilt->model);
+    if (Status s = BackUpAndSave(ws, rebuilt->plan, options); !s) return s;
+    *ws.CurrentBank() = std::move(rebuilt->model);
     refreshSound(ws, port, n);
     return {};
 }
@@ -125,17 +140,18 @@ Result<RebuiltBank> RebuildBankPcm(const formats::TBankAudio& bank, std::span<co
     }
     formats::BankSources sources = currentSources(bank, BankKind::Plain, image);
     sources.samples[n] = samples;
-    return layOutAndWrite(std::move(model), BankKind::Plain, RecordForm::Pcm, std::move(sources));
+    // The padded copy moves into the result; its bytes stay where the plan points.
+    return layOutAndWrite(std::move(model), BankKind::Plain, RecordForm::Pcm, std::move(sources), std::move(padded));
 }
 
 Status CheckBankReplaceable(const Workspace& ws) {
-    if (!ws.CurrentBank) return Error{"no sound bank is loaded"};
+    if (!ws.CurrentBank()) return Error{"no sound bank is loaded"};
     auto refuse = [&](const std::string& why) {
         return Status{Error{"Sounds of " + ws.FileName + " cannot be replaced: " + why + "."}};
     };
     if (!ws.Damage.empty()) return refuse("the file is damaged (" + ws.Damage.front() + ")");
-    const auto& bank = *ws.CurrentBank;
-    if (ws.FileKind == workspace::kKindPlainBank && !bank.BanksInfo.empty()) {
+    const auto& bank = *ws.CurrentBank();
+    if (ws.FileKind() == workspace::kKindPlainBank && !bank.BanksInfo.empty()) {
         const std::uint32_t c = bank.BanksInfo[0].Compression;
         if (c != formats::kCompressionAdpcm && c != formats::kCompressionPcm)
             return refuse("its sample format " + std::to_string(c) + " is neither PCM (1) nor IMA ADPCM (1024)");
@@ -145,42 +161,130 @@ Status CheckBankReplaceable(const Workspace& ws) {
     return platform::CheckReplaceable(ws.OpenedPath);
 }
 
-Status SaveOverOpenedFile(Workspace& ws, Bytes& image) {
+Status SaveOverOpenedFile(Workspace& ws, const formats::ImagePlan& plan) {
+    // Where the image cannot become the new file in place, the memory for the new one is
+    // taken before anything is written: once the file is renamed, the workspace must follow.
+    const bool inPlace = plan.CanUpdateInPlace(ws.SourceImage);
+    Bytes fresh;
+    if (!inPlace) {
+        try {
+            fresh.reserve(static_cast<std::size_t>(plan.size()));
+        } catch (const std::bad_alloc&) {
+            return Error{"there is not enough memory to save " + ws.FileName};
+        }
+    }
     auto file = platform::AtomicFile::Create(ws.OpenedPath);
     if (!file) return file.status();
     if (ws.OpenedIdentity) (*file)->ExpectUnchanged(*ws.OpenedIdentity);
-    if (Status s = (*file)->Write(image); !s) return s;
+    if (Status s = plan.ForEach([&](std::span<const std::uint8_t> bytes) { return (*file)->Write(bytes); }); !s)
+        return s;
     if (Status s = (*file)->Commit(); !s) return s;
     ws.OpenedIdentity = (*file)->written();
     // The file now holds exactly these bytes.
-    ws.SourceImage = std::move(image);
+    if (inPlace) {
+        plan.UpdateInPlace(ws.SourceImage);
+    } else {
+        plan.FlattenInto(fresh);
+        ws.SourceImage = std::move(fresh);
+    }
     return {};
 }
 
 Status ReplaceBANK_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Converter& converter,
-                         const std::filesystem::path& newFile, std::uint32_t n) {
+                         const std::filesystem::path& newFile, std::uint32_t n, const ReplaceOptions& options) {
     if (n >= ws.EntryCount()) return Error{"the bank has no sound " + std::to_string(n)};
     if (Status s = CheckBankReplaceable(ws); !s) return s;
-    auto converted = convertForBank(ws, port, converter, newFile);
-    if (!converted) return converted.status();
+    ConvertedImage converted;
+    auto fitted = convertAndFit(ws, port, converter, newFile, n, options, converted);
+    if (!fitted) return fitted.status();
     if (ws.StopPreview) ws.StopPreview();
     std::vector<std::uint8_t> coded, states;
-    codec::ADPCMEncodeStream(converted->samples(), coded, states, static_cast<std::int32_t>(converted->info.DataSize));
+    codec::ADPCMEncodeStream(fitted->bytes, coded, states, static_cast<std::int32_t>(fitted->dataSize));
     return finish(ws, port, n,
-                  RebuildBankAdpcm(*ws.CurrentBank, kindOf(ws), ws.SourceImage, n, coded, states, converted->info.Rate));
+                  RebuildBankAdpcm(*ws.CurrentBank(), kindOf(ws), ws.SourceImage, n, coded, states, fitted->rate),
+                  options);
 }
 
 Status ReplaceBANK_PCM(Workspace& ws, workspace::UiPort& port, engine::Converter& converter,
-                       const std::filesystem::path& newFile, std::uint32_t n, std::uint32_t c) {
-    if (c == formats::kCompressionAdpcm) return ReplaceBANK_ADPCM(ws, port, converter, newFile, n);
+                       const std::filesystem::path& newFile, std::uint32_t n, std::uint32_t c,
+                       const ReplaceOptions& options) {
+    if (c == formats::kCompressionAdpcm) return ReplaceBANK_ADPCM(ws, port, converter, newFile, n, options);
     if (n >= ws.EntryCount()) return Error{"the bank has no sound " + std::to_string(n)};
     if (Status s = CheckBankReplaceable(ws); !s) return s;
-    auto converted = convertForBank(ws, port, converter, newFile);
-    if (!converted) return converted.status();
+    ConvertedImage converted;
+    auto fitted = convertAndFit(ws, port, converter, newFile, n, options, converted);
+    if (!fitted) return fitted.status();
     if (ws.StopPreview) ws.StopPreview();
     return finish(ws, port, n,
-                  RebuildBankPcm(*ws.CurrentBank, ws.SourceImage, n, converted->samples(), converted->info.DataSize,
-                                 converted->info.Rate));
+                  RebuildBankPcm(*ws.CurrentBank(), ws.SourceImage, n, fitted->bytes, fitted->dataSize, fitted->rate),
+                  options);
+}
+
+Status BackUpAndSave(Workspace& ws, const formats::ImagePlan& plan, const ReplaceOptions& options) {
+    if (options.keepBackup)
+        if (Status s = platform::KeepBackup(ws.OpenedPath); !s) return s;
+    return SaveOverOpenedFile(ws, plan);
+}
+
+formats::BankKind BankKindOf(const Workspace& ws) { return kindOf(ws); }
+
+formats::RecordForm RebuildFormOf(const Workspace& ws) {
+    if (ws.FileKind() == workspace::kKindPlainBank && ws.CurrentBank() && !ws.CurrentBank()->BanksInfo.empty() &&
+        ws.CurrentBank()->BanksInfo[0].Compression == formats::kCompressionPcm)
+        return RecordForm::Pcm;
+    return RecordForm::Adpcm;
+}
+
+Result<RebuiltBank> RebuildBankSounds(const formats::TBankAudio& bank, BankKind kind, RecordForm form,
+                                      std::span<const std::uint8_t> image, std::span<const NewSound> sounds,
+                                      workspace::UiPort* port) {
+    for (const NewSound& s : sounds)
+        if (s.n >= bank.BanksInfo.size()) return Error{"the bank has no sound " + std::to_string(s.n)};
+    formats::TBankAudio model = bank;
+    std::vector<std::vector<std::uint8_t>> stored(sounds.size());
+    // The sounds are independent: each is encoded on a core of its own.
+    ParallelFor(
+        sounds.size(),
+        [&](std::size_t k) {
+            const NewSound& s = sounds[k];
+            formats::TBankChannelInfo& info = model.BanksInfo[s.n];
+            info.Frequency = s.rate;
+            if (form == RecordForm::Adpcm) {
+                std::vector<std::uint8_t> states;
+                codec::ADPCMEncodeStream(s.pcm, stored[k], states, static_cast<std::int32_t>(s.dataSize));
+                const auto length = static_cast<std::uint32_t>(stored[k].size());
+                info.Size = length;
+                info.Size2 = info.Samples = 2 * length;
+                info.States = codec::ParseStoredStates(states);
+                info.StatesCount = static_cast<std::uint32_t>(info.States.size());
+            } else {
+                stored[k].assign(s.pcm.begin(), s.pcm.begin() + std::min<std::size_t>(s.pcm.size(), s.dataSize));
+                stored[k].resize(s.dataSize, 0);
+                info.Size = s.dataSize;
+                info.Size2 = info.Samples = s.dataSize / 2;
+            }
+        },
+        [port] {
+            if (port) port->Pump();
+        });
+    // The plan points at the new bytes: they are kept in one buffer that the rebuilt bank owns
+    // (a moved vector keeps its storage, so the spans stay valid).
+    std::size_t total = 0;
+    for (const auto& bytes : stored) total += bytes.size();
+    std::vector<std::uint8_t> kept;
+    kept.reserve(total);
+    std::vector<std::size_t> starts;
+    for (auto& bytes : stored) {
+        starts.push_back(kept.size());
+        kept.insert(kept.end(), bytes.begin(), bytes.end());
+        bytes = {};
+    }
+    formats::BankSources sources = currentSources(bank, kind, image);
+    for (std::size_t k = 0; k < sounds.size(); ++k) {
+        const std::size_t end = k + 1 < starts.size() ? starts[k + 1] : kept.size();
+        sources.samples[sounds[k].n] = std::span<const std::uint8_t>(kept).subspan(starts[k], end - starts[k]);
+    }
+    return layOutAndWrite(std::move(model), kind, form, std::move(sources), std::move(kept));
 }
 
 }  // namespace brenzo::replace

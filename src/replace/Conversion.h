@@ -13,8 +13,10 @@
 namespace brenzo::replace {
 
 inline constexpr std::string_view kReplaceFilter =
-    "Audio files (*.wav, *.mp3, *.ogg)|*.wav;*.mp3;*.ogg|WAV files (*.wav)|*.wav|MP3 files (*.mp3)|*.mp3|"
-    "OGG Vorbis files (*.ogg)|*.ogg";
+    "Audio files (*.wav, *.mp3, *.ogg, *.oga, *.flac, *.opus, *.aif, *.aiff)|"
+    "*.wav;*.mp3;*.ogg;*.oga;*.flac;*.opus;*.aif;*.aiff|WAV files (*.wav)|*.wav|MP3 files (*.mp3)|*.mp3|"
+    "OGG Vorbis files (*.ogg, *.oga)|*.ogg;*.oga|FLAC files (*.flac)|*.flac|Opus files (*.opus)|*.opus|"
+    "AIFF files (*.aif, *.aiff)|*.aif;*.aiff|All files (*)|*";
 
 // The rate a source is converted to: its own below 65536 Hz (the containers store 16-bit
 // rates), else 48000.

@@ -5,9 +5,11 @@
 
 #include "codec/IMAADPCM.h"
 #include "common/Parallel.h"
+#include "export/Export.h"
 #include "export/ExportCommands.h"
 #include "formats/MultiWriter.h"
 #include "platform/Files.h"
+#include "platform/Path.h"
 #include "replace/BankReplace.h"
 #include "replace/Conversion.h"
 #include "workspace/Loaders.h"
@@ -33,9 +35,10 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
         for (std::size_t f = 0; f < present; ++f) std::memcpy(out + 2 * f, in + f * stride, 2);
     }
 
-    RebuiltMulti rebuilt{multi, {}};
+    RebuiltMulti rebuilt{multi, std::vector<std::vector<std::uint8_t>>(n), {}};
     formats::TMultiADPCM& model = rebuilt.model;
-    std::vector<std::vector<std::uint8_t>> streams(n), states(n);
+    auto& streams = rebuilt.streams;
+    std::vector<std::vector<std::uint8_t>> states(n);
     auto pump = [port] {
         if (port) port->Pump();
     };
@@ -66,18 +69,12 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
     }
     if (Status s = formats::LayoutMulti(model); !s) return s.error();
     std::vector<std::span<const std::uint8_t>> spans(streams.begin(), streams.end());
-    auto image = formats::WriteMulti(model, rate, spans);
-    if (!image) return image.error();
-    rebuilt.image = std::move(*image);
+    if (Status s = formats::WriteMultiPlan(model, rate, spans, rebuilt.plan); !s) return s.error();
     return rebuilt;
 }
 
-Status CheckMultiReplaceable(const Workspace& ws) {
-    if (!ws.CurrentMulti) return Error{"no multichannel file is loaded"};
-    const auto& multi = *ws.CurrentMulti;
-    auto refuse = [&](const std::string& why) {
-        return Status{Error{"The channels of " + ws.FileName + " cannot be replaced: " + why + "."}};
-    };
+Status CheckMultiRebuildable(std::span<const std::uint8_t> image, const formats::TMultiADPCM& multi) {
+    auto refuse = [](const std::string& why) { return Status{Error{why}}; };
     auto shape = formats::ShapeFor(multi.IsAdpcm(), multi.Channels);
     if (!shape) return refuse(shape.message());
     if (multi.BlockSize < shape->fullBlockContent())
@@ -85,15 +82,25 @@ Status CheckMultiReplaceable(const Workspace& ws) {
                       std::to_string(shape->fullBlockContent()) + " bytes");
     if (multi.ChInfoOffset != formats::kMultiHeaderSize)
         return refuse("its channel directory is not where the header ends");
+    // The rebuild keeps the old BlockSize: a damaged one would size the new file.
+    if (Status s = exporting::CheckMultiBlocks(image, multi); !s)
+        return refuse("the file is damaged (" + s.message() + ")");
     for (const auto& ch : multi.ChHeaders)
         if ((ch.Compression == formats::kMultiCompressionAdpcm) != multi.IsAdpcm())
             return refuse("its channels do not all share one sample format");
+    return {};
+}
+
+Status CheckMultiReplaceable(const Workspace& ws) {
+    if (!ws.CurrentMulti()) return Error{"no multichannel file is loaded"};
+    if (Status s = CheckMultiRebuildable(ws.SourceImage, *ws.CurrentMulti()); !s)
+        return Error{"The channels of " + ws.FileName + " cannot be replaced: " + s.message() + "."};
     // A file that cannot be saved is found out before the conversion, not after it.
     return platform::CheckReplaceable(ws.OpenedPath);
 }
 
 Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Converter& converter,
-                          const std::filesystem::path& newFile) {
+                          const std::filesystem::path& newFile, const ReplaceOptions& options) {
     if (Status s = CheckMultiReplaceable(ws); !s) return s;
     if (!ws.Scratch()) return Error{"there is no scratch folder to convert the file in"};
     port.Pump();
@@ -103,19 +110,25 @@ Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Conver
     port.SetMarquee(true);
     auto image = LoadConvertedWav(converted);
     if (!image) return image.status();
-    const std::uint32_t n = ws.CurrentMulti->Channels;
-    if (image->info.nChannels != n) return Error{"WAV-file should have " + std::to_string(n) + " channels"};
+    const std::uint32_t n = ws.CurrentMulti()->Channels;
     if (Status s = CheckConvertedSize(image->info); !s) return s;
+    if (n > 0xFFFF) return Error{"WAV-file should have " + std::to_string(n) + " channels"};
+    auto fitted = FitConverted(*image, static_cast<std::uint16_t>(n), true, options, ws, 0, port,
+                               platform::FileNameUtf8(newFile));
+    if (!fitted) return fitted.status();
+    // The cache keeps the converted file only when the file holds exactly its samples.
+    const bool asConverted = fitted->owned.empty();
 
-    auto rebuilt = RebuildMulti(*ws.CurrentMulti, image->samples(), image->info.DataSize, image->info.Rate, &port);
+    auto rebuilt = RebuildMulti(*ws.CurrentMulti(), fitted->bytes, fitted->dataSize, fitted->rate, &port);
     if (!rebuilt) return rebuilt.status();
-    if (Status s = SaveOverOpenedFile(ws, rebuilt->image); !s) return s;
-    ws.CurrentMulti = std::move(rebuilt->model);
+    if (Status s = BackUpAndSave(ws, rebuilt->plan, options); !s) return s;
+    *ws.CurrentMulti() = std::move(rebuilt->model);
 
     // The cache now plays what the file holds: the converted audio.
     const auto cache = exporting::CacheWavPath(ws, 0);
     if (!cache.empty()) {
-        if (!platform::RemoveFile(cache) || !platform::LinkOrCopyFile(converted, cache)) ws.StaleCache.insert(0);
+        if (!platform::RemoveFile(cache) || (asConverted && !platform::LinkOrCopyFile(converted, cache)))
+            ws.StaleCache.insert(0);
     }
     for (std::uint32_t i = 0; i < n; ++i) port.RowChanged(i);
     return {};

@@ -1,5 +1,8 @@
 #include "replace/ReplaceCommand.h"
 
+#include "common/OutOfMemory.h"
+#include "platform/Backup.h"
+#include "platform/Files.h"
 #include "platform/Path.h"
 #include "replace/BankReplace.h"
 #include "replace/Conversion.h"
@@ -9,27 +12,41 @@ namespace brenzo::replace {
 
 using namespace workspace;
 
-Status ReplaceEntry(Workspace& ws, UiPort& port, engine::Converter& converter, const std::filesystem::path& newFile,
-                    std::size_t entry) {
-    switch (ws.FileKind) {
+namespace {
+
+Status replaceByKind(Workspace& ws, UiPort& port, engine::Converter& converter, const std::filesystem::path& newFile,
+                     std::size_t entry, const ReplaceOptions& options) {
+    switch (ws.FileKind()) {
         case kKindBankWithAnimations:
-            return ReplaceBANK_ADPCM(ws, port, converter, newFile, static_cast<std::uint32_t>(entry));
+            return ReplaceBANK_ADPCM(ws, port, converter, newFile, static_cast<std::uint32_t>(entry), options);
         case kKindPlainBank: {
-            const std::uint32_t c = ws.CurrentBank && !ws.CurrentBank->BanksInfo.empty()
-                                        ? ws.CurrentBank->BanksInfo[0].Compression
+            const std::uint32_t c = ws.CurrentBank() && !ws.CurrentBank()->BanksInfo.empty()
+                                        ? ws.CurrentBank()->BanksInfo[0].Compression
                                         : 0;
-            return ReplaceBANK_PCM(ws, port, converter, newFile, static_cast<std::uint32_t>(entry), c);
+            return ReplaceBANK_PCM(ws, port, converter, newFile, static_cast<std::uint32_t>(entry), c, options);
         }
         case kKindMultichannel:
-            return ReplaceMULTI_ADPCM(ws, port, converter, newFile);
+            return ReplaceMULTI_ADPCM(ws, port, converter, newFile, options);
         default:
             return Error{"nothing is loaded"};
     }
 }
 
-void Replace1Click(Workspace& ws, UiPort& port, engine::Converter& converter, std::optional<std::size_t> selected) {
-    const bool bank = ws.FileKind == kKindBankWithAnimations || ws.FileKind == kKindPlainBank;
-    const bool multi = ws.FileKind == kKindMultichannel;
+}  // namespace
+
+Status ReplaceEntry(Workspace& ws, UiPort& port, engine::Converter& converter, const std::filesystem::path& newFile,
+                    std::size_t entry, const ReplaceOptions& options) {
+    const std::string what = ws.FileKind() == kKindMultichannel ? "the channels of " + ws.FileName : ws.RowName(entry);
+    Status s = CatchOutOfMemory("replace " + what, [&] { return replaceByKind(ws, port, converter, newFile, entry, options); });
+    // The save's temporary file went with the failure; the converted input goes too.
+    if (!s && ws.Scratch()) (void)platform::RemoveFile(ws.Scratch()->ConvertedWav());
+    return s;
+}
+
+void Replace1Click(Workspace& ws, UiPort& port, engine::Converter& converter, std::optional<std::size_t> selected,
+                   const ReplaceOptions& options) {
+    const bool bank = ws.FileKind() == kKindBankWithAnimations || ws.FileKind() == kKindPlainBank;
+    const bool multi = ws.FileKind() == kKindMultichannel;
     if (!bank && !multi) return;
     if (bank && !(selected && *selected < ws.EntryCount())) return;
     if (!ws.Menus.replace1Enabled) return;
@@ -45,11 +62,37 @@ void Replace1Click(Workspace& ws, UiPort& port, engine::Converter& converter, st
         port.SetStatus("");
     }
     port.Pump();
-    Status s = ReplaceEntry(ws, port, converter, platform::PathFromUtf8(*chosen), selected.value_or(0));
+    std::string note;
+    ReplaceOptions withNote = options;
+    withNote.note = [&](std::size_t entry, std::string_view text) {
+        note = ws.RowName(entry) + ": " + std::string(text);
+        if (options.note) options.note(entry, text);
+    };
+    Status s = ReplaceEntry(ws, port, converter, platform::PathFromUtf8(*chosen), selected.value_or(0), withNote);
     port.SetMarquee(false);
-    port.SetStatus("");
+    port.SetStatus(s ? note : "");
     port.Unlock();
-    if (!s) port.ShowError(s.message());
+    if (!s && !IsCancelled(s)) port.ShowError(s.message());
+}
+
+bool RestoreAvailable(const Workspace& ws) {
+    return ws.FileKind() != kKindNone && !ws.OpenedPath.empty() && platform::HasBackup(ws.OpenedPath);
+}
+
+void RestoreOriginalClick(Workspace& ws, UiPort& port) {
+    if (!RestoreAvailable(ws)) return;
+    const std::string bak = platform::FileNameUtf8(platform::BackupPath(ws.OpenedPath));
+    if (!port.Ask("Restore original",
+                  "Put " + bak + " back over " + ws.FileName + "? Every change saved since it was kept is lost.",
+                  "Restore", "Cancel"))
+        return;
+    if (ws.StopPreview) ws.StopPreview();
+    if (Status s = platform::RestoreBackup(ws.OpenedPath, ws.OpenedIdentity ? &*ws.OpenedIdentity : nullptr); !s) {
+        port.ShowError(s.message());
+        return;
+    }
+    const auto path = ws.OpenedPath;
+    ws.Open(path, port);
 }
 
 }  // namespace brenzo::replace

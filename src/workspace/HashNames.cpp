@@ -6,6 +6,7 @@
 
 #include "common/ByteReader.h"
 #include "common/Utf8.h"
+#include "common/Windows1252.h"
 #include "platform/Files.h"
 
 namespace brenzo::workspace {
@@ -80,6 +81,9 @@ std::string fromUtf16(std::span<const std::uint8_t> bytes) {
                     i += 2;
                 }
             }
+            // A surrogate without its partner stands for no character: it is shown as U+FFFD
+            // everywhere (the list, JSON, file names) rather than as bytes no UTF-8 allows.
+            if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD;
             AppendUtf8(out, cp);
         }
         return out;
@@ -104,7 +108,14 @@ HashTable HashTable::Parse(Bytes&& bytes) {
         rest = text->converted;
     } else {
         rest = std::string_view(reinterpret_cast<const char*>(text->raw.data()), text->raw.size());
-        if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);  // a UTF-8 byte order mark
+        if (rest.starts_with("\xEF\xBB\xBF")) {
+            rest.remove_prefix(3);  // a UTF-8 byte order mark
+        } else if (!IsValidUtf8(rest)) {
+            // Without a mark, text that is not UTF-8 was written in a Windows code page: read as
+            // Windows-1252, the game's, so that names saved by Windows tools keep their accents.
+            text->converted = Windows1252ToUtf8(rest);
+            rest = text->converted;
+        }
     }
     table.text_ = text;
     std::size_t lines = 1;

@@ -16,7 +16,8 @@ namespace brenzo::workspace {
 // The [Hashes] section of an INI text, read with the Windows profile rules: section and key
 // names compare without regard to case, blanks around keys and values are dropped, one pair
 // of surrounding quotes is removed, the first matching key counts, and a value is cut to
-// 2047 characters. Keys are hashes in unsigned decimal.
+// 2047 characters. Keys are hashes in unsigned decimal. The text is UTF-16 or UTF-8 by its byte
+// order mark; without one, UTF-8 when it is valid UTF-8 and Windows-1252 otherwise.
 class HashTable {
 public:
     static HashTable Parse(std::span<const std::uint8_t> text);
@@ -28,8 +29,8 @@ public:
     std::span<const std::uint8_t> source() const;
 
 private:
-    // The names are views into the file's text, kept here whole (as read; and converted when
-    // it is UTF-16), found through an open-addressing table of hash -> name:
+    // The names are views into the file's text, kept here whole (as read; and converted to
+    // UTF-8 when it is UTF-16 or in the Windows code page), found through an open-addressing table of hash -> name:
     // one probe for most lookups, where a sorted list would take seventeen cache misses.
     struct Text {
         Bytes raw;

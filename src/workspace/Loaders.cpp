@@ -1,8 +1,10 @@
 #include "workspace/Loaders.h"
 
+#include "common/OutOfMemory.h"
 #include "formats/BankFile.h"
 #include "formats/Layout.h"
 #include "formats/MultiFile.h"
+#include "formats/MultiWriter.h"
 
 namespace brenzo::workspace {
 
@@ -38,9 +40,7 @@ std::string MultiCaption(const formats::TMultiADPCM& multi, std::string_view fil
 }
 
 bool MultiReplaceSupported(const formats::TMultiADPCM& multi) {
-    const std::uint32_t n = multi.Channels;
-    if (multi.IsAdpcm()) return n == 1 || n == 2 || n == 3 || n == 5 || n == 7;
-    return n == 2;
+    return formats::CanWriteBlocks(multi.IsAdpcm(), multi.Channels);
 }
 
 namespace {
@@ -71,6 +71,13 @@ void finishLoad(Workspace& ws, UiPort& port) {
     port.SetProgress(0, 100);
 }
 
+void refuseLoad(Workspace& ws, UiPort& port, const std::string& message) {
+    ws.ClearMemory();
+    ws.Caption = "Invalid file! - " + ws.FileName;
+    finishLoad(ws, port);
+    port.ShowError(message);
+}
+
 void loadBank(Workspace& ws, UiPort& port, BankKind kind) {
     ws.StringGridClear(port);
     ws.Menus.export2Visible = true;
@@ -79,10 +86,17 @@ void loadBank(Workspace& ws, UiPort& port, BankKind kind) {
     port.Lock();
 
     LoadProgress progress(port);
-    formats::BankRead read = formats::ReadBank(ws.SourceImage, kind, std::ref(progress));
+    auto readOrRefuse = CatchOutOfMemory("read " + ws.FileName, [&]() -> Result<formats::BankRead> {
+        return formats::ReadBank(ws.SourceImage, kind, std::ref(progress));
+    });
+    if (!readOrRefuse) {
+        refuseLoad(ws, port, readOrRefuse.message());
+        return;
+    }
+    formats::BankRead& read = *readOrRefuse;
     ws.Damage = std::move(read.damage);
-    ws.CurrentBank = std::move(read.bank);
-    const auto& bank = *ws.CurrentBank;
+    ws.SetModel(OpenedBank{kind, std::move(read.bank)});
+    const auto& bank = *ws.CurrentBank();
     port.RowsReset();
 
     ws.Menus.replace1Caption = "Replace";
@@ -107,17 +121,14 @@ void LoadMULTI_ADPCM(Workspace& ws, UiPort& port) {
     port.Lock();
 
     LoadProgress progress(port);
-    auto read = formats::ReadMulti(ws.SourceImage, std::ref(progress));
+    auto read = CatchOutOfMemory("read " + ws.FileName, [&] { return formats::ReadMulti(ws.SourceImage, std::ref(progress)); });
     if (!read) {
         // A file the model cannot represent is refused; nothing of it is listed.
-        ws.FileKind = kKindNone;
-        ws.Caption = "Invalid file! - " + ws.FileName;
-        finishLoad(ws, port);
-        port.ShowError("Invalid file! " + ws.FileName + " cannot be read: " + read.message() + ".");
+        refuseLoad(ws, port, "Invalid file! " + ws.FileName + " cannot be read: " + read.message() + ".");
         return;
     }
-    ws.CurrentMulti = std::move(*read);
-    const auto& multi = *ws.CurrentMulti;
+    ws.SetModel(std::move(*read));
+    const auto& multi = *ws.CurrentMulti();
     port.RowsReset();
 
     ws.Caption = MultiCaption(multi, ws.FileName);

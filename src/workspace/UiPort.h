@@ -38,6 +38,16 @@ public:
     virtual std::optional<std::string> AskOpenFile(std::string_view filter) = 0;
     virtual std::optional<std::string> AskSaveFile(std::string_view filter, std::string_view presetName) = 0;
     virtual std::optional<std::string> AskFolder(std::string_view caption) = 0;
+    // A question with two answers (the import summary, mixing a stereo file down): true for the
+    // first. A port that cannot ask answers the second, which always leaves things as they are.
+    virtual bool Ask(std::string_view title, std::string_view text, std::string_view yes, std::string_view no) {
+        (void)title, (void)text, (void)yes, (void)no;
+        return false;
+    }
+
+    // Whether the user asked to stop the long work that runs (a Cancel button, Esc). Long loops
+    // look at it between their steps; ports that cannot cancel never ask.
+    virtual bool CancelRequested() const { return false; }
 
     // Lets pending events run, at most about every 15 ms, so that calling it in a hot loop
     // costs next to nothing while the window still repaints and its timer still ticks.

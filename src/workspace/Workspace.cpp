@@ -1,6 +1,7 @@
 #include "workspace/Workspace.h"
 
 #include "common/ByteReader.h"
+#include "common/OutOfMemory.h"
 #include "platform/Files.h"
 #include "platform/Path.h"
 #include "workspace/Loaders.h"
@@ -15,10 +16,14 @@ std::uint8_t DetectKind(std::span<const std::uint8_t> image) {
     return kKindNone;
 }
 
+std::uint8_t Workspace::FileKind() const {
+    if (const auto* opened = std::get_if<OpenedBank>(&model_)) return static_cast<std::uint8_t>(opened->kind);
+    return std::holds_alternative<formats::TMultiADPCM>(model_) ? kKindMultichannel : kKindNone;
+}
+
 void Workspace::ClearMemory() {
     SourceImage = {};
-    CurrentBank.reset();
-    CurrentMulti.reset();
+    model_ = std::monostate{};
     Damage.clear();
     StaleCache.clear();
 }
@@ -26,21 +31,21 @@ void Workspace::ClearMemory() {
 void Workspace::StringGridClear(UiPort& port) { port.RowsReset(); }
 
 std::size_t Workspace::EntryCount() const {
-    if (CurrentBank) return CurrentBank->BanksInfo.size();
-    if (CurrentMulti) return CurrentMulti->ChHeaders.size();
+    if (const auto* bank = CurrentBank()) return bank->BanksInfo.size();
+    if (const auto* multi = CurrentMulti()) return multi->ChHeaders.size();
     return 0;
 }
 
 ListRow Workspace::Row(std::size_t entry) const {
     if (entry >= EntryCount()) return {};
     const auto i = static_cast<std::uint32_t>(entry);
-    return CurrentBank ? BankRow(*CurrentBank, i, HashNames_) : MultiRow(*CurrentMulti, i, HashNames_);
+    return CurrentBank() ? BankRow(*CurrentBank(), i, HashNames_) : MultiRow(*CurrentMulti(), i, HashNames_);
 }
 
 std::string Workspace::RowName(std::size_t entry) const {
     if (entry >= EntryCount()) return {};
-    return HashNames_.NameForHash(CurrentBank ? CurrentBank->BanksHeadInfo[entry].Hash
-                                              : CurrentMulti->ChHeadSizes[entry].HeadHash);
+    return HashNames_.NameForHash(CurrentBank() ? CurrentBank()->BanksHeadInfo[entry].Hash
+                                                : CurrentMulti()->ChHeadSizes[entry].HeadHash);
 }
 
 OpenOutcome Workspace::Open(const std::filesystem::path& path, UiPort& port) {
@@ -65,7 +70,7 @@ OpenOutcome Workspace::openFile(const std::filesystem::path& path, UiPort& port)
     OpenedPath = path;
     FileName = platform::FileNameUtf8(path);
     platform::FileIdentity identity;
-    auto bytes = platform::ReadWholeFile(path, &identity);
+    auto bytes = CatchOutOfMemory("open " + FileName, [&] { return platform::ReadWholeFile(path, &identity); });
     OpenedIdentity.reset();
     // The cached WAVs are found by name, so the cache of an earlier file of the same name must
     // go; a cache that cannot be emptied is never used.
@@ -76,7 +81,6 @@ OpenOutcome Workspace::openFile(const std::filesystem::path& path, UiPort& port)
     }
     if (!bytes) {
         // Nothing is loaded: no command may use the released model.
-        FileKind = kKindNone;
         StringGridClear(port);
         Caption = std::string(kNotLoadedCaption);
         port.SetCaption(Caption);
@@ -87,17 +91,17 @@ OpenOutcome Workspace::openFile(const std::filesystem::path& path, UiPort& port)
     OpenedIdentity = identity;
     Names().Refresh();
 
-    FileKind = DetectKind(SourceImage);
-    switch (FileKind) {
+    const std::uint8_t kind = DetectKind(SourceImage);
+    switch (kind) {
         case kKindBankWithAnimations:
         case kKindPlainBank:
         case kKindMultichannel:
             Caption = "Loading... - " + FileName;
             port.SetCaption(Caption);
-            if (FileKind == kKindBankWithAnimations) LoadBANK_ADPCM(*this, port);
-            else if (FileKind == kKindPlainBank) LoadBANK_PCM(*this, port);
+            if (kind == kKindBankWithAnimations) LoadBANK_ADPCM(*this, port);
+            else if (kind == kKindPlainBank) LoadBANK_PCM(*this, port);
             else LoadMULTI_ADPCM(*this, port);
-            return FileKind == kKindNone ? OpenOutcome::Invalid : OpenOutcome::Loaded;
+            return FileKind() == kKindNone ? OpenOutcome::Invalid : OpenOutcome::Loaded;
         default:
             StringGridClear(port);
             Caption = "Invalid file! - " + FileName;

@@ -7,6 +7,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "common/Bytes.h"
@@ -50,16 +51,33 @@ struct MenuState {
     bool replace1Enabled = true;
 };
 
+// A sound bank as opened: its kind and its model.
+struct OpenedBank {
+    formats::BankKind kind;
+    formats::TBankAudio model;
+};
+
+// What is opened: nothing, a sound bank, or a multichannel file. One value, so that the kind
+// and the model can never disagree.
+using OpenedModel = std::variant<std::monostate, OpenedBank, formats::TMultiADPCM>;
+
 // The state that the commands share: the opened file, its kind and model, the list and the
 // menus. One per window (or CLI run).
 class Workspace {
 public:
     Workspace(HashNames names, const ScratchFolders* scratch) : HashNames_(std::move(names)), scratch_(scratch) {}
 
-    std::uint8_t FileKind = kKindNone;
+    // The FileKind value of what is opened (kKindNone when nothing is).
+    std::uint8_t FileKind() const;
+    // The opened model of its kind, or null.
+    formats::TBankAudio* CurrentBank() { return bank(); }
+    const formats::TBankAudio* CurrentBank() const { return const_cast<Workspace*>(this)->bank(); }
+    formats::TMultiADPCM* CurrentMulti() { return std::get_if<formats::TMultiADPCM>(&model_); }
+    const formats::TMultiADPCM* CurrentMulti() const { return std::get_if<formats::TMultiADPCM>(&model_); }
+    const OpenedModel& Model() const { return model_; }
+    void SetModel(OpenedModel model) { model_ = std::move(model); }
+
     Bytes SourceImage;
-    std::optional<formats::TBankAudio> CurrentBank;
-    std::optional<formats::TMultiADPCM> CurrentMulti;
     // Why the opened file is not whole; a damaged container is listed but never rebuilt.
     std::vector<std::string> Damage;
     // Entries whose cached WAV could not be removed after a replace: it holds the old sound and
@@ -98,7 +116,7 @@ public:
         return EntryCount() == 0 ? std::nullopt : std::optional<std::size_t>(0);
     }
 
-    // Releases the opened file's image and model; FileKind keeps its value.
+    // Releases the opened file's image and model: nothing is opened afterwards.
     void ClearMemory();
     // Empties the list (the header row and one empty row remain).
     void StringGridClear(UiPort& port);
@@ -108,8 +126,13 @@ public:
 
 private:
     OpenOutcome openFile(const std::filesystem::path& path, UiPort& port);
+    formats::TBankAudio* bank() {
+        auto* opened = std::get_if<OpenedBank>(&model_);
+        return opened ? &opened->model : nullptr;
+    }
 
     MenuState menusBefore_;
+    OpenedModel model_;
     HashNames HashNames_;
     const ScratchFolders* scratch_;
 };

@@ -1,13 +1,21 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
+#include <cstdlib>
+
+#include "common/Version.h"
 #include "export/Export.h"
 #include "formats/BankFile.h"
 #include "platform/Path.h"
 #include "support/Builders.h"
 #include "support/RunCli.h"
 #include "support/TempDir.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -19,6 +27,8 @@
 namespace brenzo {
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::Not;
 using testing::RunCli;
 using testing::TempDir;
 
@@ -76,6 +86,44 @@ TEST_F(Cli, ListKeepsControlCharactersOfNamesOffTheTerminal) {
     EXPECT_EQ(nlohmann::json::parse(json.out)[0]["name"], "a\tb\x1b[31mc");
 }
 
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
+// An allocation that fails is reported and ends nothing badly (the sanitizers reserve more
+// address space than the limit allows, so this runs without them only).
+TEST(CliMemory, AFileLargerThanTheMemoryLimitIsReportedNotFatal) {
+    TempDir d;
+    // 600 MB of nothing, under a limit of 400 MB of address space.
+    testing::WriteText(d / "big.bin", "");
+    std::filesystem::resize_file(d / "big.bin", 600u << 20);
+    const std::string command = "ulimit -v 400000; \"" + str(testing::CliPath()) + "\" info \"" + str(d / "big.bin") +
+                                "\" 2>\"" + str(d / "err.txt") + "\"";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    const auto err = testing::ReadFile(d / "err.txt");
+    EXPECT_EQ(std::string(err.begin(), err.end()), "brenzo-cli: not enough memory to open big.bin\n");
+}
+#endif
+
+TEST(CliVersion, NamesTheVersionAndEveryLinkedLibrary) {
+    auto r = RunCli({"--version"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind(std::string("brenzo-cli ") + std::string(kVersion) + "\n", 0), 0u) << r.out;
+    std::vector<std::string> names;
+    // Each line is "NAME VERSION"; a name may hold a space ("Media Foundation").
+    for (std::size_t at = r.out.find('\n') + 1; at < r.out.size(); at = r.out.find('\n', at) + 1) {
+        const std::string line = r.out.substr(at, r.out.find('\n', at) - at);
+        names.push_back(line.substr(0, line.rfind(' ')));
+    }
+#if defined(BRENZO_TEST_ENGINE) && defined(_WIN32)
+    EXPECT_EQ(names, (std::vector<std::string>{"Media Foundation", "stb_vorbis", "waveOut", "CLI11", "nlohmann-json"}));
+#elif defined(BRENZO_TEST_ENGINE)
+    EXPECT_EQ(names, (std::vector<std::string>{"libsndfile", "libmpg123", "libvorbisfile", "libsoxr", "SDL2", "CLI11",
+                                               "nlohmann-json"}));
+#else
+    EXPECT_EQ(names, (std::vector<std::string>{"CLI11", "nlohmann-json"}));
+#endif
+}
+
 TEST_F(Cli, ListJsonGivesTheStoredFields) {
     auto r = run({"list", "--json", sample("voice_pcm.bin")});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -122,8 +170,20 @@ TEST_F(Cli, SelectionErrorsAreUsageErrors) {
     EXPECT_EQ(run({"export", sample("music_pcm.bin"), "--index", "0", "-o", o}).status, 1);
     EXPECT_EQ(run({"list"}).status, 1);
     EXPECT_EQ(run({"list", "--bogus", sample("sfx_ui.bin")}).status, 1);
-    EXPECT_EQ(run({"frobnicate"}).status, 1);
     EXPECT_FALSE(std::filesystem::exists(out / "x.wav"));
+}
+
+TEST_F(Cli, AMistypedCommandIsNamedWithTheCommandsThereAre) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"lst", sample("sfx_ui.bin")},
+                                                {"frobnicate"}, {"--hashes", sample("Hashes.ini"), "lst"}}) {
+        auto r = RunCli(args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_THAT(r.err, HasSubstr("unknown command '" + args[args.size() > 2 ? 2 : 0] + "'"));
+        EXPECT_THAT(r.err, HasSubstr("info, list, export, export-all, replace, import-all, restore, radio, samples"));
+    }
+    auto none = RunCli({});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_THAT(none.err, Not(HasSubstr("unknown command")));
 }
 
 TEST_F(Cli, RefusedAndUnreadableFilesHaveTheirOwnStatus) {
@@ -142,6 +202,11 @@ TEST_F(Cli, RefusedAndUnreadableFilesHaveTheirOwnStatus) {
     auto blocked = run({"export-all", sample("sfx_vehicle.bin"), "-d", str(d / "out")});
     EXPECT_EQ(blocked.status, 3) << blocked.err;
     EXPECT_NE(blocked.err.find("1 of 4 sounds could not be exported"), std::string::npos) << blocked.err;
+    // A names file asked for by name is there, or nothing is listed under hex names.
+    auto noNames = RunCli({"--hashes", str(d / "Hashse.ini"), "list", sample("sfx_ui.bin")});
+    EXPECT_EQ(noNames.status, 3);
+    EXPECT_THAT(noNames.err, HasSubstr("cannot read Hashse.ini"));
+    EXPECT_EQ(noNames.out, "");
 }
 
 TEST_F(Cli, ExportAllWritesEverySoundUnderSafeUniqueNames) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "support/Builders.h"
@@ -170,42 +171,53 @@ TEST(AdpcmRoundTrip, BlocksFromTheSecondOnDecodeToTheEncodersReconstruction) {
         ASSERT_EQ(decoded[i], reconstruction[i]) << "sample " << i;
 }
 
-TEST(DecodeStateBlocks, IsBitExactWithTheNibbleDecoderOnRandomData) {
-    std::mt19937 rng(7);
-    for (std::size_t blocks : {1u, 3u, 4u, 5u, 9u}) {
-        std::vector<std::uint8_t> coded(blocks * kStateBlockBytes - 777);  // the last block partly present
-        for (auto& b : coded) b = static_cast<std::uint8_t>(rng());
-        std::vector<TADPCMState> states(blocks);
-        for (auto& s : states) s = {static_cast<std::int16_t>(rng()), static_cast<std::uint8_t>(rng() % 120)};
+TEST(DecodeStateBlocks, EveryPathIsBitExactWithTheNibbleDecoderOnRandomData) {
+    // Counts below, at and past the lanes' widths (16 and 32 blocks a call), so that the lanes,
+    // the groups of four and the single blocks all run; indexes past 88 count as 88.
+    for (LanePath path : {LanePath::Portable, LanePath::Avx2, LanePath::Avx512}) {
+        std::mt19937 rng(7);
+        for (std::size_t blocks : {1u, 3u, 4u, 5u, 9u, 16u, 33u, 70u}) {
+            std::vector<std::uint8_t> coded(blocks * kStateBlockBytes - 777);  // the last block partly present
+            for (auto& b : coded) b = static_cast<std::uint8_t>(rng());
+            std::vector<TADPCMState> states(blocks);
+            for (auto& s : states) s = {static_cast<std::int16_t>(rng()), static_cast<std::uint8_t>(rng() % 256)};
 
-        std::vector<std::int16_t> fast(blocks * kStateBlockSamples);
-        DecodeStateBlocks(std::span<const std::uint8_t>(coded), states, fast.data());
-        for (std::size_t k = 0; k < blocks; ++k) {
-            TADPCMState s = states[k];
-            for (std::size_t i = 0; i < kStateBlockBytes; ++i) {
-                std::size_t at = k * kStateBlockBytes + i;
-                std::uint8_t b = at < coded.size() ? coded[at] : 0;
-                ASSERT_EQ(fast[k * kStateBlockSamples + 2 * i], ADPCMDecodeNibble(b & 15, s)) << k << ":" << i;
-                ASSERT_EQ(fast[k * kStateBlockSamples + 2 * i + 1], ADPCMDecodeNibble(b >> 4, s)) << k << ":" << i;
+            std::vector<std::int16_t> fast(blocks * kStateBlockSamples);
+            DecodeStateBlocksOn(path, std::span<const std::uint8_t>(coded), states, fast.data());
+            for (std::size_t k = 0; k < blocks; ++k) {
+                TADPCMState s = states[k];
+                for (std::size_t i = 0; i < kStateBlockBytes; ++i) {
+                    std::size_t at = k * kStateBlockBytes + i;
+                    std::uint8_t b = at < coded.size() ? coded[at] : 0;
+                    ASSERT_EQ(fast[k * kStateBlockSamples + 2 * i], ADPCMDecodeNibble(b & 15, s))
+                        << static_cast<int>(path) << " " << k << ":" << i;
+                    ASSERT_EQ(fast[k * kStateBlockSamples + 2 * i + 1], ADPCMDecodeNibble(b >> 4, s))
+                        << static_cast<int>(path) << " " << k << ":" << i;
+                }
             }
         }
     }
 }
 
 TEST(DecodeStateBlocks, ScatteredBlocksDecodeLikeContiguousOnesAndNullsAsZeros) {
+    // Enough blocks for the lanes, two of them out of order, one null, the list ending early.
+    constexpr std::size_t kBlocks = 40, kListed = 37;
     std::mt19937 rng(11);
-    std::vector<std::uint8_t> coded(6 * kStateBlockBytes);
+    std::vector<std::uint8_t> coded(kBlocks * kStateBlockBytes);
     for (auto& b : coded) b = static_cast<std::uint8_t>(rng());
-    std::vector<TADPCMState> states(6, TADPCMState{100, 30});
+    std::vector<TADPCMState> states(kBlocks, TADPCMState{100, 30});
     std::vector<const std::uint8_t*> pointers;
-    for (std::size_t k = 0; k < 5; ++k) pointers.push_back(coded.data() + k * kStateBlockBytes);
+    for (std::size_t k = 0; k < kListed; ++k) pointers.push_back(coded.data() + k * kStateBlockBytes);
     pointers[2] = nullptr;
+    std::swap(pointers[20], pointers[21]);
 
-    auto zeroed = coded;
-    std::fill_n(zeroed.begin() + 2 * kStateBlockBytes, kStateBlockBytes, 0);
-    std::fill(zeroed.begin() + 5 * kStateBlockBytes, zeroed.end(), 0);  // past the pointer list
-    std::vector<std::int16_t> expected(6 * kStateBlockSamples), got(6 * kStateBlockSamples);
-    DecodeStateBlocks(std::span<const std::uint8_t>(zeroed), states, expected.data());
+    auto ordered = coded;
+    std::fill_n(ordered.begin() + 2 * kStateBlockBytes, kStateBlockBytes, 0);
+    std::swap_ranges(ordered.begin() + 20 * kStateBlockBytes, ordered.begin() + 21 * kStateBlockBytes,
+                     ordered.begin() + 21 * kStateBlockBytes);
+    std::fill(ordered.begin() + kListed * kStateBlockBytes, ordered.end(), 0);  // past the pointer list
+    std::vector<std::int16_t> expected(kBlocks * kStateBlockSamples), got(kBlocks * kStateBlockSamples);
+    DecodeStateBlocksOn(LanePath::Portable, std::span<const std::uint8_t>(ordered), states, expected.data());
     DecodeStateBlocks(std::span<const std::uint8_t* const>(pointers), states, got.data());
     EXPECT_EQ(got, expected);
 }

@@ -483,12 +483,20 @@ std::vector<std::uint8_t> HandMadeWav(std::uint16_t channels, std::uint32_t rate
     return w;
 }
 
-TEST(EngineConverterRefusals, NoChannelsOrNoRateIsRefused) {
+TEST(EngineConverterRefusals, NoChannelsOrNoRateIsRefusedSayingSo) {
     TempDir dir;
-    testing::WriteFile(dir / "mute.wav", HandMadeWav(0, 44100));
-    ExpectRefusedLeavingNothing(dir, dir / "mute.wav", "cannot decode mute.wav: ");
-    testing::WriteFile(dir / "still.wav", HandMadeWav(1, 0));
-    ExpectRefusedLeavingNothing(dir, dir / "still.wav", "cannot decode still.wav: ");
+    const std::string badRate = "its header declares no usable sample rate (0 Hz, or 2147483648 Hz or more)";
+    struct Case {
+        std::uint16_t channels;
+        std::uint32_t rate;
+        std::string reason;
+    };
+    for (const Case& c : {Case{0, 44100, "Channel count is zero"}, Case{1, 0, badRate}, Case{1, 0x80000000u, badRate},
+                          Case{1, 0xFFFFFFFFu, badRate}}) {
+        testing::WriteFile(dir / "in.wav", HandMadeWav(c.channels, c.rate));
+        ExpectRefusedLeavingNothing(dir, dir / "in.wav", "cannot decode in.wav: ");
+        EXPECT_EQ(Convert(dir / "in.wav", dir / "out.wav").message(), "cannot decode in.wav: " + c.reason) << c.rate;
+    }
     // The hand-made header itself is sound: with a channel and a rate it converts.
     testing::WriteFile(dir / "fine.wav", HandMadeWav(1, 8000));
     ASSERT_TRUE(Convert(dir / "fine.wav", dir / "out.wav"));

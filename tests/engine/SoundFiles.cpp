@@ -19,7 +19,7 @@ namespace brenzo::testing {
 std::vector<float> Sweeps(std::size_t frames, int channels, double rate, double amplitude, double phase) {
     std::vector<float> out(frames * static_cast<std::size_t>(channels));
     for (std::size_t i = 0; i < frames; ++i) {
-        const double t = i / rate;
+        const double t = static_cast<double>(i) / rate;
         for (int c = 0; c < channels; ++c) {
             // Rising by half its start frequency every second: no period, so one lag fits.
             const double start = 300.0 * (1.0 + 0.5 * c);

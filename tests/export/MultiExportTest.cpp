@@ -36,7 +36,7 @@ std::vector<std::int16_t> reconstruction(const std::vector<std::int16_t>& pcm) {
 
 std::vector<std::vector<std::int16_t>> tracks(std::size_t channels, std::size_t samples, double rate) {
     std::vector<std::vector<std::int16_t>> t;
-    for (std::size_t c = 0; c < channels; ++c) t.push_back(Tone(samples, 200.0 + 170.0 * c, rate, 9000 + 1000 * c));
+    for (std::size_t c = 0; c < channels; ++c) t.push_back(Tone(samples, 200.0 + 170.0 * static_cast<double>(c), rate, 9000.0 + 1000.0 * static_cast<double>(c)));
     return t;
 }
 

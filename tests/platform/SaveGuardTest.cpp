@@ -18,6 +18,7 @@
 #include <csignal>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -177,20 +178,39 @@ TEST(SaveGuard, OnlyRegularFilesAreReadOrReplaced) {
     EXPECT_EQ(fs::status(dir / "pipe").type(), fs::file_type::fifo);
 }
 
-TEST(SaveGuard, AHardLinkedFileIsRefusedBeforeAndAtTheSave) {
-    TempDir dir;
-    testing::WriteText(dir / "bank.bin", "old");
-    FileIdentity opened;
-    ASSERT_TRUE(ReadWholeFile(dir / "bank.bin", &opened));
-    fs::create_hard_link(dir / "bank.bin", dir / "other name.bin");
-    Status early = CheckReplaceable(dir / "bank.bin");
-    ASSERT_FALSE(early);
-    EXPECT_THAT(early.message(), HasSubstr("cannot save bank.bin: it has 2 hard links"));
-    Status late = saveExpecting(dir / "bank.bin", opened, "new");
-    ASSERT_FALSE(late);
-    EXPECT_THAT(late.message(), HasSubstr("hard links"));
-    EXPECT_EQ(testing::ReadFile(dir / "other name.bin"), text("old"));
-    EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), text("old"));
+TEST(SaveGuard, AHardLinkedFileIsRefusedBeforeAndAtTheSaveItsOwnBackupAside) {
+    struct Case {
+        const char* what;
+        std::vector<const char*> links;  // other names of bank.bin
+        int counted;                     // the hard links named in the refusal; 0: saved
+    };
+    const std::vector<Case> cases = {
+        {"its own backup only", {"bank.bin.bak"}, 0},
+        {"another name", {"other name.bin"}, 2},
+        {"its backup and another name", {"bank.bin.bak", "other name.bin"}, 2},
+        {"another file's backup", {"other.bin.bak"}, 2},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        testing::WriteText(dir / "bank.bin", "old");
+        FileIdentity opened;
+        ASSERT_TRUE(ReadWholeFile(dir / "bank.bin", &opened));
+        for (const char* name : c.links) fs::create_hard_link(dir / "bank.bin", dir / name);
+        Status early = CheckReplaceable(dir / "bank.bin");
+        Status late = saveExpecting(dir / "bank.bin", opened, "new");
+        if (c.counted == 0) {
+            EXPECT_TRUE(early) << c.what << ": " << early.message();
+            ASSERT_TRUE(late) << c.what << ": " << late.message();
+            EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), text("new")) << c.what;
+        } else {
+            const std::string refusal = "cannot save bank.bin: it has " + std::to_string(c.counted) + " hard links";
+            EXPECT_THAT(early.message(), HasSubstr(refusal)) << c.what;
+            EXPECT_THAT(late.message(), HasSubstr(refusal)) << c.what;
+            EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), text("old")) << c.what;
+        }
+        // Every other name keeps the old contents either way.
+        for (const char* name : c.links) EXPECT_EQ(testing::ReadFile(dir / name), text("old")) << c.what << " " << name;
+    }
 }
 
 TEST(SaveGuard, ASaveKeepsTheFilesOwnerGroupAndMode) {
@@ -235,6 +255,79 @@ TEST(SaveGuard, ALockOfEitherKindKeepsALockedFileOut) {
         ::close(fd);
         EXPECT_TRUE(LockedFile::Open(dir / "r.dat15"));
     }
+}
+
+// What `work` returns, run in a child process (as an ordinary user when `unprivileged`, so that
+// permissions hold even for a superuser), which may change its folder freely.
+std::string inChild(const std::function<std::string()>& work, bool unprivileged) {
+    int pipe[2];
+    if (::pipe(pipe) != 0) return "no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipe[0]);
+        std::string result = "cannot drop privileges";
+        if (!unprivileged || ::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0)) result = work();
+        (void)!::write(pipe[1], result.data(), result.size());
+        ::_exit(0);
+    }
+    ::close(pipe[1]);
+    std::string result;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(pipe[0], buffer, sizeof buffer)) > 0;) result.append(buffer, static_cast<std::size_t>(got));
+    ::close(pipe[0]);
+    ::waitpid(child, nullptr, 0);
+    return result;
+}
+
+// The folder is made to take a new file before long work begins, and named whole when it
+// does not; a relative path is used as given, however long its absolute form.
+TEST(SaveGuard, TheFolderOfASaveIsTriedFirstAndPathsAreUsedAsGiven) {
+    TempDir dir;
+    fs::create_directory(dir / "ro");
+    testing::WriteText(dir / "ro" / "bank.bin", "old");
+    fs::permissions(dir / "ro" / "bank.bin", fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec &
+                                                 ~fs::perms::others_exec);
+    fs::permissions(dir.path(), fs::perms::all);
+    fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const std::string denied = "cannot write into " + PathToUtf8(dir / "ro") + ": Permission denied";
+    const std::string ro = PathToUtf8(dir / "ro");
+    const std::string base = PathToUtf8(dir.path());
+    struct Case {
+        const char* what;
+        bool unprivileged;
+        std::function<std::string()> work;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"a read-only folder", true, [ro] { return CheckReplaceable(PathFromUtf8(ro) / "bank.bin").message(); },
+         denied},
+        {"a read-only folder reached relatively", true,
+         [ro] { return ::chdir(ro.c_str()) == 0 ? CheckReplaceable("bank.bin").message() : "no chdir"; }, denied},
+        {"a relative path longer than the system's limit as a whole", false,
+         [base] {
+             if (::chdir(base.c_str()) != 0) return std::string("no chdir");
+             const std::string level(200, 'd');
+             for (int i = 0; i < 24; ++i)
+                 if (::mkdir(level.c_str(), 0700) != 0 || ::chdir(level.c_str()) != 0) return std::string("no folder");
+             testing::WriteText("bank.bin", "old");
+             FileIdentity opened;
+             std::string result;
+             if (!ReadWholeFile("bank.bin", &opened)) result = "not read";
+             else if (Status s = CheckReplaceable("bank.bin"); !s) result = s.message();
+             else if (Status saved = saveExpecting("bank.bin", opened, "new"); !saved) result = saved.message();
+             else if (testing::ReadFile("bank.bin") != text("new")) result = "not saved";
+             else if (namesIn(".") != std::vector<std::string>{"bank.bin"}) result = "left files behind";
+             ::unlink("bank.bin");
+             for (int i = 0; i < 24; ++i)
+                 if (::chdir("..") != 0 || ::rmdir(level.c_str()) != 0) return result + " (not removed)";
+             return result;
+         },
+         ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(inChild(c.work, c.unprivileged), c.expected) << c.what;
+    EXPECT_EQ(namesIn(dir / "ro"), std::vector<std::string>{"bank.bin"});
+    fs::permissions(dir / "ro", fs::perms::owner_all);
 }
 
 // An interrupted command-line run removes the files and folders it registered and ends with

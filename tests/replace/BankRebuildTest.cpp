@@ -37,20 +37,24 @@ Encoded encode(std::uint32_t dataSize) {
     return e;
 }
 
-std::span<const std::uint8_t> storedBytes(const RebuiltBank& r, std::uint32_t i) {
+std::vector<std::uint8_t> storedBytes(const RebuiltBank& r, std::uint32_t i) {
     const auto& info = r.model.BanksInfo[i];
-    return std::span(r.image).subspan(r.model.HeaderFullSize + info.Offset, info.Size);
+    const Bytes image = r.Image();
+    auto stored = std::span(image).subspan(r.model.HeaderFullSize + info.Offset, info.Size);
+    return {stored.begin(), stored.end()};
 }
 
 bool zeroFrom(const RebuiltBank& r, std::size_t from, std::size_t to) {
-    return std::all_of(r.image.begin() + static_cast<std::ptrdiff_t>(from), r.image.begin() + static_cast<std::ptrdiff_t>(to),
+    const Bytes image = r.Image();
+    return std::all_of(image.begin() + static_cast<std::ptrdiff_t>(from), image.begin() + static_cast<std::ptrdiff_t>(to),
                        [](std::uint8_t b) { return b == 0; });
 }
 
 // A rebuilt bank reopens as the same kind and model, with every other sound's and every
 // animation block's bytes unchanged.
 void expectFaithful(const testing::BuiltBank& before, const RebuiltBank& after, BankKind kind, std::uint32_t n) {
-    auto read = ReadBank(after.image, kind);
+    const Bytes image = after.Image();
+    auto read = ReadBank(image, kind);
     EXPECT_TRUE(read.damage.empty());
     auto model = after.model;
     // A PCM record has no Samples field: the rebuild keeps the replaced sound's count in the
@@ -58,7 +62,7 @@ void expectFaithful(const testing::BuiltBank& before, const RebuiltBank& after, 
     for (auto& info : model.BanksInfo)
         if (kind == BankKind::Plain && info.Compression == formats::kCompressionPcm) info.Samples = 0;
     EXPECT_EQ(read.bank, model);
-    EXPECT_TRUE(formats::CheckRebuildable(read.bank, kind, after.image));
+    EXPECT_TRUE(formats::CheckRebuildable(read.bank, kind, image));
     for (std::uint32_t i = 0; i < after.model.AudioCount; ++i) {
         if (i == n) continue;
         auto now = storedBytes(after, i);
@@ -71,7 +75,7 @@ void expectFaithful(const testing::BuiltBank& before, const RebuiltBank& after, 
         for (std::uint32_t i = 0; i < after.model.AudioCount; ++i) {
             const auto& anim = after.model.AnimsInfo[i];
             const auto& original = before.model.AnimsInfo[i];
-            auto now = std::span(after.image).subspan(animBase + static_cast<std::size_t>(anim.Offset), anim.Size);
+            auto now = std::span(image).subspan(animBase + static_cast<std::size_t>(anim.Offset), anim.Size);
             auto was = std::span(before.image)
                            .subspan(before.model.HeaderSize + 16 * before.model.AudioCount +
                                         static_cast<std::size_t>(original.Offset),
@@ -152,7 +156,7 @@ TEST(RebuildBankAdpcm, RewritesSize2OfEverySoundAndKeepsTheKind) {
     auto r = RebuildBankAdpcm(lying.model, BankKind::Plain, before.image, 0, e.coded, e.states, 22050);
     ASSERT_TRUE(r);
     EXPECT_EQ(r->model.BanksInfo[1].Size2, 2 * r->model.BanksInfo[1].Size);
-    EXPECT_EQ(testing::U32At(r->image, 20), 0u);
+    EXPECT_EQ(testing::U32At(r->Image(), 20), 0u);
     EXPECT_EQ(r->model.HeaderFullSize, formats::AlignTo2048(r->model.HeaderSize));
     expectFaithful(before, *r, BankKind::Plain, 0);
 }
@@ -196,7 +200,7 @@ TEST(RebuildBankPcm, AnExactSlotAndMissingSamplesAsSilence) {
     EXPECT_EQ(stored[1023], 0x7F);
     EXPECT_EQ(stored[1024], 0);
     EXPECT_EQ(stored[2047], 0);
-    EXPECT_EQ(testing::U32At(r->image, 20), 0u);
+    EXPECT_EQ(testing::U32At(r->Image(), 20), 0u);
     expectFaithful(before, *r, BankKind::Plain, 0);
 }
 

@@ -37,14 +37,14 @@ TEST(RebuildMulti, TheStereoWorkedExample) {
     EXPECT_EQ(m.HeadFullSize, 2048u);
     EXPECT_EQ(m.ChHeaders[0].Length, 600000u);
     EXPECT_EQ(m.ChHeaders[1].Samples, 600000u);
-    EXPECT_EQ(U32At(r->image, 1074), 0u);
-    EXPECT_EQ(U32At(r->image, 1078), 44100u);
-    EXPECT_EQ(U32At(r->image, 1082), 503808u);
-    EXPECT_EQ(U32At(r->image, 1086), 44100u);
+    EXPECT_EQ(U32At(r->Image(), 1074), 0u);
+    EXPECT_EQ(U32At(r->Image(), 1078), 44100u);
+    EXPECT_EQ(U32At(r->Image(), 1082), 503808u);
+    EXPECT_EQ(U32At(r->Image(), 1086), 44100u);
     EXPECT_EQ(formats::FormatDuration(m.ChHeaders[0].Length, m.ChHeaders[0].Frequency), "00:00:13");
-    EXPECT_EQ(r->image.size(), 2048u + 2 * old.model.BlockSize);
+    EXPECT_EQ(r->Image().size(), 2048u + 2 * old.model.BlockSize);
 
-    auto read = formats::ReadMulti(r->image);
+    auto read = formats::ReadMulti(r->Image());
     ASSERT_TRUE(read);
     EXPECT_EQ(*read, m);
 }
@@ -58,7 +58,7 @@ TEST(RebuildMulti, KeepsTheFieldsItDoesNotOwn) {
     auto frames = interleave({Tone(9000, 440, 32000), Tone(9000, 660, 32000)});
     auto r = RebuildMulti(old.model, frames, static_cast<std::uint32_t>(frames.size()), 32000);
     ASSERT_TRUE(r);
-    auto read = formats::ReadMulti(r->image);
+    auto read = formats::ReadMulti(r->Image());
     ASSERT_TRUE(read);
     EXPECT_EQ(read->ChHeaders[1].iUnknown, -77);
     EXPECT_EQ(read->ChHeaders[0].wUnknown, 9);
@@ -87,10 +87,10 @@ TEST(RebuildMulti, APcmPair) {
     EXPECT_EQ(r->model.ChHeadSizes[1].HeadOffset, 32);
     EXPECT_EQ(r->model.HeadSize, 144u);
     EXPECT_EQ(r->model.BlocksCount, 2u);
-    EXPECT_EQ(U32At(r->image, 144 + 8), 0x1EC00u);
+    EXPECT_EQ(U32At(r->Image(), 144 + 8), 0x1EC00u);
     // Exported, the file gives back exactly the frames it took, the last block's included.
     exporting::MemorySink sink;
-    ASSERT_TRUE(exporting::ExportMultichannel(r->image, r->model, sink));
+    ASSERT_TRUE(exporting::ExportMultichannel(r->Image(), r->model, sink));
     EXPECT_TRUE(std::equal(sink.bytes().begin() + 44, sink.bytes().end(), frames.begin(), frames.end()));
     EXPECT_EQ(sink.bytes().size(), 44 + frames.size());
 }
@@ -102,7 +102,7 @@ TEST(RebuildMulti, MissingFramesAreSilenceAndTheCountFollowsDataSize) {
     ASSERT_TRUE(r);
     EXPECT_EQ(r->model.ChHeaders[0].Length, 2000u);
     exporting::MemorySink sink;
-    ASSERT_TRUE(exporting::ExportMultichannel(r->image, r->model, sink));
+    ASSERT_TRUE(exporting::ExportMultichannel(r->Image(), r->model, sink));
     auto samples = testing::ToSamples(std::span(sink.bytes()).subspan(44));
     ASSERT_EQ(samples.size(), 4000u);
     EXPECT_EQ(samples[1999], testing::ToSamples(frames)[1999]);
@@ -119,7 +119,7 @@ TEST(RebuildMulti, FiveAdpcmChannelsExportToTheEncodersReconstruction) {
     auto r = RebuildMulti(old.model, frames, static_cast<std::uint32_t>(frames.size()), 32000);
     ASSERT_TRUE(r);
     exporting::MemorySink sink;
-    ASSERT_TRUE(exporting::ExportMultichannel(r->image, r->model, sink));
+    ASSERT_TRUE(exporting::ExportMultichannel(r->Image(), r->model, sink));
     auto out = testing::ToSamples(std::span(sink.bytes()).subspan(44));
     for (std::size_t c = 0; c < 5; ++c) {
         codec::TADPCMState s;

@@ -1,7 +1,13 @@
 // The replace routines end to end: real inputs converted by the real engine, the container
 // rebuilt and saved, the workspace checked against the file on disk.
 #include <gtest/gtest.h>
+#include <gmock/gmock.h>
+
+#include <cmath>
+#include <deque>
 #include <sndfile.h>
+
+#include <functional>
 
 #include "codec/IMAADPCM.h"
 #include "engine/Engine.h"
@@ -11,7 +17,10 @@
 #include "formats/BankFile.h"
 #include "formats/MultiFile.h"
 #include "platform/Path.h"
+#include "engine/Loudness.h"
+#include "platform/Backup.h"
 #include "replace/BankReplace.h"
+#include "replace/ImportAll.h"
 #include "replace/MultiReplace.h"
 #include "replace/ReplaceCommand.h"
 #include "support/Builders.h"
@@ -54,17 +63,17 @@ struct Fixture {
     void expectWorkspaceMatchesDisk(const fs::path& file) {
         auto disk = testing::ReadFile(file);
         EXPECT_EQ(disk, ws.SourceImage);
-        if (ws.CurrentBank) {
-            auto read = formats::ReadBank(disk, static_cast<BankKind>(ws.FileKind));
-            auto model = *ws.CurrentBank;
+        if (ws.CurrentBank()) {
+            auto read = formats::ReadBank(disk, static_cast<BankKind>(ws.FileKind()));
+            auto model = *ws.CurrentBank();
             for (auto& info : model.BanksInfo)
-                if (ws.FileKind == 1 && info.Compression == 1) info.Samples = 0;
+                if (ws.FileKind() == 1 && info.Compression == 1) info.Samples = 0;
             EXPECT_EQ(read.bank, model);
         }
-        if (ws.CurrentMulti) {
+        if (ws.CurrentMulti()) {
             auto read = formats::ReadMulti(disk);
             ASSERT_TRUE(read);
-            auto model = *ws.CurrentMulti;
+            auto model = *ws.CurrentMulti();
             // A PCM description has no Samples field; the model keeps the count.
             if (!model.IsAdpcm())
                 for (auto& ch : model.ChHeaders) ch.Samples = 0;
@@ -96,7 +105,7 @@ TEST(ReplaceBank, AnMp3ReplacesASoundOfABankWithAnimations) {
 
     Status s = ReplaceBANK_ADPCM(f.ws, f.port, *f.converter, mp3, 1);
     ASSERT_TRUE(s) << s.message();
-    const auto& info = f.ws.CurrentBank->BanksInfo[1];
+    const auto& info = f.ws.CurrentBank()->BanksInfo[1];
     EXPECT_EQ(info.Frequency, 22050);
     EXPECT_NEAR(static_cast<double>(info.Size2), 44100.0, 2000.0);
     EXPECT_EQ(f.ws.Row(1).duration, "00:00:02");
@@ -106,8 +115,8 @@ TEST(ReplaceBank, AnMp3ReplacesASoundOfABankWithAnimations) {
     f.expectWorkspaceMatchesDisk(file);
     // The other sounds kept their bytes.
     for (std::uint32_t i : {0u, 2u}) {
-        const auto& now = f.ws.CurrentBank->BanksInfo[i];
-        auto bytes = std::span(f.ws.SourceImage).subspan(f.ws.CurrentBank->HeaderFullSize + now.Offset, now.Size);
+        const auto& now = f.ws.CurrentBank()->BanksInfo[i];
+        auto bytes = std::span(f.ws.SourceImage).subspan(f.ws.CurrentBank()->HeaderFullSize + now.Offset, now.Size);
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), before.stored[i].begin(), before.stored[i].end()));
     }
     EXPECT_EQ(f.port.texts("status").front(), "Converting to WAV...");
@@ -167,10 +176,10 @@ TEST(ReplaceBank, APcmBankStoresTheConvertedSamplesExactly) {
     auto pcm = Tone(50000, 700, 22050, 15000);
     auto in = f.input("in.wav", kWav16, 22050, 1, pcm);
     ASSERT_TRUE(ReplaceBANK_PCM(f.ws, f.port, *f.converter, in, 2, 1));
-    const auto& info = f.ws.CurrentBank->BanksInfo[2];
+    const auto& info = f.ws.CurrentBank()->BanksInfo[2];
     EXPECT_EQ(info.Size, 100000u);
     EXPECT_EQ(info.Size2, 50000u);
-    auto stored = testing::ToSamples(std::span(f.ws.SourceImage).subspan(f.ws.CurrentBank->HeaderFullSize + info.Offset, info.Size));
+    auto stored = testing::ToSamples(std::span(f.ws.SourceImage).subspan(f.ws.CurrentBank()->HeaderFullSize + info.Offset, info.Size));
     EXPECT_EQ(stored, pcm);
     f.expectWorkspaceMatchesDisk(file);
 }
@@ -181,7 +190,7 @@ TEST(ReplaceBank, RefusalsChangeNothing) {
     auto file = f.open("b.bin", original);
     ASSERT_TRUE(exporting::EnsureCacheWav(f.ws, 0, f.port));
     const auto cacheBefore = testing::ReadFile(exporting::CacheWavPath(f.ws, 0));
-    const auto modelBefore = *f.ws.CurrentBank;
+    const auto modelBefore = *f.ws.CurrentBank();
     const auto rowsBefore = f.ws.EntryCount();
 
     auto stereo = f.input("stereo.wav", kWav16, 44100, 2, testing::Sweeps16(20000, 2, 44100, 10000));
@@ -196,7 +205,7 @@ TEST(ReplaceBank, RefusalsChangeNothing) {
     EXPECT_FALSE(fs::exists(f.scratch.ConvertedWav()));
 
     EXPECT_EQ(testing::ReadFile(file), original);
-    EXPECT_EQ(*f.ws.CurrentBank, modelBefore);
+    EXPECT_EQ(*f.ws.CurrentBank(), modelBefore);
     EXPECT_EQ(f.ws.EntryCount(), rowsBefore);
     EXPECT_EQ(testing::ReadFile(exporting::CacheWavPath(f.ws, 0)), cacheBefore);
     EXPECT_EQ(f.previewStops, 0);
@@ -228,7 +237,7 @@ TEST(ReplaceBank, AFailedSaveLeavesFileAndWorkspaceAsTheyWere) {
     auto original = testing::BuildBank(BankKind::Plain, sounds(2)).image;
     auto file = f.open("ro.bin", original);
     fs::permissions(file, fs::perms::owner_read);
-    const auto modelBefore = *f.ws.CurrentBank;
+    const auto modelBefore = *f.ws.CurrentBank();
     auto mono = f.input("m.wav", kWav16, 22050, 1, Tone(5000, 440, 22050));
     Status s = ReplaceBANK_ADPCM(f.ws, f.port, *f.converter, mono, 0);
     ASSERT_FALSE(s);
@@ -236,7 +245,7 @@ TEST(ReplaceBank, AFailedSaveLeavesFileAndWorkspaceAsTheyWere) {
     EXPECT_EQ(s.message(), "cannot write ro.bin: the file is read-only");
     EXPECT_EQ(testing::ReadFile(file), original);
     EXPECT_EQ(f.ws.SourceImage, original);
-    EXPECT_EQ(*f.ws.CurrentBank, modelBefore);
+    EXPECT_EQ(*f.ws.CurrentBank(), modelBefore);
     EXPECT_EQ(testing::FileNames(f.dir.path()).size(), 3u);  // ro.bin, m.wav and the scratch folder
     // Found out before the conversion ran.
     EXPECT_EQ(f.port.count("status"), 0u);
@@ -263,9 +272,7 @@ TEST(Replace1Click, BanksShowReplacingAndAlwaysUnlock) {
 
     f.port.answers = {std::nullopt};
     Replace1Click(f.ws, f.port, *f.converter, 0);
-    EXPECT_EQ(f.port.dialogs.back(),
-              "open Audio files (*.wav, *.mp3, *.ogg)|*.wav;*.mp3;*.ogg|WAV files (*.wav)|*.wav|MP3 files "
-              "(*.mp3)|*.mp3|OGG Vorbis files (*.ogg)|*.ogg");
+    EXPECT_EQ(f.port.dialogs.back(), "open " + std::string(kReplaceFilter));
     EXPECT_EQ(f.port.count("lock"), 0u);
     EXPECT_EQ(f.previewStops, 0);
 
@@ -286,7 +293,7 @@ TEST(Replace1Click, BanksShowReplacingAndAlwaysUnlock) {
     // Without a selected row, or with nothing loaded, the command does nothing.
     f.port.clear();
     Replace1Click(f.ws, f.port, *f.converter, std::nullopt);
-    f.ws.FileKind = workspace::kKindNone;
+    f.ws.SetModel(std::monostate{});
     Replace1Click(f.ws, f.port, *f.converter, 0);
     EXPECT_TRUE(f.port.calls.empty());
 }
@@ -307,7 +314,7 @@ TEST(ReplaceMulti, StereoAudioRebuildsAStereoFileAndItsCache) {
 
     Status s = ReplaceMULTI_ADPCM(f.ws, f.port, *f.converter, in);
     ASSERT_TRUE(s) << s.message();
-    const auto& m = *f.ws.CurrentMulti;
+    const auto& m = *f.ws.CurrentMulti();
     EXPECT_EQ(m.ChHeaders[0].StatesCount, 147u);
     EXPECT_EQ(m.HeadSize, 1074u);
     EXPECT_EQ(m.BlocksCount, 2u);
@@ -336,10 +343,10 @@ TEST(ReplaceMulti, APcmPairTakesTheConvertedFramesExactly) {
     auto frames = interleave({Tone(0x1EC00 + 3333, 440, 22050), Tone(0x1EC00 + 3333, 660, 22050)});
     auto in = f.input("in.wav", kWav16, 22050, 2, frames);
     ASSERT_TRUE(ReplaceMULTI_ADPCM(f.ws, f.port, *f.converter, in));
-    EXPECT_EQ(f.ws.CurrentMulti->HeadSize, 144u);
+    EXPECT_EQ(f.ws.CurrentMulti()->HeadSize, 144u);
     f.expectWorkspaceMatchesDisk(file);
     exporting::MemorySink sink;
-    ASSERT_TRUE(exporting::ExportMultichannel(f.ws.SourceImage, *f.ws.CurrentMulti, sink));
+    ASSERT_TRUE(exporting::ExportMultichannel(f.ws.SourceImage, *f.ws.CurrentMulti(), sink));
     EXPECT_EQ(testing::ToSamples(std::span(sink.bytes()).subspan(44)), frames);
 }
 
@@ -352,7 +359,7 @@ TEST(ReplaceMulti, FiveChannels) {
     for (int c = 0; c < 5; ++c) big.push_back(Tone(250000, 200.0 + 50 * c, 32000, 8000));
     auto in = f.input("in.wav", kWav16, 32000, 5, interleave(big));
     ASSERT_TRUE(ReplaceMULTI_ADPCM(f.ws, f.port, *f.converter, in));
-    EXPECT_EQ(f.ws.CurrentMulti->BlocksCount, 2u);
+    EXPECT_EQ(f.ws.CurrentMulti()->BlocksCount, 2u);
     f.expectWorkspaceMatchesDisk(file);
 }
 
@@ -372,18 +379,240 @@ TEST(ReplaceMulti, AWrongChannelCountChangesNothing) {
     EXPECT_EQ(f.port.status, "");
 }
 
-TEST(ReplaceMulti, UnsupportedFilesAreRefusedBeforeConverting) {
-    Fixture f;
+TEST(ReplaceMulti, UnsupportedAndDamagedFilesAreRefusedBeforeConverting) {
     auto tone = Tone(9000, 100, 22050);
-    auto built = testing::BuildMulti(true, {tone, tone}, 22050);
-    testing::PutU32(built.image, 12, 100 * 2048);  // BlockSize too small for a full block
-    auto file = f.open("small.bin", built.image);
-    auto stereo = f.input("s.wav", kWav16, 22050, 2, testing::Sweeps16(5000, 2, 22050, 9000));
-    Status s = ReplaceMULTI_ADPCM(f.ws, f.port, *f.converter, stereo);
-    ASSERT_FALSE(s);
-    EXPECT_NE(s.message().find("cannot hold a full block"), std::string::npos);
-    EXPECT_EQ(f.port.count("status"), 0u);  // no conversion ran
-    EXPECT_EQ(testing::ReadFile(file), built.image);
+    const auto built = testing::BuildMulti(true, {tone, tone}, 22050);
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<std::uint8_t>&)> damage;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"BlockSize too small for a full block", [](auto& image) { testing::PutU32(image, 12, 100 * 2048); },
+         "cannot hold a full block"},
+        // The rebuild would keep this BlockSize and write a file of 4 GiB.
+        {"BlockSize of about 4 GiB", [](auto& image) { testing::PutU32(image, 12, 0xFFFFF800u); },
+         "the file is damaged (its block size of 4294965248 bytes puts its 1 block past the end of the file)"},
+        {"the last block cut short", [](auto& image) { image.resize(image.size() - 2048); },
+         "past the end of the file"},
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        auto image = built.image;
+        c.damage(image);
+        auto file = f.open("music.bin", image);
+        auto stereo = f.input("s.wav", kWav16, 22050, 2, testing::Sweeps16(5000, 2, 22050, 9000));
+        Status s = ReplaceMULTI_ADPCM(f.ws, f.port, *f.converter, stereo);
+        ASSERT_FALSE(s) << c.what;
+        EXPECT_NE(s.message().find(c.message), std::string::npos) << c.what << ": " << s.message();
+        EXPECT_EQ(f.port.count("status"), 0u) << c.what;  // no conversion ran
+        EXPECT_EQ(testing::ReadFile(file), image) << c.what;
+    }
+}
+
+// The samples a sound of a PCM bank stores now.
+std::vector<std::int16_t> storedPcm(const workspace::Workspace& ws, std::size_t n) {
+    const auto& info = ws.CurrentBank()->BanksInfo[n];
+    return testing::ToSamples(std::span(ws.SourceImage).subspan(ws.CurrentBank()->HeaderFullSize + info.Offset, info.Size));
+}
+
+std::vector<std::int16_t> averaged(const std::vector<std::int16_t>& frames, int channels) {
+    std::vector<std::int16_t> out;
+    for (std::size_t f = 0; f + static_cast<std::size_t>(channels) <= frames.size(); f += static_cast<std::size_t>(channels)) {
+        double sum = 0;
+        for (int c = 0; c < channels; ++c) sum += frames[f + static_cast<std::size_t>(c)];
+        out.push_back(static_cast<std::int16_t>(std::lround(sum / channels)));
+    }
+    return out;
+}
+
+TEST(FitOnReplace, ChannelCountsAreMixedDownCopiedAskedOrRefused) {
+    struct Case {
+        bool multi;
+        int channels;
+        MixChoice mix;
+        std::deque<bool> answers;
+        std::string error;  // "" when it is done, "cancel" when cancelled
+        std::string asked;
+    };
+    const Case cases[] = {
+        {false, 2, MixChoice::Refuse, {}, "WAV-file should have 1 channel", ""},
+        {false, 2, MixChoice::Ask, {false}, "cancel", "Mix down: in.wav has 2 channels. Mix them down to one? [Mix down/Cancel]"},
+        {false, 2, MixChoice::Ask, {true}, "", "Mix down: in.wav has 2 channels. Mix them down to one? [Mix down/Cancel]"},
+        {false, 3, MixChoice::Mix, {}, "", ""},
+        {true, 1, MixChoice::Mix, {}, "", ""},
+        {true, 1, MixChoice::Refuse, {}, "WAV-file should have 2 channels", ""},
+        {true, 3, MixChoice::Mix, {}, "WAV-file should have 2 channels", ""},
+    };
+    for (const Case& c : cases) {
+        const std::string row = (c.multi ? "multi " : "bank ") + std::to_string(c.channels);
+        Fixture f;
+        const auto original = c.multi ? testing::BuildMulti(false, {Tone(3000, 100, 22050), Tone(3000, 150, 22050)}, 22050).image
+                                      : testing::BuildBank(BankKind::Plain, sounds(2, 1)).image;
+        auto file = f.open("c.bin", original);
+        const auto frames = testing::Sweeps16(6000, c.channels, 22050, 9000);
+        auto in = f.input("in.wav", kWav16, 22050, c.channels, frames);
+        f.port.choices = c.answers;
+        ReplaceOptions options;
+        options.mix = c.mix;
+        Status s = ReplaceEntry(f.ws, f.port, *f.converter, in, 0, options);
+        EXPECT_EQ(f.port.texts("ask"), c.asked.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.asked})
+            << row;
+        if (!c.error.empty()) {
+            EXPECT_EQ(s.message(), c.error == "cancel" ? "" : c.error) << row;
+            EXPECT_EQ(testing::ReadFile(file), original) << row;
+            continue;
+        }
+        ASSERT_TRUE(s) << row << ": " << s.message();
+        f.expectWorkspaceMatchesDisk(file);
+        if (c.multi) {
+            auto audio = CurrentAudio(f.ws, 0);
+            ASSERT_TRUE(audio);
+            std::vector<float> expected;
+            for (auto v : frames) expected.insert(expected.end(), 2, static_cast<float>(v));
+            EXPECT_EQ(audio->samples, expected) << row;
+        } else {
+            EXPECT_EQ(storedPcm(f.ws, 0), averaged(frames, c.channels)) << row;
+        }
+    }
+}
+
+TEST(FitOnReplace, ASineComesOutAtTheLoudnessOfTheSoundItReplaces) {
+    // A 1 kHz sine at amplitude A in one channel measures 20 log10(A / 32768) - 3.01 LUFS.
+    const double quiet = 20 * std::log10(3000.0 / 32768) - 3.01;
+    for (BankKind kind : {BankKind::Plain, BankKind::WithAnimations}) {
+        Fixture f;
+        auto list = sounds(2, kind == BankKind::Plain ? 1 : 1024);
+        list[0].pcm = Tone(96000, 1000, 48000, 3000);
+        list[0].rate = 48000;
+        auto file = f.open("l.bin", testing::BuildBank(kind, list).image);
+        auto before = CurrentAudio(f.ws, 0);
+        ASSERT_TRUE(before);
+        std::vector<std::int16_t> reference(before->samples.begin(), before->samples.end());
+        // K-weighting lifts 1 kHz by about 0.15 dB more than the rule of thumb says.
+        ASSERT_NEAR(*engine::IntegratedLoudness(reference, 1, 48000), quiet, 0.25);
+
+        auto loud = f.input("loud.wav", kWav16, 48000, 1, Tone(144000, 440, 48000, 20000));
+        ReplaceOptions options;
+        options.matchLoudness = true;
+        options.loudness = engine::IntegratedLoudness;
+        std::vector<std::string> notes;
+        options.note = [&](std::size_t n, std::string_view text) { notes.push_back(std::to_string(n) + " " + std::string(text)); };
+        ASSERT_TRUE(ReplaceEntry(f.ws, f.port, *f.converter, loud, 0, options));
+        f.expectWorkspaceMatchesDisk(file);
+
+        auto after = CurrentAudio(f.ws, 0);
+        ASSERT_TRUE(after);
+        std::vector<std::int16_t> stored(after->samples.begin(), after->samples.end());
+        EXPECT_NEAR(*engine::IntegratedLoudness(stored, 1, 48000), quiet, 0.5);
+        ASSERT_EQ(notes.size(), 1u);
+        EXPECT_EQ(notes[0].rfind("0 gain -", 0), 0u) << notes[0];
+    }
+}
+
+TEST(ImportPlanned, AnyRefusalSavesNothingElseOneSaveTakesEverySound) {
+    Fixture f;
+    const auto original = testing::BuildBank(BankKind::Plain, sounds(3, 1)).image;
+    auto file = f.open("v.bin", original);
+    const auto folder = f.dir / "out";
+    fs::create_directory(folder);
+    ASSERT_TRUE(exporting::ExportAllInto(f.ws, folder, f.port));
+    const auto tone = Tone(8000, 900, 22050, 10000);
+    testing::WriteSound(folder / "0x000A.wav", kWav16, 22050, 1, std::span<const std::int16_t>(tone));
+    testing::WriteText(folder / "0x000B.wav", "not audio");
+
+    auto plan = PlanImport(f.ws, folder);
+    ASSERT_TRUE(plan);
+    ASSERT_EQ(plan->replaced.size(), 2u);
+    ASSERT_EQ(plan->unchanged.size(), 1u);
+    // Cancelled after the first file: nothing is saved.
+    f.port.cancelAtLook = 2;
+    Status cancelled = ImportPlanned(f.ws, f.port, *f.converter, *plan, {});
+    EXPECT_TRUE(IsCancelled(cancelled)) << cancelled.message();
+    EXPECT_EQ(testing::ReadFile(file), original);
+    f.port.cancelAtLook = 0;
+
+    Status refused = ImportPlanned(f.ws, f.port, *f.converter, *plan, {});
+    ASSERT_FALSE(refused);
+    EXPECT_THAT(refused.message(), ::testing::HasSubstr("1 file was refused; nothing was saved:\n0x000B.wav: cannot decode"));
+    EXPECT_EQ(testing::ReadFile(file), original);
+    EXPECT_FALSE(platform::HasBackup(file));
+
+    // A stereo file in its place is mixed down when asked to, and both go in with one save.
+    const auto stereo = testing::Sweeps16(5000, 2, 22050, 8000);
+    testing::WriteSound(folder / "0x000B.wav", kWav16, 22050, 2, std::span<const std::int16_t>(stereo));
+    ReplaceOptions options;
+    options.mix = MixChoice::Mix;
+    Status s = ImportPlanned(f.ws, f.port, *f.converter, *plan, options);
+    ASSERT_TRUE(s) << s.message();
+    f.expectWorkspaceMatchesDisk(file);
+    EXPECT_EQ(storedPcm(f.ws, 0), tone);
+    EXPECT_EQ(storedPcm(f.ws, 1), averaged(stereo, 2));
+    EXPECT_EQ(testing::ReadFile(platform::BackupPath(file)), original);
+    const auto unchanged = testing::BuildBank(BankKind::Plain, sounds(3, 1)).stored[2];
+    EXPECT_EQ(testing::ToBytes(storedPcm(f.ws, 2)), unchanged);
+}
+
+TEST(RestoreOriginal, AsksPutsTheFirstOriginalBackAndOpensIt) {
+    Fixture f;
+    const auto original = testing::BuildBank(BankKind::Plain, sounds(2, 1)).image;
+    auto file = f.open("r.bin", original);
+    auto mono = f.input("m.wav", kWav16, 22050, 1, Tone(5000, 440, 22050));
+    ReplaceOptions noBackup;
+    noBackup.keepBackup = false;
+    ASSERT_TRUE(ReplaceEntry(f.ws, f.port, *f.converter, mono, 0, noBackup));
+    EXPECT_FALSE(RestoreAvailable(f.ws));
+
+    auto kept = f.open("k.bin", original);
+    ASSERT_TRUE(ReplaceEntry(f.ws, f.port, *f.converter, mono, 0));
+    ASSERT_TRUE(ReplaceEntry(f.ws, f.port, *f.converter, mono, 1));
+    ASSERT_TRUE(RestoreAvailable(f.ws));
+    const auto replaced = testing::ReadFile(kept);
+
+    f.port.choices = {false};
+    RestoreOriginalClick(f.ws, f.port);
+    EXPECT_EQ(testing::ReadFile(kept), replaced);
+    f.port.choices = {true};
+    RestoreOriginalClick(f.ws, f.port);
+    EXPECT_EQ(f.port.texts("ask").back(),
+              "Restore original: Put k.bin.bak back over k.bin? Every change saved since it was kept is lost. "
+              "[Restore/Cancel]");
+    EXPECT_EQ(testing::ReadFile(kept), original);
+    EXPECT_TRUE(f.ws.SourceImage == original);
+    EXPECT_TRUE(RestoreAvailable(f.ws));
+    EXPECT_GE(f.port.count("rows"), 1u);  // the list was read again
+}
+
+TEST(ImportFolderClick, TheSummaryComesFirstAndImportReplaces) {
+    Fixture f;
+    auto file = f.open("w.bin", testing::BuildBank(BankKind::Plain, sounds(2, 1)).image);
+    const auto folder = f.dir / "in";
+    fs::create_directory(folder);
+    const auto tone = Tone(4000, 900, 22050, 10000);
+    testing::WriteSound(folder / "0x000B.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 22050, 1,
+                        std::span<const std::int16_t>(tone));
+    testing::WriteText(folder / "readme.txt", "x");
+
+    for (bool import : {false, true}) {
+        f.port.clear();
+        f.port.answers = {platform::PathToUtf8(folder)};
+        f.port.choices = {import};
+        const auto before = testing::ReadFile(file);
+        ImportFolderClick(f.ws, f.port, *f.converter, {});
+        EXPECT_EQ(f.port.dialogs.back(), "folder Import folder");
+        EXPECT_EQ(f.port.texts("ask"),
+                  std::vector<std::string>{"Import folder: To replace (1):\n  0x000B <- 0x000B.flac\n\nNot used (1):\n  "
+                                           "readme.txt\n [Import/Cancel]"});
+        if (!import) {
+            EXPECT_EQ(testing::ReadFile(file), before);
+            EXPECT_EQ(f.port.count("lock"), 0u);
+            continue;
+        }
+        EXPECT_EQ(storedPcm(f.ws, 1), tone);
+        EXPECT_EQ(f.port.lockDepth, 0);
+        EXPECT_EQ(f.port.status, "1 of 2 sounds replaced");
+        EXPECT_TRUE(f.port.errors().empty());
+    }
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ namespace brenzo::testing {
 std::vector<std::int16_t> Tone(std::size_t samples, double frequency, double rate, double amplitude) {
     std::vector<std::int16_t> out(samples);
     for (std::size_t i = 0; i < samples; ++i)
-        out[i] = static_cast<std::int16_t>(std::lround(amplitude * std::sin(2.0 * std::numbers::pi * frequency * i / rate)));
+        out[i] = static_cast<std::int16_t>(std::lround(amplitude * std::sin(2.0 * std::numbers::pi * frequency * static_cast<double>(i) / rate)));
     return out;
 }
 

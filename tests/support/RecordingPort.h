@@ -27,6 +27,9 @@ public:
     std::string statusDuringDialog;
     std::string status;
     std::string caption;
+    // The user cancels at the given look at CancelRequested (counted from 1); never when 0.
+    int cancelAtLook = 0;
+    mutable int cancelLooks = 0;
 
     void SetStatus(std::string_view text) override {
         status = text;
@@ -58,8 +61,19 @@ public:
     std::optional<std::string> AskSaveFile(std::string_view filter, std::string_view preset) override {
         return answer("save " + std::string(filter) + " " + std::string(preset));
     }
-    std::optional<std::string> AskFolder(std::string_view caption) override {
-        return answer("folder " + std::string(caption));
+    std::optional<std::string> AskFolder(std::string_view title) override {
+        return answer("folder " + std::string(title));
+    }
+
+    bool CancelRequested() const override { return cancelAtLook > 0 && ++cancelLooks >= cancelAtLook; }
+    std::deque<bool> choices;  // answers to Ask, in order; "no" when none is left
+    bool Ask(std::string_view title, std::string_view text, std::string_view yes, std::string_view no) override {
+        calls.push_back({"ask", std::string(title) + ": " + std::string(text) + " [" + std::string(yes) + "/" +
+                                    std::string(no) + "]"});
+        if (choices.empty()) return false;
+        const bool a = choices.front();
+        choices.pop_front();
+        return a;
     }
 
     std::vector<std::string> texts(std::string_view what) const {

@@ -58,14 +58,27 @@ TEST(HashTable, CutsValuesAt2047Characters) {
     EXPECT_EQ(characters, 2047u);
 }
 
-TEST(HashTable, ReadsUtf16AndUtf8ByteOrderMarks) {
-    std::string utf16 = "\xFF\xFE";
-    for (char c : std::string("[Hashes]\r\n5=f")) utf16 += std::string{c, '\0'};
-    utf16 += std::string("\xE9\x00", 2);  // é
-    auto t16 = parse(utf16);
-    EXPECT_EQ(find(t16, 5), "f\xC3\xA9");
-    auto t8 = parse("\xEF\xBB\xBF[Hashes]\n6=six\n");
-    EXPECT_EQ(find(t8, 6), "six");
+std::string utf16le(std::u16string_view text) {
+    std::string out = "\xFF\xFE";
+    for (char16_t c : text) out += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    return out;
+}
+
+TEST(HashTable, DecodesEveryEncodingOfTheNamesFileToOneUtf8) {
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string name;  // of hash 5
+    };
+    const Case cases[] = {
+        {"UTF-16 with its mark", utf16le(u"[Hashes]\r\n5=f\u00E9"), "f\xC3\xA9"},
+        {"a lone surrogate in UTF-16", utf16le(u"[Hashes]\r\n5=a\xD800" u"b"), "a\xEF\xBF\xBD" "b"},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF[Hashes]\n5=f\xC3\xA9\n", "f\xC3\xA9"},
+        {"UTF-8 without a mark", "[Hashes]\n5=f\xC3\xA9\n", "f\xC3\xA9"},
+        {"Windows-1252 (not UTF-8)", "[Hashes]\n5=f\xE9\x80\n", "f\xC3\xA9\xE2\x82\xAC"},
+        {"an overlong UTF-8 form is Windows-1252", "[Hashes]\n5=\xC0\xAF\n", "\xC3\x80\xC2\xAF"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(find(parse(c.file), 5), c.name) << c.what;
 }
 
 TEST(DefaultHashName, AtLeastFourUpperCaseDigits) {

@@ -63,7 +63,7 @@ TEST(OpenBank, ListsTheSoundsWithCaptionMenusAndProgress) {
                                     {sound(1, 44100), sound(2, 100), sound(3, 22050), sound(4, 5)});
     EXPECT_EQ(f.ws.Open(f.write("sfx.bin", built.image), f.port), OpenOutcome::Loaded);
 
-    EXPECT_EQ(f.ws.FileKind, kKindBankWithAnimations);
+    EXPECT_EQ(f.ws.FileKind(), kKindBankWithAnimations);
     EXPECT_EQ(f.ws.Caption, "Sound Bank ADPCM with animations (4 sounds) - sfx.bin");
     EXPECT_EQ(f.port.texts("caption"),
               (std::vector<std::string>{"Loading... - sfx.bin", "Sound Bank ADPCM with animations (4 sounds) - sfx.bin"}));
@@ -125,12 +125,12 @@ TEST(OpenInvalid, ShortOrUnknownFilesAreRefusedAndTheListEmptied) {
     f.ws.Menus.replace1Enabled = false;
     f.port.clear();
     EXPECT_EQ(f.ws.Open(f.write("x.bin", bytes({12, 1, 2})), f.port), OpenOutcome::Invalid);
-    EXPECT_EQ(f.ws.FileKind, kKindNone);
+    EXPECT_EQ(f.ws.FileKind(), kKindNone);
     EXPECT_EQ(f.ws.Caption, "Invalid file! - x.bin");
     EXPECT_EQ(f.port.errors(), std::vector<std::string>{"Invalid file!"});
     EXPECT_EQ(f.ws.EntryCount(), 0u);
     EXPECT_EQ(f.ws.ListRowCount(), 2u);
-    EXPECT_FALSE(f.ws.CurrentBank);
+    EXPECT_FALSE(f.ws.CurrentBank());
     EXPECT_EQ(f.ws.SourceImage.size(), 12u);  // kept until the next open
     EXPECT_FALSE(f.ws.Menus.replace1Enabled);  // a refused file changes no menu
 }
@@ -140,8 +140,8 @@ TEST(OpenUnreadable, NothingIsLoadedAndTheReasonIsShown) {
     auto built = testing::BuildBank(formats::BankKind::Plain, {sound(1, 100)});
     f.ws.Open(f.write("good.bin", built.image), f.port);
     EXPECT_EQ(f.ws.Open(f.dir / "missing.bin", f.port), OpenOutcome::Unreadable);
-    EXPECT_EQ(f.ws.FileKind, kKindNone);
-    EXPECT_FALSE(f.ws.CurrentBank);
+    EXPECT_EQ(f.ws.FileKind(), kKindNone);
+    EXPECT_FALSE(f.ws.CurrentBank());
     EXPECT_TRUE(f.ws.SourceImage.empty());
     ASSERT_EQ(f.port.errors().size(), 1u);
     EXPECT_NE(f.port.errors()[0].find("cannot read missing.bin"), std::string::npos);
@@ -223,7 +223,7 @@ TEST(OpenMultichannel, AFileWithoutChannelsIsRefusedClearly) {
     std::vector<std::uint8_t> image(4096, 0);
     testing::PutU32(image, 20, 48);
     EXPECT_EQ(f.ws.Open(f.write("m.bin", image), f.port), OpenOutcome::Invalid);
-    EXPECT_EQ(f.ws.FileKind, kKindNone);
+    EXPECT_EQ(f.ws.FileKind(), kKindNone);
     ASSERT_EQ(f.port.errors().size(), 1u);
     EXPECT_EQ(f.port.errors()[0], "Invalid file! m.bin cannot be read: it has no channels.");
     EXPECT_EQ(f.port.lockDepth, 0);
@@ -241,7 +241,7 @@ TEST(Open, ARefusedFileChangesNoMenuAndEveryOpenEmptiesTheStatus) {
         const MenuState before = f.ws.Menus;
         f.port.SetStatus("Paused - 00:00:03");
         EXPECT_NE(f.ws.Open(path, f.port), OpenOutcome::Loaded);
-        EXPECT_EQ(f.ws.FileKind, kKindNone);
+        EXPECT_EQ(f.ws.FileKind(), kKindNone);
         EXPECT_EQ(f.ws.Menus.export2Visible, before.export2Visible) << path;
         EXPECT_EQ(f.ws.Menus.export1Caption, before.export1Caption) << path;
         EXPECT_EQ(f.ws.Menus.replace1Caption, before.replace1Caption) << path;
@@ -273,7 +273,7 @@ TEST(Open, ACacheThatCannotBeEmptiedFailsTheOpen) {
     std::filesystem::remove_all(files);
     testing::WriteText(files, "in the way");
     EXPECT_EQ(f.ws.Open(path, f.port), OpenOutcome::Unreadable);
-    EXPECT_EQ(f.ws.FileKind, kKindNone);
+    EXPECT_EQ(f.ws.FileKind(), kKindNone);
     EXPECT_EQ(f.ws.EntryCount(), 0u);
     ASSERT_EQ(f.port.errors().size(), 1u);
     EXPECT_EQ(f.port.errors()[0].rfind("cannot open same.bin: its preview cache cannot be emptied (", 0), 0u);
@@ -290,7 +290,7 @@ TEST(Load1Click, ACancelledDialogChangesNothing) {
     EXPECT_EQ(f.port.dialogs.back(), "open All files (*.*)|*.*");
     EXPECT_TRUE(f.port.calls.empty());
     EXPECT_EQ(f.ws.EntryCount(), rows);
-    EXPECT_TRUE(f.ws.CurrentBank);
+    EXPECT_TRUE(f.ws.CurrentBank());
 }
 
 TEST(ScratchFolders, EachInstanceGetsItsOwnPrivateFolder) {

@@ -6,12 +6,14 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <system_error>
 #include <thread>
 
+#include "platform/Backup.h"
 #include "platform/Interrupts.h"
 #include "platform/Internal.h"
 #include "platform/Path.h"
@@ -77,7 +79,7 @@ int openRegular(const fs::path& path, int flags, std::string& reason) {
 // Opens the target of a save and locks it (waiting for another save to finish), then checks
 // that it is still the file that was opened: the same file under its name, unchanged. On
 // success `held` keeps the lock until the rename is done.
-Status holdUnchanged(const fs::path& target, const FileIdentity& expected, int& held) {
+Status holdUnchanged(const fs::path& requested, const fs::path& target, const FileIdentity& expected, int& held) {
     bool writable = true;
     int fd = ::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
@@ -101,23 +103,33 @@ Status holdUnchanged(const fs::path& target, const FileIdentity& expected, int& 
         ::close(fd);
         return changedSinceOpened(target);
     }
-    if (now.st_nlink > 1) {
+    if (const auto links = detail::linksBesidesBackup(requested, expected, static_cast<std::uint64_t>(now.st_nlink));
+        links > 1) {
         ::close(fd);
-        return hardLinked(target, static_cast<std::uint64_t>(now.st_nlink));
+        return hardLinked(target, links);
     }
     held = fd;
     return {};
 }
 
-void flushFolder(const fs::path& file) {
-    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    (void)::fsync(fd);
-    ::close(fd);
-}
-
 }  // namespace
+
+namespace detail {
+std::uint64_t linksBesidesBackup(const fs::path& container, const FileIdentity& file, std::uint64_t links) {
+    struct stat bak {};
+    if (links > 1 && ::lstat(BackupPath(container).c_str(), &bak) == 0 &&
+        static_cast<std::uint64_t>(bak.st_dev) == file.device && static_cast<std::uint64_t>(bak.st_ino) == file.number)
+        --links;
+    return links;
+}
+}  // namespace detail
+
+Result<FileIdentity> IdentityOf(const fs::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return failure("read", path, lastError());
+    if (!S_ISREG(st.st_mode)) return failure("read", path, S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
+    return identityOf(st);
+}
 
 Result<Bytes> ReadWholeFile(const fs::path& path, FileIdentity* identity) {
     std::string reason;
@@ -151,7 +163,56 @@ Result<Bytes> ReadWholeFile(const fs::path& path, FileIdentity* identity) {
 
 struct AtomicFile::Handle {
     int fd = -1;
+    std::uint64_t written = 0;      // bytes written so far
+    std::uint64_t writingFrom = 0;  // where the data not yet sent to the disk begins
+    std::uint64_t settledTo = 0;    // data before this offset is on the disk
 };
+
+namespace {
+// A flushed save sends its data to the disk while it writes, slice by slice, and waits for the
+// slice before the last one: the dirty pages of a large file stay a few slices, so the final
+// flush has little left to do, and the writer is not stalled at once for seconds when the
+// kernel throttles a process that has dirtied hundreds of megabytes.
+constexpr std::uint64_t kWriteBehindSlice = std::uint64_t{8} << 20;
+
+// The file a save replaces: a link is followed to the file it points to; any other path is
+// used as given, so that a long relative path is never made into an absolute one past the
+// system's limit.
+fs::path replacedFile(const fs::path& requested) {
+    std::error_code ec;
+    if (!fs::is_symlink(requested, ec)) return requested;
+    fs::path resolved = fs::canonical(requested, ec);
+    return ec ? requested : resolved;
+}
+
+void writeBehind(int fd, std::uint64_t& writingFrom, std::uint64_t& settledTo, std::uint64_t written) {
+#ifdef __linux__
+    if (written - writingFrom < kWriteBehindSlice) return;
+    (void)::sync_file_range(fd, static_cast<off_t>(writingFrom), static_cast<off_t>(written - writingFrom),
+                            SYNC_FILE_RANGE_WRITE);
+    if (writingFrom > settledTo + kWriteBehindSlice) {
+        (void)::sync_file_range(fd, static_cast<off_t>(settledTo), static_cast<off_t>(writingFrom - settledTo),
+                                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+        settledTo = writingFrom;
+    }
+    writingFrom = written;
+#else
+    (void)fd;
+    (void)writingFrom;
+    (void)settledTo;
+    (void)written;
+#endif
+}
+
+// Makes a rename in `folder` durable. Some file systems cannot flush a folder; the rename has
+// happened by then and stands, so that is not an error.
+void flushFolder(const fs::path& folder) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    (void)::fsync(fd);
+    ::close(fd);
+}
+}  // namespace
 
 Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested, Durability durability) {
     std::unique_ptr<AtomicFile> file(new AtomicFile);
@@ -161,9 +222,7 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
     fs::path target = requested;
     const bool exists = fs::exists(requested, ec);
     if (exists) {
-        // A link is followed: the file it points to is the one replaced.
-        fs::path resolved = fs::canonical(requested, ec);
-        if (!ec) target = resolved;
+        target = replacedFile(requested);
         // Only a regular file is replaced: a rename over a pipe or a device would swap the
         // node itself for a plain file.
         const auto type = fs::status(target, ec).type();
@@ -171,6 +230,7 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
         if (type != fs::file_type::regular && type != fs::file_type::not_found)
             return failure("write", requested, "it is not a regular file");
     }
+    file->requested_ = requested;
     file->target_ = target;
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
 
@@ -228,7 +288,10 @@ Status AtomicFile::Write(std::span<const std::uint8_t> bytes) {
     if (failed_) return Error{failure_, true};
     std::size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t wrote = ::write(handle_->fd, bytes.data() + done, bytes.size() - done);
+        const std::size_t want = durability_ == Durability::Flushed
+                                     ? static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size() - done, kWriteBehindSlice))
+                                     : bytes.size() - done;
+        ssize_t wrote = ::write(handle_->fd, bytes.data() + done, want);
         if (wrote < 0 && errno == EINTR) continue;
         if (wrote <= 0) {
             failed_ = true;
@@ -236,6 +299,9 @@ Status AtomicFile::Write(std::span<const std::uint8_t> bytes) {
             return Error{failure_, true};
         }
         done += static_cast<std::size_t>(wrote);
+        handle_->written += static_cast<std::uint64_t>(wrote);
+        if (durability_ == Durability::Flushed)
+            writeBehind(handle_->fd, handle_->writingFrom, handle_->settledTo, handle_->written);
     }
     return {};
 }
@@ -268,7 +334,7 @@ Status AtomicFile::Commit() {
     if (::fstat(handle_->fd, &own) != 0) return fail("write", lastError());
     int held = -1;
     if (hasExpected_) {
-        if (Status s = holdUnchanged(target_, expected_, held); !s) {
+        if (Status s = holdUnchanged(requested_, target_, expected_, held); !s) {
             failed_ = true;
             failure_ = s.message();
             return s;
@@ -278,27 +344,37 @@ Status AtomicFile::Commit() {
     const std::string reason = renamed ? "" : lastError();
     if (held >= 0) ::close(held);
     if (!renamed) return fail("replace", reason);
+    // The data is on the disk already: what close could report has been reported by fsync.
+    ::close(handle_->fd);
+    handle_->fd = -1;
     committed_ = true;
     written_ = identityOf(own);
-    flushFolder(target_);
+    flushFolder(target_.has_parent_path() ? target_.parent_path() : fs::path("."));
     return {};
 }
 
 Status CheckReplaceable(const fs::path& requested) {
-    std::error_code ec;
-    fs::path target = fs::canonical(requested, ec);
-    if (ec) return failure("write", requested, ec.message());
+    const fs::path target = replacedFile(requested);
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
+    if (::stat(target.c_str(), &st) != 0) return failure("write", requested, lastError());
+    {
         if (readOnly(target, st)) return failure("write", requested, "the file is read-only");
         if (!S_ISREG(st.st_mode)) return failure("write", requested, "it is not a regular file");
-        if (st.st_nlink > 1) return hardLinked(requested, static_cast<std::uint64_t>(st.st_nlink));
+        if (const auto links = detail::linksBesidesBackup(requested, identityOf(st), static_cast<std::uint64_t>(st.st_nlink));
+            links > 1)
+            return hardLinked(requested, links);
     }
-    // The save writes a new file beside the target: a folder that takes none is named now,
-    // not after a long conversion.
+    // The save writes a new file beside the target: the folder is made to take one now, not
+    // after a long conversion (a permission check would pass a superuser on a read-only mount).
+    // A run killed before the unlink leaves a file that the next save's clean-up removes.
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    if (::access(folder.c_str(), W_OK | X_OK) != 0)
-        return Error{"cannot write into " + PathToUtf8(folder) + ": " + lastError(), true};
+    const fs::path probe = folder / PathFromUtf8(detail::temporaryPrefix(target) + detail::randomSuffix());
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EEXIST) return Error{"cannot write into " + detail::wholePath(folder) + ": " + lastError(), true};
+    if (fd >= 0) {
+        ::close(fd);
+        ::unlink(probe.c_str());
+    }
     return {};
 }
 

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/Backup.h"
 #include "platform/Interrupts.h"
 #include "platform/Internal.h"
 #include "platform/Path.h"
@@ -74,6 +75,33 @@ FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info) {
 }
 }  // namespace
 
+namespace detail {
+std::uint64_t linksBesidesBackup(const fs::path& container, const FileIdentity& file, std::uint64_t links) {
+    if (links <= 1) return links;
+    HANDLE h = CreateFileW(BackupPath(container).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return links;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool same = GetFileInformationByHandle(h, &info) != 0 && identityOf(info).device == file.device &&
+                      identityOf(info).number == file.number;
+    CloseHandle(h);
+    return same ? links - 1 : links;
+}
+}  // namespace detail
+
+Result<FileIdentity> IdentityOf(const fs::path& path) {
+    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return failure("read", path, lastError());
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(h, &info) != 0;
+    const std::string why = known ? "" : lastError();
+    CloseHandle(h);
+    if (!known) return failure("read", path, why);
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return failure("read", path, "it is a folder");
+    return identityOf(info);
+}
+
 Result<Bytes> ReadWholeFile(const fs::path& path, FileIdentity* identity) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -138,6 +166,7 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
         if (type != fs::file_type::regular && type != fs::file_type::not_found)
             return failure("write", requested, "it is not a regular file");
     }
+    file->requested_ = requested;
     file->target_ = target;
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
 
@@ -248,9 +277,9 @@ Status AtomicFile::Commit() {
             failure_ = changedSinceOpened(target_).message;
             return Error{failure_, true};
         }
-        if (info.nNumberOfLinks > 1) {
+        if (const auto links = detail::linksBesidesBackup(requested_, expected_, info.nNumberOfLinks); links > 1) {
             failed_ = true;
-            failure_ = hardLinked(target_, info.nNumberOfLinks).message;
+            failure_ = hardLinked(target_, links).message;
             return Error{failure_, true};
         }
     }
@@ -295,7 +324,23 @@ Status CheckReplaceable(const fs::path& requested) {
         BY_HANDLE_FILE_INFORMATION info{};
         const bool known = GetFileInformationByHandle(h, &info) != 0;
         CloseHandle(h);
-        if (known && info.nNumberOfLinks > 1) return hardLinked(requested, info.nNumberOfLinks);
+        if (known) {
+            if (const auto links = detail::linksBesidesBackup(requested, identityOf(info), info.nNumberOfLinks); links > 1)
+                return hardLinked(requested, links);
+        }
+    }
+    // The save writes a new file beside the target: the folder is made to take one now, not
+    // after a long conversion.
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const fs::path probe = folder / PathFromUtf8(detail::temporaryPrefix(target) + detail::randomSuffix());
+    HANDLE p = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (p == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        if (code != ERROR_FILE_EXISTS)
+            return Error{"cannot write into " + detail::wholePath(folder) + ": " + systemMessage(code), true};
+    } else {
+        CloseHandle(p);
     }
     return {};
 }

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
 
 namespace brenzo::ui {
@@ -10,9 +11,9 @@ namespace brenzo::ui {
 QString ToQtFilter(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList out;
-    for (int i = 0; i + 1 < parts.size(); i += 2) {
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString description = parts[i];
-        const int paren = description.lastIndexOf(QLatin1String(" ("));
+        const qsizetype paren = description.lastIndexOf(QLatin1String(" ("));
         if (paren >= 0) description.truncate(paren);
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
@@ -47,6 +48,30 @@ std::optional<QString> QtDialogs::Folder(QWidget* parent, const QString& caption
 
 void QtDialogs::Error(QWidget* parent, const QString& message) {
     QMessageBox::critical(parent, QStringLiteral("Error"), message);
+}
+
+bool QtDialogs::Confirm(QWidget* parent, const QString& question) {
+    return QMessageBox::question(parent, QStringLiteral("Brenzo"), question) == QMessageBox::Yes;
+}
+
+bool QtDialogs::Ask(QWidget* parent, const QString& title, const QString& text, const QString& yes,
+                    const QString& no) {
+    QMessageBox box(QMessageBox::Question, title, QString(), QMessageBox::NoButton, parent);
+    // A long summary (an import of hundreds of files) shows its start; the whole is one click away.
+    constexpr int kShownLines = 24;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    if (lines.size() > kShownLines) {
+        box.setText(lines.mid(0, kShownLines).join(QLatin1Char('\n')) + QStringLiteral("\n..."));
+        box.setDetailedText(text);
+    } else {
+        box.setText(text);
+    }
+    QPushButton* accept = box.addButton(yes, QMessageBox::AcceptRole);
+    QPushButton* reject = box.addButton(no, QMessageBox::RejectRole);
+    box.setDefaultButton(accept);
+    box.setEscapeButton(reject);
+    box.exec();
+    return box.clickedButton() == accept;
 }
 
 }  // namespace brenzo::ui

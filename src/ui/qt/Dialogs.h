@@ -17,6 +17,11 @@ public:
     virtual std::optional<QString> Folder(QWidget* parent, const QString& caption) = 0;
     // A message box with the title "Error" and the error icon.
     virtual void Error(QWidget* parent, const QString& message) = 0;
+    // A question with Yes and No; true for Yes.
+    virtual bool Confirm(QWidget* parent, const QString& question) = 0;
+    // A question with two buttons; true for the first.
+    virtual bool Ask(QWidget* parent, const QString& title, const QString& text, const QString& yes,
+                     const QString& no) = 0;
 };
 
 // The desktop's own dialogs; they remember the last folder used in this run.
@@ -26,6 +31,9 @@ public:
     std::optional<QString> SaveFile(QWidget* parent, const QString& filter, const QString& presetName) override;
     std::optional<QString> Folder(QWidget* parent, const QString& caption) override;
     void Error(QWidget* parent, const QString& message) override;
+    bool Confirm(QWidget* parent, const QString& question) override;
+    bool Ask(QWidget* parent, const QString& title, const QString& text, const QString& yes,
+             const QString& no) override;
 
 private:
     QString lastFolder_;

@@ -1,21 +1,28 @@
 #include "ui/qt/RowsModel.h"
 
 namespace brenzo::ui {
+namespace {
+
+QString q(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+}  // namespace
 
 int RowsModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid()) return 0;
-    return static_cast<int>(ws_.ListRowCount() - 1);
+    if (view_.EntryCount() == 0) return 1;
+    return static_cast<int>(view_.RowCount());
 }
 
 int RowsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
 
 QVariant RowsModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid()) return {};
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
     const auto row = static_cast<std::size_t>(index.row());
-    if (row >= ws_.EntryCount()) return QString();
-    const workspace::ListRow r = ws_.Row(row);
-    const std::string& text = index.column() == 0 ? r.name : index.column() == 1 ? r.duration : r.rate;
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const auto entry = view_.EntryAt(row);
+    if (!entry || *entry >= ws_.EntryCount()) return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
+    if (role == Qt::ToolTipRole) return q(view_.ToolTip(row));
+    const workspace::ListRow r = ws_.Row(*entry);
+    return q(index.column() == 0 ? r.name : index.column() == 1 ? r.duration : r.rate);
 }
 
 QVariant RowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -29,9 +36,9 @@ void RowsModel::Reset() {
     endResetModel();
 }
 
-void RowsModel::RowChanged(std::size_t entry) {
-    const int row = static_cast<int>(entry);
-    emit dataChanged(index(row, 0), index(row, 2));
+void RowsModel::RowChanged(std::size_t row) {
+    const int r = static_cast<int>(row);
+    emit dataChanged(index(r, 0), index(r, 2));
 }
 
 }  // namespace brenzo::ui

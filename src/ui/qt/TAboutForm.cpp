@@ -2,7 +2,9 @@
 
 #include <QGridLayout>
 #include <QLabel>
+#include <QtGlobal>
 
+#include "engine/Engine.h"
 #include "ui/qt/Artwork.h"
 
 namespace brenzo::ui {
@@ -22,19 +24,29 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
     big.setPixelSize(19);
     big.setBold(true);
     name->setFont(big);
-    auto* version = new QLabel(QStringLiteral("v1.0"), this);
+    auto* version = new QLabel(QStringLiteral("v") + QString::fromUtf8(kVersion.data(), static_cast<qsizetype>(kVersion.size())), this);
     version->setAlignment(Qt::AlignRight);
     auto* credits = new QLabel(QStringLiteral("Sound container editor\nfor game modders"), this);
-    auto* libraries = new QLabel(QStringLiteral("Program uses Qt, libsndfile,\nlibsoxr and SDL2"), this);
+    Libraries = new QLabel(QStringLiteral("Program uses ") + QString::fromStdString(LibrariesSentence(LinkedLibraries())),
+                           this);
+    Libraries->setWordWrap(true);
     auto* picture = new QLabel(this);
     picture->setPixmap(AboutPicture());
     picture->setFixedSize(64, 64);
     grid->addWidget(name, 0, 0);
     grid->addWidget(version, 1, 0);
     grid->addWidget(credits, 2, 0);
-    grid->addWidget(libraries, 3, 0);
+    grid->addWidget(Libraries, 3, 0);
     grid->addWidget(picture, 0, 1, 4, 1, Qt::AlignRight | Qt::AlignVCenter);
-    setFixedSize(262, 113);
+    // As wide as before; as tall as the list of libraries needs.
+    setFixedWidth(262);
+    setFixedHeight(heightForWidth(262) > 0 ? heightForWidth(262) : sizeHint().height());
+}
+
+std::vector<Library> LinkedLibraries() {
+    std::vector<Library> libraries{{"Qt", qVersion()}};
+    for (auto& l : engine::LinkedLibraries()) libraries.push_back(std::move(l));
+    return libraries;
 }
 
 }  // namespace brenzo::ui

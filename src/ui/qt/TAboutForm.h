@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QDialog>
+#include <QLabel>
+#include <vector>
+
+#include "common/Version.h"
 
 namespace brenzo::ui {
 
@@ -8,6 +12,12 @@ namespace brenzo::ui {
 class TAboutForm : public QDialog {
 public:
     explicit TAboutForm(QWidget* parent = nullptr);
+
+    QLabel* Libraries = nullptr;
 };
+
+// Qt and every library the engine links, with their versions: what the About window credits
+// and `brenzo --version` prints.
+std::vector<Library> LinkedLibraries();
 
 }  // namespace brenzo::ui

@@ -10,7 +10,6 @@
 
 #include "platform/Path.h"
 #include "radio/TrackDuration.h"
-#include "radio/Windows1252.h"
 
 namespace brenzo::ui {
 namespace {
@@ -65,7 +64,7 @@ TForm14::TForm14(Dialogs& dialogs, QWidget* parent) : QDialog(parent), dialogs_(
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 }
 
-TForm14::~TForm14() { closeFile(); }
+TForm14::~TForm14() { editor_.Close(); }
 
 void TForm14::Button1Click() {
     auto chosen = dialogs_.OpenFile(this, QStringLiteral("DAT15-file (*.dat15)|*.dat15"));
@@ -74,81 +73,69 @@ void TForm14::Button1Click() {
 }
 
 void TForm14::LoadFile(const QString& path) {
-    closeFile();
+    editor_.Close();
     ListBox1->clear();
-    positions_.clear();
     Memo1->clear();
     MaskEdit1->setText(QStringLiteral("00:00:00"));
     Button1->setText(kLoadCaption);
 
-    auto opened = radio::Dat15File::Open(platform::PathFromUtf8(path.toUtf8().toStdString()));
-    if (!opened) {
+    if (Status s = editor_.Open(platform::PathFromUtf8(path.toUtf8().toStdString())); !s) {
         // Nothing is shown and nothing is held.
-        dialogs_.Error(this, q(opened.message()));
+        dialogs_.Error(this, q(s.message()));
         return;
     }
-    auto listing = opened->ReadEntries();
-    if (!listing) {
-        dialogs_.Error(this, q(listing.message()));
-        return;
-    }
-    file_.emplace(std::move(*opened));
     Button1->setText(QLatin1Char('"') + QFileInfo(path).fileName() + QLatin1Char('"'));
     const QSignalBlocker quiet(ListBox1);
-    for (const auto& entry : listing->entries) {
-        ListBox1->addItem(q(radio::Windows1252ToUtf8(entry.name)));
-        positions_.push_back(entry.position);
-    }
+    for (std::size_t i = 0; i < editor_.tracks().size(); ++i) ListBox1->addItem(q(editor_.TrackName(i)));
     ListBox1->setCurrentRow(-1);
-    if (!listing->damage.empty())
-        dialogs_.Error(this, q(listing->damage) + QStringLiteral("; the tracks before it are listed."));
+    if (const std::string note = editor_.DamageNote(); !note.empty()) dialogs_.Error(this, q(note + "."));
+}
+
+std::optional<std::size_t> TForm14::selectedTrack() const {
+    const int row = ListBox1->currentRow();
+    if (!editor_.isOpen() || row < 0 || static_cast<std::size_t>(row) >= editor_.tracks().size()) return std::nullopt;
+    return static_cast<std::size_t>(row);
 }
 
 void TForm14::ListBox1Click() {
-    const int row = ListBox1->currentRow();
-    if (!file_ || row < 0 || static_cast<std::size_t>(row) >= positions_.size()) return;
-    Memo1->setPlainText(ListBox1->item(row)->text());
-    auto ms = file_->ReadDuration(positions_[static_cast<std::size_t>(row)]);
-    if (!ms) {
-        dialogs_.Error(this, q(ms.message()));
+    const auto track = selectedTrack();
+    if (!track) return;
+    Memo1->setPlainText(ListBox1->item(ListBox1->currentRow())->text());
+    auto text = editor_.DurationText(*track);
+    if (!text) {
+        dialogs_.Error(this, q(text.message()));
         return;
     }
-    MaskEdit1->setText(q(radio::FormatTrackDuration(*ms)));
+    MaskEdit1->setText(q(*text));
 }
 
 void TForm14::Button2Click() {
-    const int row = ListBox1->currentRow();
-    if (!file_ || row < 0 || static_cast<std::size_t>(row) >= positions_.size()) return;
+    const auto track = selectedTrack();
+    if (!track) return;
     // The mask keeps blanks as spaces in the displayed text: "  :03:05".
     auto ms = radio::ParseTrackDuration(MaskEdit1->displayText().toStdString());
     if (!ms) {
         dialogs_.Error(this, q(ms.message()));
         return;
     }
-    const std::int32_t position = positions_[static_cast<std::size_t>(row)];
-    if (Status s = file_->WriteDuration(position, *ms); !s) {
+    if (Status s = editor_.WriteDuration(*track, *ms); !s) {
         dialogs_.Error(this, q(s.message()));
         return;
     }
     // What the file now holds, read back, under the track's name.
-    auto written = file_->ReadDuration(position);
+    auto written = editor_.Duration(*track);
     if (!written) {
         dialogs_.Error(this, q(written.message()));
         return;
     }
     MaskEdit1->setText(q(radio::FormatTrackDuration(*written)));
-    Memo1->setPlainText(ListBox1->item(row)->text() + QLatin1Char('\n') + q(radio::DurationWrittenText(*written)));
-}
-
-void TForm14::closeFile() {
-    if (file_) file_->Close();
-    file_.reset();
+    Memo1->setPlainText(ListBox1->item(ListBox1->currentRow())->text() + QLatin1Char('\n') +
+                        q(radio::DurationWrittenText(*written)));
 }
 
 void TForm14::done(int result) {
     ListBox1->clear();
-    positions_.clear();
-    closeFile();
+    editor_.Close();
     Memo1->clear();
     MaskEdit1->setText(QStringLiteral("00:00:00"));
     Button1->setText(kLoadCaption);

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "radio/Dat15File.h"
+#include "radio/DurationEditor.h"
 #include "ui/qt/Dialogs.h"
 
 class QLabel;
@@ -28,7 +28,7 @@ public:
     void Button2Click();   // "Apply"
     // Loads a file as Button1Click does after its dialog.
     void LoadFile(const QString& path);
-    bool HoldsFile() const { return file_.has_value(); }
+    bool HoldsFile() const { return editor_.isOpen(); }
 
     QPushButton* Button1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -42,12 +42,11 @@ protected:
     void done(int result) override;  // FormClose
 
 private:
-    void closeFile();
+    // The row of a listed track, or nothing.
+    std::optional<std::size_t> selectedTrack() const;
 
     Dialogs& dialogs_;
-    std::optional<radio::Dat15File> file_;
-    // The record position of each listed track, by list index.
-    std::vector<std::int32_t> positions_;
+    radio::DurationEditor editor_;
 };
 
 }  // namespace brenzo::ui

@@ -2,27 +2,41 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "engine/Loudness.h"
 #include "export/ExportCommands.h"
+#include "export/ExportSelection.h"
 #include "platform/Path.h"
+#include "replace/ImportAll.h"
 #include "replace/ReplaceCommand.h"
 #include "ui/qt/Artwork.h"
 #include "ui/qt/TAboutForm.h"
 #include "ui/qt/TForm14.h"
+#include "ui/qt/WaveformStrip.h"
+#include "ui/qt/WindowSettings.h"
+#include "workspace/Drop.h"
+#include "workspace/Settings.h"
 
 namespace brenzo::ui {
 namespace {
@@ -30,8 +44,14 @@ namespace {
 QString q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 std::string utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
+// Where the window remembers the two replace settings.
+constexpr auto kKeepBackupsKey = "replace/keepBackups";
+constexpr auto kMatchLoudnessKey = "replace/matchLoudness";
+
 constexpr int kClientWidth = 394;
 constexpr int kClientHeight = 351;
+
+// The window: the list, and the waveform strip under it once the window has room for it.
 
 }  // namespace
 
@@ -58,26 +78,55 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
     Timer1->setInterval(15);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
 
+    waveTimer_ = new QTimer(this);
+    waveTimer_->setInterval(30);
+    connect(waveTimer_, &QTimer::timeout, this, [this] { pollWave(); });
+
     ws_.StringGridClear(*this);
-    GroupBox1->setTitle(q(workspace::kNotLoadedCaption));
+    SetCaption(workspace::kNotLoadedCaption);
     ShowPauseIcon(false);
     MenusChanged();
+    rebuildRecentMenu();
 
-    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
-    setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowMaximizeButtonHint);
+    // It opens at its original size and can be made larger (or maximised), never smaller.
+    setMinimumSize(OriginalSize());
+    resize(OriginalSize());
+    restorePlacement();
 }
+
+QSize TKeshAudio::OriginalSize() const { return {kClientWidth, kClientHeight + menuBar()->sizeHint().height()}; }
 
 TKeshAudio::~TKeshAudio() { shutDown(); }
 
 void TKeshAudio::buildMenus() {
-    File1 = menuBar()->addMenu(QStringLiteral("File"));
+    File1 = menuBar()->addMenu(QStringLiteral("&File"));
     Load1 = File1->addAction(QStringLiteral("Load"), this, [this] { Load1Click(); });
+    Load1->setShortcut(QKeySequence::Open);
+    Recent1 = File1->addMenu(QStringLiteral("Recent files"));
     File1->addSeparator();
     Export2 = File1->addAction(QStringLiteral("Export"), this, [this] { Export2Click(); });
+    Export2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     Exportall1 = File1->addAction(QStringLiteral("Export all"), this, [this] { Exportall1Click(); });
+    Exportall1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    ImportFolder1 = File1->addAction(QStringLiteral("Import folder..."), this, [this] { ImportFolder1Click(); });
+    ImportFolder1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    File1->addSeparator();
+    QSettings settings;
+    KeepBackups1 = File1->addAction(QStringLiteral("Keep backups"));
+    KeepBackups1->setCheckable(true);
+    KeepBackups1->setChecked(settings.value(kKeepBackupsKey, replace::kKeepBackupsByDefault).toBool());
+    connect(KeepBackups1, &QAction::toggled, this, [](bool on) { QSettings().setValue(kKeepBackupsKey, on); });
+    MatchLoudness1 = File1->addAction(QStringLiteral("Match loudness on replace"));
+    MatchLoudness1->setCheckable(true);
+    MatchLoudness1->setChecked(settings.value(kMatchLoudnessKey, replace::kMatchLoudnessByDefault).toBool());
+    connect(MatchLoudness1, &QAction::toggled, this, [](bool on) { QSettings().setValue(kMatchLoudnessKey, on); });
+    RestoreOriginal1 = File1->addAction(QStringLiteral("Restore original"), this, [this] { RestoreOriginal1Click(); });
+    // Whether a backup exists can change behind the window's back: asked each time the menu opens.
+    connect(File1, &QMenu::aboutToShow, this, [this] { updateFileMenu(); });
     File1->addSeparator();
     Exit1 = File1->addAction(QStringLiteral("Exit"), this, [this] { Exit1Click(); });
-    Tools1 = menuBar()->addMenu(QStringLiteral("Edit"));
+    Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    Tools1 = menuBar()->addMenu(QStringLiteral("&Edit"));
     RadioLength1 = Tools1->addAction(QStringLiteral("Radio Music Duration Editor"), this, [this] { RadioLength1Click(); });
     Help1 = menuBar()->addAction(QStringLiteral("About..."), this, [this] { Help1Click(); });
 
@@ -85,6 +134,14 @@ void TKeshAudio::buildMenus() {
     Play1 = PopupMenu1->addAction(QStringLiteral("Play"), this, [this] { Play1Click(); });
     Replace1 = PopupMenu1->addAction(QStringLiteral("Replace"), this, [this] { Replace1Click(); });
     Export1 = PopupMenu1->addAction(QStringLiteral("Export"), this, [this] { Export1Click(); });
+    // The pop-up's commands answer their keys wherever the window has the focus.
+    Replace1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    addAction(Replace1);
+
+    Find1 = new QAction(QStringLiteral("Find"), this);
+    Find1->setShortcut(QKeySequence::Find);
+    connect(Find1, &QAction::triggered, this, [this] { ShowFilter(); });
+    addAction(Find1);
 }
 
 void TKeshAudio::buildList() {
@@ -94,11 +151,22 @@ void TKeshAudio::buildList() {
     GroupBox1 = new QGroupBox(central);
     auto* inner = new QVBoxLayout(GroupBox1);
     inner->setContentsMargins(2, 2, 2, 2);
+    // Hidden until Ctrl+F, so that the list looks as it always has.
+    FilterEdit = new QLineEdit(GroupBox1);
+    FilterEdit->setPlaceholderText(QStringLiteral("Filter by name or hash"));
+    FilterEdit->setClearButtonEnabled(true);
+    FilterEdit->hide();
+    FilterEdit->installEventFilter(this);
+    connect(FilterEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
+        refreshList([&] { view_.SetFilter(utf8(text)); });
+    });
+    inner->addWidget(FilterEdit);
     StringGrid1 = new QTableView(GroupBox1);
-    model_ = new RowsModel(ws_, StringGrid1);
+    model_ = new RowsModel(ws_, view_, StringGrid1);
     StringGrid1->setModel(model_);
     StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    StringGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    StringGrid1->installEventFilter(this);
     StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -106,6 +174,12 @@ void TKeshAudio::buildList() {
     StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     StringGrid1->verticalHeader()->setDefaultSectionSize(18);
     StringGrid1->horizontalHeader()->setHighlightSections(false);
+    // A header click sorts; it does not select the column.
+    auto* header = StringGrid1->horizontalHeader();
+    disconnect(header, SIGNAL(sectionPressed(int)), StringGrid1, nullptr);
+    disconnect(header, SIGNAL(sectionEntered(int)), StringGrid1, nullptr);
+    header->setSectionsClickable(true);
+    connect(header, &QHeaderView::sectionClicked, this, [this](int column) { HeaderClicked(column); });
     // Duration and rate keep their widths; the name takes what the frame leaves (236 pixels
     // where the frame is as wide as the list's three columns).
     StringGrid1->horizontalHeader()->setMinimumSectionSize(40);
@@ -122,8 +196,29 @@ void TKeshAudio::buildList() {
         if (index.isValid()) StringGrid1->selectRow(index.row());
         PopupMenu1->popup(StringGrid1->viewport()->mapToGlobal(at));
     });
+    Copy1 = new QAction(QStringLiteral("Copy"), StringGrid1);
+    Copy1->setShortcut(QKeySequence::Copy);
+    Copy1->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(Copy1, &QAction::triggered, this, [this] { CopyRows(); });
+    StringGrid1->addAction(Copy1);
+    connect(StringGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { updateStrip(); });
     inner->addWidget(StringGrid1);
     outer->addWidget(GroupBox1);
+    Strip = new WaveformStrip(central);
+    Strip->hide();
+    Strip->onSeek = [this](int x, int width) {
+        const auto entry = stripEntry();
+        if (!entry || IsLocked()) return;
+        // The strip seeks in the sound it shows; a sound that is not playing starts first.
+        if (!preview_->IsPlaying() || playingEntry_ != entry) {
+            playingEntry_ = entry;
+            preview_->StringGrid1DblClick(entry);
+        }
+        preview_->ProgressBar1MouseMove(true, x, width);
+        preview_->ProgressBar1MouseMove(false, x, width);
+        Timer1Timer();
+    };
+    outer->addWidget(Strip);
     setCentralWidget(central);
 }
 
@@ -156,34 +251,109 @@ void TKeshAudio::buildStatusBar() {
     ProgressBar1->setValue(0);
     ProgressBar1->setMouseTracking(true);
     ProgressBar1->installEventFilter(this);
+    // Over the state text while work that can be stopped runs.
+    CancelButton = new QPushButton(QStringLiteral("Cancel"), panels);
+    CancelButton->setGeometry(118, 3, 58, 20);
+    CancelButton->hide();
+    connect(CancelButton, &QPushButton::clicked, this, [this] { cancelRequested_ = true; });
     bar->addWidget(panels);
 }
 
 std::optional<std::size_t> TKeshAudio::SelectedEntry() const {
     const QModelIndex current = StringGrid1->currentIndex();
     if (!current.isValid() || !StringGrid1->selectionModel()->isRowSelected(current.row(), {})) return std::nullopt;
-    const auto row = static_cast<std::size_t>(current.row());
-    if (row >= ws_.EntryCount()) return std::nullopt;
-    return row;
+    const auto entry = view_.EntryAt(static_cast<std::size_t>(current.row()));
+    if (!entry || *entry >= ws_.EntryCount()) return std::nullopt;
+    return entry;
+}
+
+std::vector<std::size_t> TKeshAudio::SelectedEntries() const {
+    std::vector<std::size_t> rows;
+    for (const QModelIndex& index : StringGrid1->selectionModel()->selectedRows())
+        rows.push_back(static_cast<std::size_t>(index.row()));
+    return view_.EntriesOf(rows);
 }
 
 // ---- commands -------------------------------------------------------------------------------
 
-void TKeshAudio::Load1Click() { workspace::Load1Click(ws_, *this); }
+void TKeshAudio::Load1Click() {
+    if (auto chosen = AskOpenFile(workspace::kOpenFilter)) OpenFile(q(*chosen));
+}
 
 void TKeshAudio::OpenFile(const QString& path) {
     if (IsLocked()) return;
-    ws_.Open(platform::PathFromUtf8(utf8(path)), *this);
+    playingEntry_.reset();
+    const auto outcome = ws_.Open(platform::PathFromUtf8(utf8(path)), *this);
+    rememberRecent(utf8(path), outcome == workspace::OpenOutcome::Loaded);
 }
 
-void TKeshAudio::Export1Click() { exporting::Export1Click(ws_, *this, SelectedEntry()); }
-void TKeshAudio::Export2Click() { exporting::Export2Click(ws_, *this, SelectedEntry()); }
-void TKeshAudio::Exportall1Click() { exporting::Exportall1Click(ws_, *this); }
-void TKeshAudio::Replace1Click() { replace::Replace1Click(ws_, *this, converter_, SelectedEntry()); }
-void TKeshAudio::StringGrid1DblClick() { preview_->StringGrid1DblClick(SelectedEntry()); }
+template <class Command>
+void TKeshAudio::cancellable(Command command) {
+    cancellable_ = true;
+    cancelRequested_ = false;
+    command();
+    cancellable_ = false;
+    cancelRequested_ = false;
+    CancelButton->hide();
+}
+
+void TKeshAudio::Export1Click() {
+    const auto entries = SelectedEntries();
+    if (entries.size() > 1 && ws_.FileKind() != workspace::kKindMultichannel)
+        cancellable([&] { exporting::ExportSelectedClick(ws_, *this, entries); });
+    else cancellable([&] { exporting::Export1Click(ws_, *this, SelectedEntry()); });
+}
+
+void TKeshAudio::Export2Click() {
+    const auto entries = SelectedEntries();
+    if (entries.size() > 1) cancellable([&] { exporting::ExportSelectedClick(ws_, *this, entries); });
+    else exporting::Export2Click(ws_, *this, SelectedEntry());
+}
+
+void TKeshAudio::Exportall1Click() {
+    cancellable([&] { exporting::Exportall1Click(ws_, *this); });
+}
+
+void TKeshAudio::Replace1Click() {
+    replace::Replace1Click(ws_, *this, converter_, SelectedEntry(), replaceOptions());
+    updateFileMenu();
+}
+
+void TKeshAudio::ImportFolder1Click() {
+    cancellable([&] { replace::ImportFolderClick(ws_, *this, converter_, replaceOptions()); });
+    updateFileMenu();
+}
+
+void TKeshAudio::RestoreOriginal1Click() {
+    replace::RestoreOriginalClick(ws_, *this);
+    updateFileMenu();
+}
+
+replace::ReplaceOptions TKeshAudio::replaceOptions() const {
+    return replace::WindowReplaceOptions(KeepBackups1->isChecked(), MatchLoudness1->isChecked(),
+                                         engine::IntegratedLoudness);
+}
+
+void TKeshAudio::updateFileMenu() {
+    ImportFolder1->setEnabled(replace::ImportAvailable(ws_));
+    RestoreOriginal1->setEnabled(replace::RestoreAvailable(ws_));
+}
+
+void TKeshAudio::StringGrid1DblClick() {
+    playingEntry_ = SelectedEntry();
+    preview_->StringGrid1DblClick(SelectedEntry());
+}
 void TKeshAudio::Play1Click() { StringGrid1DblClick(); }
 void TKeshAudio::Image1Click() { preview_->Image1Click(SelectedEntry()); }
-void TKeshAudio::Timer1Timer() { preview_->Timer1Timer(); }
+void TKeshAudio::Timer1Timer() {
+    preview_->Timer1Timer();
+    // The preview's position on the strip, while the sound it shows plays or is paused.
+    const bool shown = preview_->IsPlaying() && playingEntry_ && stripEntry() &&
+                       (ws_.FileKind() == workspace::kKindMultichannel || *playingEntry_ == *stripEntry());
+    if (shown && preview_->BarMaximum() > 0)
+        Strip->SetPosition(static_cast<double>(preview_->BarPosition()) / static_cast<double>(preview_->BarMaximum()));
+    else Strip->SetPosition(std::nullopt);
+}
 
 void TKeshAudio::ProgressBar1MouseMove(Qt::MouseButtons buttons, int x, int /*y*/) {
     preview_->ProgressBar1MouseMove(buttons.testFlag(Qt::LeftButton), x, ProgressBar1->contentsRect().width());
@@ -211,6 +381,7 @@ void TKeshAudio::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    savePlacement();
     shutDown();
     event->accept();
 }
@@ -219,6 +390,8 @@ void TKeshAudio::shutDown() {
     if (shutDown_) return;
     shutDown_ = true;
     if (Timer1) Timer1->stop();
+    if (waveTimer_) waveTimer_->stop();
+    waveJob_.reset();
     if (preview_) preview_->Stop();
     ws_.ClearMemory();
     scratch_.Remove();
@@ -235,11 +408,31 @@ void TKeshAudio::dropEvent(QDropEvent* event) {
     if (urls.size() != 1 || !urls.front().isLocalFile()) return;
     event->acceptProposedAction();
     const QString file = urls.front().toLocalFile();
-    // Open after the drop has finished, so that the source application is not kept waiting.
-    QTimer::singleShot(0, this, [this, file] { OpenFile(file); });
+    const QPoint at = event->position().toPoint();
+    // Act after the drop has finished, so that the source application is not kept waiting.
+    QTimer::singleShot(0, this, [this, file, at] { FileDropped(file, at); });
 }
 
 bool TKeshAudio::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (cancellable_ && key == Qt::Key_Escape) {
+            cancelRequested_ = true;
+            return true;
+        }
+        if (watched == FilterEdit && key == Qt::Key_Escape) {
+            ClearFilter();
+            return true;
+        }
+        if (watched == StringGrid1 && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            StringGrid1DblClick();
+            return true;
+        }
+        if (watched == StringGrid1 && key == Qt::Key_Space && static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+            Image1Click();
+            return true;
+        }
+    }
     if (watched == Image1 && event->type() == QEvent::MouseButtonPress) {
         if (Image1->isEnabled()) Image1Click();
         return true;
@@ -285,6 +478,12 @@ void TKeshAudio::SetMarquee(bool on) {
 
 void TKeshAudio::Lock() {
     if (lockDepth_++ > 0) return;
+    if (cancellable_) {
+        CancelButton->show();
+        // Esc reaches the window wherever the focus is while the list is disabled.
+        qApp->installEventFilter(this);
+    }
+    FilterEdit->setEnabled(false);
     Image1->setEnabled(false);
     StringGrid1->setEnabled(false);
     File1->setEnabled(false);
@@ -297,6 +496,9 @@ void TKeshAudio::Lock() {
 
 void TKeshAudio::Unlock() {
     if (lockDepth_ == 0 || --lockDepth_ > 0) return;
+    CancelButton->hide();
+    qApp->removeEventFilter(this);
+    FilterEdit->setEnabled(true);
     Image1->setEnabled(true);
     StringGrid1->setEnabled(true);
     File1->setEnabled(true);
@@ -306,15 +508,35 @@ void TKeshAudio::Unlock() {
     Tools1->menuAction()->setEnabled(true);
     setAcceptDrops(true);
     if (closePending_) QTimer::singleShot(0, this, [this] { close(); });
+    // The strip waits for the command that changed the current row (a load selects the first).
+    else QTimer::singleShot(0, this, [this] { updateStrip(); });
 }
 
 void TKeshAudio::ShowError(std::string_view message) { dialogs_.Error(this, q(message)); }
-void TKeshAudio::SetCaption(std::string_view caption) { GroupBox1->setTitle(q(caption)); }
-void TKeshAudio::RowsReset() {
-    model_->Reset();
-    if (auto entry = ws_.EntryAfterLoad()) StringGrid1->selectRow(static_cast<int>(*entry));
+void TKeshAudio::SetCaption(std::string_view caption) {
+    fileCaption_ = std::string(caption);
+    showCaption();
 }
-void TKeshAudio::RowChanged(std::size_t entry) { model_->RowChanged(entry); }
+
+void TKeshAudio::RowsReset() {
+    waveJob_.reset();
+    waveEntry_.reset();
+    Strip->SetWave(std::nullopt);
+    // Another file (or none): nothing of the last one stays selected.
+    StringGrid1->selectionModel()->clear();
+    refreshList([this] { view_.Refresh(ws_); });
+    if (auto entry = ws_.EntryAfterLoad())
+        if (auto row = view_.RowOf(*entry)) StringGrid1->selectRow(static_cast<int>(*row));
+}
+
+void TKeshAudio::RowChanged(std::size_t entry) {
+    // A new duration or rate may move the row in a sorted list; the strip shows the new sound.
+    if (waveEntry_ && (*waveEntry_ == entry || ws_.FileKind() == workspace::kKindMultichannel)) {
+        waveJob_.reset();
+        waveEntry_.reset();
+    }
+    refreshList([this] { view_.Refresh(ws_); });
+}
 
 void TKeshAudio::MenusChanged() {
     const auto& m = ws_.Menus;
@@ -322,9 +544,11 @@ void TKeshAudio::MenusChanged() {
     Export1->setText(q(m.export1Caption));
     Replace1->setText(q(m.replace1Caption));
     Replace1->setEnabled(m.replace1Enabled);
+    updateFileMenu();
 }
 
 std::optional<std::string> TKeshAudio::AskOpenFile(std::string_view filter) {
+    if (droppedInput_) return utf8(*std::exchange(droppedInput_, std::nullopt));
     auto file = dialogs_.OpenFile(this, q(filter));
     if (!file) return std::nullopt;
     return utf8(*file);
@@ -340,6 +564,10 @@ std::optional<std::string> TKeshAudio::AskFolder(std::string_view caption) {
     auto folder = dialogs_.Folder(this, q(caption));
     if (!folder) return std::nullopt;
     return utf8(*folder);
+}
+
+bool TKeshAudio::Ask(std::string_view title, std::string_view text, std::string_view yes, std::string_view no) {
+    return dialogs_.Ask(this, q(title), q(text), q(yes), q(no));
 }
 
 void TKeshAudio::PumpEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }

@@ -2,13 +2,17 @@
 
 #include <QMainWindow>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 
 #include "engine/Engine.h"
 #include "preview/Preview.h"
+#include "preview/Waveform.h"
+#include "replace/Fit.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/RowsModel.h"
+#include "workspace/ListView.h"
 #include "workspace/Scratch.h"
 #include "workspace/UiPort.h"
 #include "workspace/Workspace.h"
@@ -16,12 +20,16 @@
 class QAction;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
+class QPushButton;
 class QMenu;
 class QProgressBar;
 class QTableView;
 class QTimer;
 
 namespace brenzo::ui {
+
+class WaveformStrip;
 
 // The main window: a thin binding of the controls to the core's commands. It is the commands'
 // UI port (status text, progress, lock, messages, dialogs) and the preview's display.
@@ -37,6 +45,8 @@ public:
     void Export2Click();
     void Exportall1Click();
     void Replace1Click();
+    void ImportFolder1Click();
+    void RestoreOriginal1Click();
     void StringGrid1DblClick();
     void Play1Click();
     void Image1Click();
@@ -45,12 +55,29 @@ public:
     void RadioLength1Click();
     void Help1Click();
     void Exit1Click();
-    // Opens a file as "Load" does after its dialog (a file dropped on the window).
+    // Opens a file as "Load" does after its dialog (a file dropped on the window, a recent
+    // file, the file named on the command line), and remembers it among the recent files.
     void OpenFile(const QString& path);
+    // A file dropped at a point of the window: an audio file on a row replaces that row's sound
+    // once the user agrees; anything else is opened.
+    void FileDropped(const QString& path, QPoint at);
+    // The filter field: shown and focused (Ctrl+F); cleared and hidden again (Esc).
+    void ShowFilter();
+    void ClearFilter();
+    // A click on a column header: sorts by it (third click: the file's order).
+    void HeaderClicked(int column);
+    // Ctrl+C: the selected rows as tab-separated text.
+    void CopyRows();
+    void OpenRecent(int index);
 
     workspace::Workspace& Workspace() { return ws_; }
     preview::Preview& PreviewState() { return *preview_; }
     std::optional<std::size_t> SelectedEntry() const;
+    // The entries of every selected row, in the order shown.
+    std::vector<std::size_t> SelectedEntries() const;
+    const workspace::ListView& View() const { return view_; }
+    // The original size of the window's client area with its menu bar.
+    QSize OriginalSize() const;
     bool IsLocked() const { return lockDepth_ > 0; }
 
     // The controls, under the names the handlers use.
@@ -60,12 +87,22 @@ public:
     QLabel* Image1 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
     QTimer* Timer1 = nullptr;
+    QLineEdit* FilterEdit = nullptr;
+    WaveformStrip* Strip = nullptr;
+    QPushButton* CancelButton = nullptr;
     QMenu* File1 = nullptr;
+    QMenu* Recent1 = nullptr;
+    QAction* Find1 = nullptr;
+    QAction* Copy1 = nullptr;
     QMenu* Tools1 = nullptr;
     QAction* Help1 = nullptr;
     QAction* Load1 = nullptr;
     QAction* Export2 = nullptr;
     QAction* Exportall1 = nullptr;
+    QAction* ImportFolder1 = nullptr;
+    QAction* KeepBackups1 = nullptr;
+    QAction* MatchLoudness1 = nullptr;
+    QAction* RestoreOriginal1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* RadioLength1 = nullptr;
     QMenu* PopupMenu1 = nullptr;
@@ -88,6 +125,8 @@ public:
     std::optional<std::string> AskOpenFile(std::string_view filter) override;
     std::optional<std::string> AskSaveFile(std::string_view filter, std::string_view presetName) override;
     std::optional<std::string> AskFolder(std::string_view caption) override;
+    bool CancelRequested() const override { return cancelRequested_; }
+    bool Ask(std::string_view title, std::string_view text, std::string_view yes, std::string_view no) override;
 
     // The preview's display.
     void ShowPauseIcon(bool pause) override;
@@ -98,6 +137,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -105,6 +145,22 @@ private:
     void buildList();
     void buildStatusBar();
     void shutDown();
+    void restorePlacement();
+    void savePlacement();
+    void rebuildRecentMenu();
+    void rememberRecent(const std::string& file, bool opened);
+    // The view and the list again, the selected sounds still selected where they are shown.
+    void refreshList(const std::function<void()>& changeView);
+    void showCaption();
+    // Runs a command that the user may cancel (Cancel button, Esc).
+    template <class Command>
+    void cancellable(Command command);
+    void updateStrip();
+    void pollWave();
+    std::optional<std::size_t> stripEntry() const;
+    // What the replace commands are to do, from the two remembered settings.
+    replace::ReplaceOptions replaceOptions() const;
+    void updateFileMenu();
 
     workspace::ScratchFolders& scratch_;
     engine::Converter& converter_;
@@ -112,6 +168,16 @@ private:
     workspace::Workspace ws_;
     std::unique_ptr<preview::Preview> preview_;
     RowsModel* model_ = nullptr;
+    workspace::ListView view_;
+    std::string fileCaption_;
+    bool cancellable_ = false;
+    bool cancelRequested_ = false;
+    std::optional<QString> droppedInput_;  // the answer to the replace's file dialog after a drop
+    std::optional<std::size_t> playingEntry_;
+    std::unique_ptr<preview::WaveformJob> waveJob_;
+    std::optional<std::size_t> waveEntry_;
+    int waveWidth_ = 0;
+    QTimer* waveTimer_ = nullptr;
     int lockDepth_ = 0;
     bool closePending_ = false;
     bool shutDown_ = false;

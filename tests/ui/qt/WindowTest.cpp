@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
@@ -30,105 +31,13 @@
 #include "radio/Dat15.h"
 #include "support/Builders.h"
 #include "support/TempDir.h"
+#include "ui/qt/TAboutForm.h"
 #include "ui/qt/TForm14.h"
 #include "ui/qt/TKeshAudio.h"
+#include "ui/qt/WindowFixture.h"
 
 namespace brenzo::ui {
 namespace {
-
-namespace fs = std::filesystem;
-using testing::TempDir;
-using testing::Tone;
-
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "ui_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
-        ASSERT_TRUE(engine::StartAudioOutput());
-    }
-    void TearDown() override {
-        engine::StopAudioOutput();
-        app_.reset();
-    }
-
-private:
-    std::unique_ptr<QApplication> app_;
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-// Dialogs answered from a queue; each answer may first look at the window while it is asked.
-class ScriptedDialogs : public Dialogs {
-public:
-    struct Answer {
-        std::optional<QString> value;
-        std::function<void()> whileAsked;
-    };
-    std::deque<Answer> answers;
-    std::vector<QString> asked;
-    std::vector<QString> errors;
-
-    std::optional<QString> OpenFile(QWidget*, const QString& filter) override { return next("open " + filter); }
-    std::optional<QString> SaveFile(QWidget*, const QString& filter, const QString& preset) override {
-        return next("save " + filter + " " + preset);
-    }
-    std::optional<QString> Folder(QWidget*, const QString& caption) override { return next("folder " + caption); }
-    void Error(QWidget*, const QString& message) override { errors.push_back(message); }
-
-private:
-    std::optional<QString> next(const QString& what) {
-        asked.push_back(what);
-        if (answers.empty()) return std::nullopt;
-        Answer a = answers.front();
-        answers.pop_front();
-        if (a.whileAsked) a.whileAsked();
-        return a.value;
-    }
-};
-
-QString q(const fs::path& p) { return QString::fromStdString(platform::PathToUtf8(p)); }
-
-struct Fixture {
-    TempDir dir;
-    workspace::ScratchFolders scratch = *workspace::ScratchFolders::Create(dir.path());
-    std::unique_ptr<engine::Converter> converter = engine::MakeConverter();
-    std::unique_ptr<engine::Player> player = engine::MakePlayer();
-    ScriptedDialogs dialogs;
-    TKeshAudio window{dir / "Hashes.ini", scratch, *converter, *player, dialogs};
-
-    fs::path write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-        testing::WriteFile(dir / name, bytes);
-        return dir / name;
-    }
-    void load(const fs::path& file) {
-        dialogs.answers.push_back({q(file), {}});
-        window.Load1Click();
-    }
-    void select(int row) { window.StringGrid1->selectRow(row); }
-    int listRows() const { return window.StringGrid1->model()->rowCount(); }
-    QString cell(int row, int column) const {
-        auto* m = window.StringGrid1->model();
-        return m->data(m->index(row, column)).toString();
-    }
-    bool locked() const {
-        return !window.StringGrid1->isEnabled() && !window.Image1->isEnabled() && !window.File1->isEnabled() &&
-               !window.Tools1->isEnabled() && !window.Help1->isEnabled();
-    }
-};
-
-std::vector<std::uint8_t> bankOf(std::size_t n, double seconds = 0.3, std::uint16_t rate = 8000) {
-    std::vector<testing::TestSound> list;
-    for (std::size_t i = 0; i < n; ++i) {
-        testing::TestSound s;
-        s.hash = static_cast<std::uint32_t>(i + 1);
-        s.rate = rate;
-        s.pcm = Tone(static_cast<std::size_t>(seconds * rate), 300 + 5.0 * i, rate);
-        list.push_back(s);
-    }
-    return testing::BuildBank(formats::BankKind::Plain, list).image;
-}
 
 TEST(Window, StartsEmptyWithItsControls) {
     Fixture f;
@@ -140,8 +49,8 @@ TEST(Window, StartsEmptyWithItsControls) {
     EXPECT_EQ(m->headerData(2, Qt::Horizontal).toString(), "Sample Rate");
     EXPECT_EQ(f.listRows(), 1);  // the header row and one empty row
     EXPECT_EQ(f.cell(0, 0), "");
-    EXPECT_EQ(f.window.File1->title(), "File");
-    EXPECT_EQ(f.window.Tools1->title(), "Edit");
+    EXPECT_EQ(f.window.File1->title(), "&File");  // Alt+F
+    EXPECT_EQ(f.window.Tools1->title(), "&Edit");  // Alt+E
     EXPECT_EQ(f.window.Help1->text(), "About...");
     EXPECT_EQ(f.window.StringGrid1->columnWidth(1), 65);
     EXPECT_EQ(f.window.StringGrid1->columnWidth(2), 79);
@@ -199,6 +108,14 @@ TEST(Window, AnInvalidFileLeavesAnEmptyListAndIdleCommands) {
     f.window.StringGrid1DblClick();
     EXPECT_EQ(f.dialogs.asked.size(), asked);
     EXPECT_FALSE(f.window.PreviewState().IsPlaying());
+}
+
+TEST(AboutWindow, CreditsEveryLinkedLibraryWithItsVersion) {
+    TAboutForm about;
+    const QString text = about.Libraries->text();
+    for (const auto& l : LinkedLibraries())
+        EXPECT_TRUE(text.contains(QString::fromStdString(l.name + " " + l.version))) << text.toStdString();
+    EXPECT_TRUE(text.contains("libmpg123")) << text.toStdString();
 }
 
 TEST(Window, TheFirstSoundIsSelectedAfterALoad) {
@@ -278,12 +195,12 @@ TEST(Window, PreviewPlaysPausesSeeksAndEnds) {
     EXPECT_EQ(f.window.ProgressBar1->value(), 0);
 }
 
-TEST(Window, AReplaceRefusalLeavesFileAndListAlone) {
+TEST(Window, AStereoFileForABankAsksToMixDown) {
     Fixture f;
     auto file = f.write("b.bin", bankOf(2));
     const auto original = testing::ReadFile(file);
     f.load(file);
-    auto stereo = testing::Tone(4000, 440, 8000);
+    auto stereo = testing::Tone(16000, 440, 8000);
     std::vector<std::int16_t> frames;
     for (auto s : stereo) frames.insert(frames.end(), {s, s});
     std::vector<std::uint8_t> wav;
@@ -293,12 +210,72 @@ TEST(Window, AReplaceRefusalLeavesFileAndListAlone) {
     auto input = f.write("stereo.wav", wav);
     f.select(0);
     const QString durationBefore = f.cell(0, 1);
-    f.dialogs.answers.push_back({q(input), {}});
-    f.window.Replace1Click();
-    ASSERT_EQ(f.dialogs.errors.size(), 1u);
-    EXPECT_EQ(f.dialogs.errors[0], "WAV-file should have 1 channel");
+    for (bool mix : {false, true}) {
+        f.dialogs.answers.push_back({q(input), {}});
+        f.dialogs.choices = {mix};
+        f.window.Replace1Click();
+        EXPECT_EQ(f.dialogs.questions.back(),
+                  "Mix down: stereo.wav has 2 channels. Mix them down to one? [Mix down/Cancel]");
+        EXPECT_TRUE(f.dialogs.errors.empty());
+        EXPECT_FALSE(f.locked());
+        EXPECT_EQ(testing::ReadFile(file) == original, !mix);
+        EXPECT_EQ(f.cell(0, 1) == durationBefore, !mix);
+    }
+}
+
+TEST(Window, FileMenuImportsAFolderKeepsBackupsAndRestores) {
+    Fixture f;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, q(f.dir.path()));
+    QSettings().clear();
+    struct ClearAtEnd {
+        ~ClearAtEnd() { QSettings().clear(); }
+    } clearAtEnd;
+
+    {
+        // The settings' defaults, and what a changed one is in the next window.
+        ScriptedDialogs dialogs;
+        TKeshAudio first{f.dir / "Hashes.ini", f.scratch, *f.converter, *f.player, dialogs};
+        EXPECT_TRUE(first.KeepBackups1->isChecked());
+        EXPECT_FALSE(first.MatchLoudness1->isChecked());
+        first.MatchLoudness1->setChecked(true);
+        TKeshAudio second{f.dir / "Hashes.ini", f.scratch, *f.converter, *f.player, dialogs};
+        EXPECT_TRUE(second.MatchLoudness1->isChecked());
+        second.MatchLoudness1->setChecked(false);
+    }
+
+    QStringList items;
+    for (QAction* a : f.window.File1->actions())
+        if (!a->isSeparator()) items << a->text();
+    EXPECT_EQ(items.join(QLatin1Char('|')),
+              "Load|Recent files|Export|Export all|Import folder...|Keep backups|Match loudness on replace|Restore original|Exit");
+    EXPECT_FALSE(f.window.ImportFolder1->isEnabled());
+    EXPECT_FALSE(f.window.RestoreOriginal1->isEnabled());
+
+    auto file = f.write("b.bin", bankOf(2));
+    const auto original = testing::ReadFile(file);
+    f.load(file);
+    EXPECT_TRUE(f.window.ImportFolder1->isEnabled());
+    EXPECT_FALSE(f.window.RestoreOriginal1->isEnabled());
+    fs::create_directory(f.dir / "in");
+    std::vector<std::uint8_t> wav;
+    const auto tone = testing::ToBytes(Tone(16000, 500, 8000));
+    codec::WriteWavHeader(wav, 1, 8000, static_cast<std::uint32_t>(tone.size()));
+    wav.insert(wav.end(), tone.begin(), tone.end());
+    testing::WriteFile(f.dir / "in" / "0x0002.wav", wav);
+    f.dialogs.answers.push_back({q(f.dir / "in"), {}});
+    f.dialogs.choices = {true};
+    f.window.ImportFolder1Click();
+    EXPECT_EQ(f.dialogs.questions.size(), 1u);  // the summary, answered "Import"
+    EXPECT_TRUE(f.dialogs.errors.empty());
+    EXPECT_EQ(f.cell(1, 1), "00:00:02");
+    EXPECT_EQ(f.window.StatusPanel0->text(), "1 of 2 sounds replaced");
+    EXPECT_EQ(testing::ReadFile(f.dir / "b.bin.bak"), original);
+    EXPECT_TRUE(f.window.RestoreOriginal1->isEnabled());
+
+    f.dialogs.choices = {true};
+    f.window.RestoreOriginal1Click();
     EXPECT_EQ(testing::ReadFile(file), original);
-    EXPECT_EQ(f.cell(0, 1), durationBefore);
+    EXPECT_EQ(f.cell(1, 1), "00:00:00");
     EXPECT_FALSE(f.locked());
 }
 
@@ -314,7 +291,7 @@ TEST(Window, ClosingDuringACommandWaitsForIt) {
                                  }});
     f.window.Export1Click();
     EXPECT_FALSE(acceptedWhileBusy);
-    EXPECT_TRUE(f.window.Workspace().CurrentBank.has_value());  // the workspace outlived the command
+    EXPECT_TRUE(f.window.Workspace().CurrentBank() != nullptr);  // the workspace outlived the command
 }
 
 TEST(Window, ADroppedFileOpensAsLoadWould) {

@@ -1,10 +1,10 @@
-#include "radio/Windows1252.h"
+#include "common/Windows1252.h"
 
 #include <cstdint>
 
 #include "common/Utf8.h"
 
-namespace brenzo::radio {
+namespace brenzo {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -29,4 +29,4 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
-}  // namespace brenzo::radio
+}  // namespace brenzo

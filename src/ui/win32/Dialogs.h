@@ -1,0 +1,29 @@
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace brenzo::ui::win32 {
+
+// The file, folder and message dialogs of the Win32 window, behind one interface so that the
+// window's own checks can answer them. Texts and paths are UTF-8.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Filters are given as "Description (*.a, *.b)|*.a;*.b|...".
+    virtual std::optional<std::string> OpenFile(HWND owner, std::string_view filter) = 0;
+    virtual std::optional<std::string> SaveFile(HWND owner, std::string_view filter, std::string_view presetName) = 0;
+    virtual std::optional<std::string> Folder(HWND owner, std::string_view caption) = 0;
+    // A message box with the title "Error" and the error icon.
+    virtual void Error(HWND owner, std::string_view message) = 0;
+    // A question with Yes and No; true for Yes.
+    virtual bool Confirm(HWND owner, std::string_view question) = 0;
+    // A question with two buttons; true for the first.
+    virtual bool Ask(HWND owner, std::string_view title, std::string_view text, std::string_view yes,
+                     std::string_view no) = 0;
+};
+
+}  // namespace brenzo::ui::win32

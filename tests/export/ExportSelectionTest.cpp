@@ -1,0 +1,87 @@
+#include "export/ExportSelection.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/Path.h"
+#include "support/Builders.h"
+#include "support/RecordingPort.h"
+#include "support/TempDir.h"
+
+namespace brenzo::exporting {
+namespace {
+
+using testing::RecordingPort;
+
+std::vector<std::string> filesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(platform::FileNameUtf8(e.path()));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct SelectionFixture {
+    testing::TempDir dir;
+    workspace::ScratchFolders scratch = *workspace::ScratchFolders::Create(dir.path());
+    workspace::Workspace ws{workspace::HashNames(dir / "Hashes.ini"), &scratch};
+    RecordingPort port;
+
+    explicit SelectionFixture(std::size_t sounds) {
+        // Two sounds share a name, so that the names "Export all" gives are the ones used.
+        testing::WriteText(dir / "Hashes.ini", "[Hashes]\n1=horn\n2=horn\n");
+        std::vector<testing::TestSound> list(sounds);
+        for (std::size_t i = 0; i < sounds; ++i) {
+            list[i].hash = static_cast<std::uint32_t>(i + 1);
+            list[i].pcm = testing::Tone(3000, 300, 22050);
+        }
+        testing::WriteFile(dir / "b.bin", testing::BuildBank(formats::BankKind::Plain, list).image);
+        ws.Open(dir / "b.bin", port);
+        port.clear();
+    }
+    std::filesystem::path out() {
+        std::filesystem::create_directories(dir / "out");
+        return dir / "out";
+    }
+};
+
+TEST(ExportSelection, WritesTheSelectedSoundsUnderTheirExportAllNames) {
+    SelectionFixture f(4);
+    f.port.answers = {platform::PathToUtf8(f.out())};
+    const std::vector<std::size_t> entries{3, 1};
+    ExportSelectedClick(f.ws, f.port, entries);
+    EXPECT_EQ(f.port.dialogs, (std::vector<std::string>{"folder Select directory"}));
+    EXPECT_EQ(filesIn(f.dir / "out"), (std::vector<std::string>{"0x0004.wav", "horn (2).wav"}));
+    EXPECT_EQ(f.port.texts("status"), (std::vector<std::string>{"Exporting...", ""}));
+    EXPECT_EQ(f.port.lockDepth, 0);
+    EXPECT_TRUE(f.port.errors().empty());
+
+    // One row is the plain Export with its save dialog.
+    f.port.answers = {std::nullopt};
+    ExportSelectedClick(f.ws, f.port, std::vector<std::size_t>{2});
+    EXPECT_EQ(f.port.dialogs.back(), "save WAV-file (*.wav)|*.wav 0x0003.wav");
+}
+
+TEST(ExportSelection, ACancelKeepsWhatWasWrittenAndDropsTheFileBeingWritten) {
+    // Two looks a file: before it is made, and after.
+    struct Case {
+        int cancelAtLook;
+        std::vector<std::string> files;
+    };
+    const Case cases[] = {
+        {0, {"0x0003.wav", "horn (2).wav", "horn.wav"}},
+        {1, {}},
+        {2, {}},  // cancelled while the first file was made
+        {3, {"horn.wav"}},
+        {4, {"horn.wav"}},
+        {5, {"horn (2).wav", "horn.wav"}},
+    };
+    for (const Case& c : cases) {
+        SelectionFixture f(3);
+        f.port.cancelAtLook = c.cancelAtLook;
+        const std::vector<std::size_t> entries{0, 1, 2};
+        EXPECT_TRUE(ExportEntriesInto(f.ws, f.out(), entries, f.port)) << c.cancelAtLook;
+        EXPECT_EQ(filesIn(f.dir / "out"), c.files) << "cancelled at look " << c.cancelAtLook;
+    }
+}
+
+}  // namespace
+}  // namespace brenzo::exporting

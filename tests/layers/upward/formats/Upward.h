@@ -1,0 +1,4 @@
+#pragma once
+
+// A header that includes upward, for the include check to refuse.
+#include "workspace/Workspace.h"
