@@ -46,7 +46,7 @@ fuzz: setup
 
 # Every fuzzer for FUZZ_TIME seconds (default 60); fails on any finding.
 fuzz-run: fuzz
-	@FUZZ_TIME=$(or $(FUZZ_TIME),60) scripts/fuzz-run
+	@FUZZ_TIME=$(or $(FUZZ_TIME),60) FUZZ_JOBS=$(or $(FUZZ_JOBS),1) scripts/fuzz-run
 
 clean:
 	rm -rf build samples
