@@ -1,5 +1,6 @@
 #include "formats/MultiFile.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,6 +10,8 @@
 
 namespace brenzo::formats {
 namespace {
+
+using ::testing::HasSubstr;
 
 struct HandChannel {
     std::uint32_t hash;
@@ -98,7 +101,7 @@ TEST(ReadMulti, RefusesFilesTheModelCannotHold) {
     testing::PutU32(states, 48 + 16 + 52, 0x7FFFFFFFu);
     auto s = ReadMulti(states);
     ASSERT_FALSE(s);
-    EXPECT_NE(s.message().find("more states"), std::string::npos);
+    EXPECT_THAT(s.message(), HasSubstr("more states"));
 }
 
 // Many channels sharing one description: what the model holds stays proportional to the file
