@@ -113,7 +113,7 @@ int Info(const Globals& g, const std::string& file) {
     ConsolePort port;
     Workspace ws = MakeWorkspace(g);
     if (int s = OpenContainer(g, file, ws, port); s != kDone) return s;
-    PrintLine(ws.Caption);
+    PrintLine(TerminalSafe(ws.Caption));
     return kDone;
 }
 

@@ -59,7 +59,7 @@ int Replace(const Globals& g, const std::string& file, const Selection& sel, con
     auto options = OptionsOf(fit);
     std::vector<std::string> notes;
     options.note = [&](std::size_t n, std::string_view text) {
-        notes.push_back(std::to_string(n) + "\t" + ws.RowName(n) + "\t" + std::string(text));
+        notes.push_back(std::to_string(n) + "\t" + TerminalSafe(ws.RowName(n)) + "\t" + TerminalSafe(text));
     };
     Status s = replace::ReplaceEntry(ws, port, *converter, platform::PathFromUtf8(input), entry, options);
     port.ClearProgress();
@@ -121,7 +121,7 @@ int ImportAll(const Globals& g, const std::string& file, const std::string& dir,
     }
     std::string text;
     for (const auto& i : plan->replaced) {
-        text += std::to_string(i.entry) + "\t" + i.name + "\t" + platform::FileNameUtf8(i.input);
+        text += std::to_string(i.entry) + "\t" + TerminalSafe(i.name) + "\t" + TerminalSafe(platform::FileNameUtf8(i.input));
         if (auto gain = gains.find(i.entry); gain != gains.end()) text += "\t" + gain->second;
         text += "\n";
     }

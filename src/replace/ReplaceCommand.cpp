@@ -85,7 +85,7 @@ void RestoreOriginalClick(Workspace& ws, UiPort& port) {
                   "Restore", "Cancel"))
         return;
     if (ws.StopPreview) ws.StopPreview();
-    if (Status s = platform::RestoreBackup(ws.OpenedPath); !s) {
+    if (Status s = platform::RestoreBackup(ws.OpenedPath, ws.OpenedIdentity ? &*ws.OpenedIdentity : nullptr); !s) {
         port.ShowError(s.message());
         return;
     }

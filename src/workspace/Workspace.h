@@ -15,6 +15,7 @@
 #include "common/Result.h"
 #include "formats/BankModel.h"
 #include "formats/MultiModel.h"
+#include "platform/Files.h"
 #include "workspace/HashNames.h"
 #include "workspace/Scratch.h"
 #include "workspace/UiPort.h"
@@ -93,6 +94,9 @@ public:
     // The opened file, as chosen, and its name without the folder.
     std::filesystem::path OpenedPath;
     std::string FileName;
+    // What the opened file was when it was read (and after each save): a save refuses to
+    // replace a file that another program changed since.
+    std::optional<platform::FileIdentity> OpenedIdentity;
 
     // Called before anything that must not run beside a playing preview (open, replace).
     std::function<void()> StopPreview;
