@@ -142,7 +142,7 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
     // through its queue. A function the window is no longer there to run is freed unrun.
     worker_ = std::make_unique<workspace::Worker>(*this, [hwnd = hwnd_](std::function<void()> fn) {
         auto* owned = new std::function<void()>(std::move(fn));
-        if (!PostMessageW(hwnd, kRunMessage, 0, reinterpret_cast<LPARAM>(owned))) delete owned;
+        if (!hwnd || !PostMessageW(hwnd, kRunMessage, 0, reinterpret_cast<LPARAM>(owned))) delete owned;
     });
 
     ws_.StringGridClear(*this);
