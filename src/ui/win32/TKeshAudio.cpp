@@ -399,8 +399,8 @@ void TKeshAudio::runCommand(const workspace::Worker::Command& command) {
         MSG msg;
         while (!done) {
             if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                // Woken by the next message, or after a moment at the latest: a thread that only
-                // waits in GetMessage does not see every timer come due under Wine.
+                // Woken by the next message, or after a moment at the latest: under Wine a thread
+                // waiting in GetMessage alone was seen to miss its timers coming due.
                 MsgWaitForMultipleObjectsEx(0, nullptr, kIdleWaitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
                 continue;
             }
