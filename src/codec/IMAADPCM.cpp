@@ -183,8 +183,11 @@ void ADPCMEncodeStream(std::span<const std::uint8_t> input, std::vector<std::uin
     EncoderLane lane{TADPCMState{}};
     for (std::size_t i = 0; i < codedLength; ++i) {
         if (i % kStateBlockBytes == 0 && i != 0) appendState(states, lane.state());
-        const std::uint8_t* p = src + 4 * i;
-        if (i >= present) [[unlikely]] {
+        // No pointer into the input is formed past what it holds (an empty input has none).
+        const std::uint8_t* p = tail.data();
+        if (i < present) [[likely]] {
+            p = src + 4 * i;
+        } else {
             tail = {};
             const std::size_t at = 4 * i;
             if (at < input.size()) std::memcpy(tail.data(), src + at, std::min<std::size_t>(4, input.size() - at));
