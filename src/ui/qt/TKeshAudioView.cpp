@@ -105,9 +105,11 @@ void TKeshAudio::FileDropped(const QString& path, QPoint at) {
     const std::string sound = ws_.FileKind() == workspace::kKindMultichannel ? ws_.FileName : ws_.RowName(*entry);
     if (!dialogs_.Confirm(this, q(workspace::ReplaceQuestion(sound, fileName)))) return;
     StringGrid1->selectRow(index.row());
-    // The replace runs as the pop-up's Replace does, its file dialog answered by the drop.
+    // The replace runs as the pop-up's Replace does, with the window's settings, its file
+    // dialog answered by the drop.
     droppedInput_ = path;
-    runCommand([&](workspace::UiPort& port) { replace::Replace1Click(ws_, port, converter_, entry); });
+    const auto options = replaceOptions();
+    runCommand([&](workspace::UiPort& port) { replace::Replace1Click(ws_, port, converter_, entry, options); });
     droppedInput_.reset();
 }
 

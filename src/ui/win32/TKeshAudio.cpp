@@ -35,6 +35,10 @@ constexpr int kStripRoom = 90;
 constexpr UINT kDropMessage = WM_APP + 1;
 // The strip waits for the command that changed the current row (a load selects the first).
 constexpr UINT kStripMessage = WM_APP + 2;
+// A function from the worker to run on the window's thread: lParam owns a heap copy of it.
+constexpr UINT kRunMessage = WM_APP + 3;
+// The longest a command's message loop waits before it looks at the queue again.
+constexpr DWORD kIdleWaitMs = 10;
 
 constexpr wchar_t kKeepBackupsValue[] = L"KeepBackups";
 constexpr wchar_t kMatchLoudnessValue[] = L"MatchLoudness";
@@ -134,6 +138,12 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
     createControls();
     DragAcceptFiles(hwnd_, TRUE);
     preview_ = std::make_unique<preview::Preview>(ws_, *this, *this, player);
+    // The long commands run on the worker's thread; their calls reach this window on its own,
+    // through its queue. A function the window is no longer there to run is freed unrun.
+    worker_ = std::make_unique<workspace::Worker>(*this, [hwnd = hwnd_](std::function<void()> fn) {
+        auto* owned = new std::function<void()>(std::move(fn));
+        if (!hwnd || !PostMessageW(hwnd, kRunMessage, 0, reinterpret_cast<LPARAM>(owned))) delete owned;
+    });
 
     ws_.StringGridClear(*this);
     SetCaption(workspace::kNotLoadedCaption);
@@ -145,6 +155,7 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
 }
 
 TKeshAudio::~TKeshAudio() {
+    worker_.reset();
     shutDown();
     if (hwnd_) DestroyWindow(hwnd_);
     if (PopupMenu1) DestroyMenu(PopupMenu1);
@@ -321,7 +332,7 @@ void TKeshAudio::layout() {
 
 void TKeshAudio::command(WORD id) {
     if (id == kCancel) {
-        cancelRequested_ = true;
+        requestCancel();
         return;
     }
     // While a command runs the menus are shut and their keys do nothing.
@@ -364,50 +375,112 @@ void TKeshAudio::Load1Click() {
 void TKeshAudio::OpenFile(const std::string& path) {
     if (IsLocked()) return;
     playingEntry_.reset();
-    const auto outcome = ws_.Open(platform::PathFromUtf8(path), *this);
+    const auto file = platform::PathFromUtf8(path);
+    auto outcome = workspace::OpenOutcome::Unreadable;
+    runCommand([&](workspace::UiPort& port) { outcome = ws_.Open(file, port); });
     rememberRecent(path, outcome == workspace::OpenOutcome::Loaded);
 }
 
-template <class Command>
-void TKeshAudio::cancellable(Command run) {
+void TKeshAudio::runCommand(const workspace::Worker::Command& command) {
+    if (busy()) return;
+    // The preview belongs to this thread: a command stops it here, and waits until it has.
+    auto stopPreview = ws_.StopPreview;
+    ws_.StopPreview = [this] {
+        worker_->RunOnFront([this] {
+            if (preview_) preview_->Stop();
+        });
+    };
+    bool done = false;
+    if (worker_->Start(command, [&done](const std::optional<std::string>&) { done = true; })) {
+        // The window's messages run (it repaints, the marquee moves, the timers tick) until the
+        // command's last call has been delivered. A quit asked for meanwhile is the program's
+        // own loop's, once the command is done.
+        std::optional<int> quit;
+        MSG msg;
+        while (!done) {
+            if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                // Woken by the next message, or after a moment at the latest: under Wine a thread
+                // waiting in GetMessage alone was seen to miss its timers coming due.
+                MsgWaitForMultipleObjectsEx(0, nullptr, kIdleWaitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+                continue;
+            }
+            if (msg.message == WM_QUIT) {
+                quit = static_cast<int>(msg.wParam);
+                continue;
+            }
+            // Esc stops the work that can be stopped, wherever the focus is.
+            if (cancellable_ && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+                requestCancel();
+                continue;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (quit) PostQuitMessage(*quit);
+    } else {
+        ws_.StopPreview = stopPreview;
+        command(*this);  // no thread to be had: on this one, letting messages through as it goes
+    }
+    ws_.StopPreview = std::move(stopPreview);
+    if (hwnd_) PostMessageW(hwnd_, closePending_ && !IsLocked() ? WM_CLOSE : kStripMessage, 0, 0);
+}
+
+void TKeshAudio::requestCancel() {
+    cancelRequested_ = true;
+    worker_->RequestCancel();
+}
+
+void TKeshAudio::cancellable(const workspace::Worker::Command& command) {
     cancellable_ = true;
     cancelRequested_ = false;
-    run();
+    runCommand(command);
     cancellable_ = false;
     cancelRequested_ = false;
-    ShowWindow(CancelButton, SW_HIDE);
+    if (CancelButton) ShowWindow(CancelButton, SW_HIDE);
 }
 
 void TKeshAudio::Export1Click() {
+    if (IsLocked()) return;
     const auto entries = SelectedEntries();
+    const auto selected = SelectedEntry();
     if (entries.size() > 1 && ws_.FileKind() != workspace::kKindMultichannel)
-        cancellable([&] { exporting::ExportSelectedClick(ws_, *this, entries); });
-    else cancellable([&] { exporting::Export1Click(ws_, *this, SelectedEntry()); });
+        cancellable([&](workspace::UiPort& port) { exporting::ExportSelectedClick(ws_, port, entries); });
+    else cancellable([&](workspace::UiPort& port) { exporting::Export1Click(ws_, port, selected); });
 }
 
 void TKeshAudio::Export2Click() {
+    if (IsLocked()) return;
     const auto entries = SelectedEntries();
-    if (entries.size() > 1) cancellable([&] { exporting::ExportSelectedClick(ws_, *this, entries); });
-    else exporting::Export2Click(ws_, *this, SelectedEntry());
+    const auto selected = SelectedEntry();
+    if (entries.size() > 1)
+        cancellable([&](workspace::UiPort& port) { exporting::ExportSelectedClick(ws_, port, entries); });
+    else runCommand([&](workspace::UiPort& port) { exporting::Export2Click(ws_, port, selected); });
 }
 
 void TKeshAudio::Exportall1Click() {
-    cancellable([&] { exporting::Exportall1Click(ws_, *this); });
+    if (IsLocked()) return;
+    cancellable([&](workspace::UiPort& port) { exporting::Exportall1Click(ws_, port); });
 }
 
 void TKeshAudio::Replace1Click() {
-    replace::Replace1Click(ws_, *this, converter_, SelectedEntry(), replaceOptions());
-    fillFileMenu();
+    if (IsLocked()) return;
+    const auto selected = SelectedEntry();
+    const auto options = replaceOptions();
+    runCommand([&](workspace::UiPort& port) { replace::Replace1Click(ws_, port, converter_, selected, options); });
+    if (hwnd_) fillFileMenu();
 }
 
 void TKeshAudio::ImportFolder1Click() {
-    cancellable([&] { replace::ImportFolderClick(ws_, *this, converter_, replaceOptions()); });
-    fillFileMenu();
+    if (IsLocked()) return;
+    const auto options = replaceOptions();
+    cancellable([&](workspace::UiPort& port) { replace::ImportFolderClick(ws_, port, converter_, options); });
+    if (hwnd_) fillFileMenu();
 }
 
 void TKeshAudio::RestoreOriginal1Click() {
-    replace::RestoreOriginalClick(ws_, *this);
-    fillFileMenu();
+    if (IsLocked()) return;
+    runCommand([&](workspace::UiPort& port) { replace::RestoreOriginalClick(ws_, port); });
+    if (hwnd_) fillFileMenu();
 }
 
 void TKeshAudio::KeepBackups1Click() {
@@ -438,6 +511,8 @@ void TKeshAudio::Image1Click() {
 }
 void TKeshAudio::Timer1Timer() {
     preview_->Timer1Timer();
+    // The strip and its sound are the workspace's, which a running command may be changing.
+    if (busy()) return;
     // The preview's position on the strip, while the sound it shows plays or is paused.
     const auto shownEntry = stripEntry();
     const bool shown = preview_->IsPlaying() && playingEntry_ && shownEntry &&
@@ -517,7 +592,7 @@ LRESULT TKeshAudio::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             command(LOWORD(wParam));
             return 0;
         case WM_INITMENUPOPUP:
-            if (reinterpret_cast<HMENU>(wParam) == File1) fillFileMenu();
+            if (reinterpret_cast<HMENU>(wParam) == File1 && !busy()) fillFileMenu();
             return 0;
         case WM_NOTIFY:
             return notify(*reinterpret_cast<const NMHDR*>(lParam));
@@ -549,6 +624,11 @@ LRESULT TKeshAudio::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         case kStripMessage:
             updateStrip();
             return 0;
+        case kRunMessage: {
+            const std::unique_ptr<std::function<void()>> fn(reinterpret_cast<std::function<void()>*>(lParam));
+            if (fn && *fn) (*fn)();
+            return 0;
+        }
         case WM_DROPFILES: {
             auto drop = reinterpret_cast<HDROP>(wParam);
             if (!IsLocked() && DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
@@ -579,11 +659,16 @@ LRESULT TKeshAudio::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         case WM_DESTROY:
             if (quitOnClose_) PostQuitMessage(0);
             return 0;
-        case WM_NCDESTROY:
+        case WM_NCDESTROY: {
+            // What the worker posted that has not run yet goes unrun with the window.
+            MSG msg;
+            while (PeekMessageW(&msg, hwnd_, kRunMessage, kRunMessage, PM_REMOVE))
+                delete reinterpret_cast<std::function<void()>*>(msg.lParam);
             hwnd_ = nullptr;
             StringGrid1 = StatusBar1 = ProgressBar1 = FilterEdit = CancelButton = GroupBox1 = nullptr;
             MainMenu1 = File1 = Recent1 = Tools1 = nullptr;  // destroyed with the window
             return 0;
+        }
         default:
             break;
     }
@@ -746,7 +831,7 @@ void TKeshAudio::PumpEvents() {
         }
         // Esc stops the work that can be stopped, wherever the focus is.
         if (cancellable_ && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
-            cancelRequested_ = true;
+            requestCancel();
             continue;
         }
         TranslateMessage(&msg);

@@ -18,6 +18,7 @@
 #include "workspace/ListView.h"
 #include "workspace/Scratch.h"
 #include "workspace/UiPort.h"
+#include "workspace/Worker.h"
 #include "workspace/Workspace.h"
 
 namespace brenzo::ui::win32 {
@@ -103,7 +104,8 @@ public:
     const workspace::ListView& View() const { return view_; }
     std::optional<std::size_t> SelectedEntry() const;
     std::vector<std::size_t> SelectedEntries() const;
-    bool IsLocked() const { return lockDepth_ > 0; }
+    // While a command runs (on the worker or, failing a thread, here) and until its last call.
+    bool IsLocked() const { return lockDepth_ > 0 || busy(); }
     bool ShowsPauseIcon() const { return pauseIconShown_; }
     bool Marquee() const { return marquee_; }
     bool KeepBackups() const { return keepBackups_; }
@@ -184,8 +186,12 @@ private:
     void refreshList(const std::function<void()>& changeView);
     void showCaption();
     void showSortArrow();
-    template <class Command>
-    void cancellable(Command command);
+    // Runs a command on the worker and returns once it is done, the window's messages flowing
+    // meanwhile; nothing while another command runs.
+    void runCommand(const workspace::Worker::Command& command);
+    void cancellable(const workspace::Worker::Command& command);
+    void requestCancel();
+    bool busy() const { return worker_ && worker_->Running(); }
     replace::ReplaceOptions replaceOptions() const;
     void updateStrip();
     void pollWave();
@@ -234,6 +240,9 @@ private:
     int dpi_ = 96;
     std::int64_t barMaximum_ = 100;
     std::int64_t barPosition_ = 0;
+    // Last, so that it goes first: a command still running is waited for while all it may
+    // touch is still there.
+    std::unique_ptr<workspace::Worker> worker_;
 };
 
 }  // namespace brenzo::ui::win32

@@ -37,13 +37,10 @@ LRESULT TKeshAudio::notify(const NMHDR& header) {
         case LVN_GETDISPINFOW: {
             auto& item = const_cast<LVITEMW&>(reinterpret_cast<const NMLVDISPINFOW&>(header).item);
             if (!(item.mask & LVIF_TEXT)) return 0;
-            const auto entry = view_.EntryAt(static_cast<std::size_t>(item.iItem));
-            if (!entry || *entry >= ws_.EntryCount() || item.iItem < 0) {
-                cellText_.clear();
-            } else {
-                const workspace::ListRow r = ws_.Row(*entry);
-                cellText_ = Wide(item.iSubItem == 0 ? r.name : item.iSubItem == 1 ? r.duration : r.rate);
-            }
+            // From the view alone: a command on the worker may be changing the workspace.
+            const auto r = item.iItem < 0 ? std::nullopt : view_.RowTexts(static_cast<std::size_t>(item.iItem));
+            if (!r) cellText_.clear();
+            else cellText_ = Wide(item.iSubItem == 0 ? r->name : item.iSubItem == 1 ? r->duration : r->rate);
             copyInto(cellText_, item.pszText, item.cchTextMax);
             return 0;
         }
@@ -51,7 +48,7 @@ LRESULT TKeshAudio::notify(const NMHDR& header) {
             auto& tip = const_cast<NMLVGETINFOTIPW&>(reinterpret_cast<const NMLVGETINFOTIPW&>(header));
             const auto entry = tip.iItem < 0 ? std::nullopt : view_.EntryAt(static_cast<std::size_t>(tip.iItem));
             // The list offers the cell's own text first; the row's whole story replaces it.
-            if (entry && *entry < ws_.EntryCount())
+            if (entry)
                 copyInto(Wide(view_.ToolTip(static_cast<std::size_t>(tip.iItem))), tip.pszText, tip.cchTextMax);
             return 0;
         }
@@ -65,8 +62,8 @@ LRESULT TKeshAudio::notify(const NMHDR& header) {
             const std::size_t start = find.iStart > 0 ? static_cast<std::size_t>(find.iStart) : 0;
             for (std::size_t i = 0; i < rows; ++i) {
                 const std::size_t row = (start + i) % rows;
-                const auto entry = view_.EntryAt(row);
-                const std::string name = entry ? ws_.RowName(*entry) : std::string();
+                const auto texts = view_.RowTexts(row);
+                const std::string name = texts ? texts->name : std::string();
                 if (name.size() >= typed.size() &&
                     std::equal(typed.begin(), typed.end(), name.begin(),
                                [&](char a, char b) { return lower(static_cast<unsigned char>(a)) == lower(static_cast<unsigned char>(b)); }))
@@ -164,7 +161,7 @@ void TKeshAudio::RowChanged(std::size_t entry) {
 }
 
 void TKeshAudio::showCaption() {
-    const std::string caption = ws_.EntryCount() ? view_.Caption(fileCaption_) : fileCaption_;
+    const std::string caption = view_.EntryCount() ? view_.Caption(fileCaption_) : fileCaption_;
     SetWindowTextW(GroupBox1, NoMnemonic(caption).c_str());
 }
 
@@ -274,9 +271,10 @@ void TKeshAudio::FileDropped(const std::string& path, POINT at) {
     // The replace runs as the pop-up's Replace does, with the window's settings, its file
     // dialog answered by the drop.
     droppedInput_ = path;
-    replace::Replace1Click(ws_, *this, converter_, entry, replaceOptions());
+    const auto options = replaceOptions();
+    runCommand([&](workspace::UiPort& port) { replace::Replace1Click(ws_, port, converter_, entry, options); });
     droppedInput_.reset();
-    fillFileMenu();
+    if (hwnd_) fillFileMenu();
 }
 
 void TKeshAudio::OpenRecent(std::size_t index) {

@@ -230,11 +230,14 @@ TEST(WindowView, ADroppedAudioFileReplacesTheRowItLandsOn) {
     EXPECT_EQ(f.dialogs.questions.back(), "Replace 0x0002 with new horn.wav?");
     EXPECT_EQ(f.cell(1, 1), "00:00:00");
 
+    // The drop replaces with the window's settings: with "Keep backups" off no backup is made.
+    f.window.KeepBackups1->setChecked(false);
     f.dialogs.confirmations = {true};
     f.window.FileDropped(q(input), at);
     EXPECT_TRUE(f.dialogs.errors.empty()) << (f.dialogs.errors.empty() ? "" : f.dialogs.errors[0].toStdString());
     EXPECT_EQ(f.cell(1, 1), "00:00:05");
     EXPECT_EQ(f.cell(0, 1), "00:00:00");
+    EXPECT_FALSE(fs::exists(f.dir / "b.bin.bak"));
 
     // A container dropped anywhere opens, as before.
     auto other = f.write("other.bin", bankOf(5));

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -398,6 +399,76 @@ TEST(Win32Window, ClosesAfterTheCommandThatRanWhenItWasAsked) {
     EXPECT_TRUE(f.w().Closed());
     // The window's place was kept as it closed.
     EXPECT_TRUE(WindowSettings(f.settingsKey).Placement());
+}
+
+// The real converter, holding the command until the window's thread lets it go: a step of a
+// command that never lets messages through of itself.
+class HeldConverter : public engine::Converter {
+public:
+    explicit HeldConverter(engine::Converter& real) : real_(real) {}
+    std::atomic<bool> released{false};
+    Result<engine::ConvertedFormat> Convert(const fs::path& source, const fs::path& target,
+                                            const engine::RatePolicy& rate, const std::function<void()>& pump) override {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!released && std::chrono::steady_clock::now() < deadline) Sleep(1);
+        return real_.Convert(source, target, rate, pump);
+    }
+
+private:
+    engine::Converter& real_;
+};
+
+// A timer of the window, calling back through its thread's message loop.
+std::function<void()> gTick;
+void CALLBACK tickProc(HWND, UINT, UINT_PTR, DWORD) {
+    if (gTick) gTick();
+}
+
+TEST(Win32Window, ItsMessagesRunWhileACommandWorksAndACloseWaitsForTheSave) {
+    Fixture f;
+    HeldConverter held(*f.converter);
+    TKeshAudio window(f.dir / "Hashes.ini", f.scratch, held, *f.player, f.dialogs, WindowSettings(f.settingsKey));
+    const fs::path bank = f.dir / "b.bin";
+    testing::WriteFile(bank, threeSounds());
+    const auto original = testing::ReadFile(bank);
+    testing::WriteFile(f.dir / "new.wav", wavOf(testing::Tone(4 * 8000, 440, 8000), 8000));
+    f.answer(u8(bank));
+    window.Load1Click();
+    window.SelectRows({0});
+    f.answer(u8(f.dir / "new.wav"));
+
+    // The timer ticks while the command converts, the window locked, the marquee on; at the
+    // third tick the user tries other commands and closes the window, then the conversion goes on.
+    int ticks = 0;
+    bool secondCommandAsked = true;
+    bool closedMeanwhile = true;
+    gTick = [&] {
+        const bool working = window.IsLocked() && !IsWindowEnabled(window.StringGrid1) && window.Marquee() &&
+                             window.StatusText() == "Converting to WAV...";
+        if (!working || held.released || ++ticks < 3) return;
+        const auto asked = f.dialogs.asked.size();
+        SendMessageW(window.Handle(), WM_COMMAND, kReplace1, 0);
+        window.Exportall1Click();
+        window.ImportFolder1Click();
+        window.OpenFile(u8(bank));
+        secondCommandAsked = f.dialogs.asked.size() != asked;
+        SendMessageW(window.Handle(), WM_CLOSE, 0, 0);
+        closedMeanwhile = window.Closed();
+        held.released = true;
+    };
+    const UINT_PTR timer = SetTimer(window.Handle(), 77, 10, tickProc);
+    window.Replace1Click();
+    KillTimer(window.Handle(), timer);
+    gTick = nullptr;
+    EXPECT_EQ(ticks, 3);
+    EXPECT_FALSE(secondCommandAsked);
+    EXPECT_FALSE(closedMeanwhile);
+    EXPECT_TRUE(f.dialogs.errors.empty()) << (f.dialogs.errors.empty() ? "" : f.dialogs.errors[0]);
+    EXPECT_NE(testing::ReadFile(bank), original);  // the save was made
+    EXPECT_EQ(window.CellText(0, 1), "00:00:04");  // painted from the view the command left
+    // The close asked for meanwhile comes once the command is done.
+    runMessages(std::chrono::milliseconds(100));
+    EXPECT_TRUE(window.Closed());
 }
 
 // Whatever the registry holds under the window's key, the window gets usable values.
