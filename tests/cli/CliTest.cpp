@@ -71,7 +71,7 @@ TEST_F(Cli, ListPrintsTabSeparatedRowsAndQuietStderr) {
               "3\ttire_screech\t00:00:01\t22050 Hz\n");
     EXPECT_EQ(r.err, "");  // progress only on a terminal
     // A hash missing from "Hashes.ini" shows its default name.
-    EXPECT_NE(run({"list", sample("sfx_ui.bin")}).out.find("\t0x"), std::string::npos);
+    EXPECT_THAT(run({"list", sample("sfx_ui.bin")}).out, HasSubstr("\t0x"));
 }
 
 TEST_F(Cli, ListKeepsControlCharactersOfNamesOffTheTerminal) {
@@ -164,7 +164,7 @@ TEST_F(Cli, SelectionErrorsAreUsageErrors) {
     EXPECT_EQ(run({"export", sample("sfx_ui.bin"), "--index", "0", "--name", "menu_back", "-o", o}).status, 1);
     auto past = run({"export", sample("sfx_ui.bin"), "--index", "3", "-o", o});
     EXPECT_EQ(past.status, 1);
-    EXPECT_NE(past.err.find("has no entry 3 (it has 3)"), std::string::npos);
+    EXPECT_THAT(past.err, HasSubstr("has no entry 3 (it has 3)"));
     EXPECT_EQ(run({"export", sample("sfx_ui.bin"), "--index", "-1", "-o", o}).status, 1);
     EXPECT_EQ(run({"export", sample("sfx_ui.bin"), "--name", "nothing", "-o", o}).status, 1);
     EXPECT_EQ(run({"export", sample("music_pcm.bin"), "--index", "0", "-o", o}).status, 1);
@@ -194,14 +194,14 @@ TEST_F(Cli, RefusedAndUnreadableFilesHaveTheirOwnStatus) {
     EXPECT_EQ(junk.err, "brenzo-cli: Invalid file!\n");
     auto missing = run({"info", str(d / "missing.bin")});
     EXPECT_EQ(missing.status, 3);
-    EXPECT_NE(missing.err.find("cannot read missing.bin"), std::string::npos);
+    EXPECT_THAT(missing.err, HasSubstr("cannot read missing.bin"));
     auto unwritable = run({"export", sample("sfx_ui.bin"), "--index", "0", "-o", str(d / "no" / "dir" / "x.wav")});
     EXPECT_EQ(unwritable.status, 3);
     // One sound of "export-all" that cannot be written fails the same way.
     std::filesystem::create_directories(d / "out" / "horn.wav");
     auto blocked = run({"export-all", sample("sfx_vehicle.bin"), "-d", str(d / "out")});
     EXPECT_EQ(blocked.status, 3) << blocked.err;
-    EXPECT_NE(blocked.err.find("1 of 4 sounds could not be exported"), std::string::npos) << blocked.err;
+    EXPECT_THAT(blocked.err, HasSubstr("1 of 4 sounds could not be exported"));
     // A names file asked for by name is there, or nothing is listed under hex names.
     auto noNames = RunCli({"--hashes", str(d / "Hashse.ini"), "list", sample("sfx_ui.bin")});
     EXPECT_EQ(noNames.status, 3);
@@ -234,7 +234,7 @@ TEST_F(Cli, ExportAllWritesEverySoundUnderSafeUniqueNames) {
 TEST_F(Cli, APathFromTheRootIsAFileOnEverySystem) {
     auto r = run({"info", "/no such folder/bank.bin"});
     EXPECT_EQ(r.status, 3) << r.err;
-    EXPECT_NE(r.err.find("cannot read bank.bin"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("cannot read bank.bin"));
     auto e = run({"export", sample("sfx_ui.bin"), "--index", "0", "-o", "/no such folder/x.wav"});
     EXPECT_EQ(e.status, 3) << e.err;
 }
@@ -270,8 +270,8 @@ TEST(CliExecutable, DeclaresUtf8AsItsCodePage) {
     const char* bytes = static_cast<const char*>(LockResource(LoadResource(exe, found)));
     const std::string manifest(bytes, SizeofResource(exe, found));
     FreeLibrary(exe);
-    EXPECT_NE(manifest.find("<activeCodePage"), std::string::npos) << manifest;
-    EXPECT_NE(manifest.find(">UTF-8</activeCodePage>"), std::string::npos) << manifest;
+    EXPECT_THAT(manifest, HasSubstr("<activeCodePage"));
+    EXPECT_THAT(manifest, HasSubstr(">UTF-8</activeCodePage>"));
 }
 #endif
 

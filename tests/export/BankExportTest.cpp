@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "codec/IMAADPCM.h"
@@ -11,6 +12,8 @@
 namespace brenzo::exporting {
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::Not;
 using formats::BankKind;
 using testing::U32At;
 
@@ -121,7 +124,7 @@ TEST(ExportBankSound, CodedBytesPastTheEndDecodeAsZerosButPcmPastTheEndIsRefused
     MemorySink none;
     Status st = ExportBankSound(pcmCut, pcm.bank, 0, SoundForm::Pcm, none);
     ASSERT_FALSE(st);
-    EXPECT_NE(st.message().find("past the end"), std::string::npos);
+    EXPECT_THAT(st.message(), HasSubstr("past the end"));
 
     MemorySink outOfRange;
     EXPECT_FALSE(ExportBankSound(pcm.image, pcm.bank, 5, SoundForm::Pcm, outOfRange));
@@ -140,7 +143,7 @@ TEST(ExportBANK_PCM, AFailedExportLeavesNothingAtThePath) {
     EXPECT_FALSE(st);
     EXPECT_FALSE(std::filesystem::exists(dir / "out.wav"));
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
-        EXPECT_EQ(platform::FileNameUtf8(e.path()).find(".brenzo-"), std::string::npos) << e.path();
+        EXPECT_THAT(platform::FileNameUtf8(e.path()), Not(HasSubstr(".brenzo-"))) << e.path();
 }
 
 }  // namespace

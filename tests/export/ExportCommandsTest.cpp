@@ -1,35 +1,17 @@
 #include "export/ExportCommands.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "platform/Path.h"
 #include "support/Builders.h"
-#include "support/RecordingPort.h"
-#include "support/TempDir.h"
+#include "support/WorkspaceFixture.h"
 
 namespace brenzo::exporting {
 namespace {
 
-using testing::RecordingPort;
-using testing::TempDir;
-using workspace::Workspace;
-
-struct Fixture {
-    TempDir dir;
-    workspace::ScratchFolders scratch = *workspace::ScratchFolders::Create(dir.path());
-    Workspace ws{workspace::HashNames(dir / "Hashes.ini"), &scratch};
-    RecordingPort port;
-
-    void open(const std::string& name, const std::vector<std::uint8_t>& image) {
-        testing::WriteFile(dir / name, image);
-        ws.Open(dir / name, port);
-        port.clear();
-    }
-    std::filesystem::path folder(const std::string& name) {
-        std::filesystem::create_directories(dir / name);
-        return dir / name;
-    }
-};
+using ::testing::HasSubstr;
+using Fixture = testing::WorkspaceFixture;
 
 std::vector<std::uint8_t> bankOf(std::size_t sounds, std::uint32_t compression = 1024) {
     std::vector<testing::TestSound> list;
@@ -188,7 +170,7 @@ TEST(ExportCommands, AMultichannelFileWhoseBlocksAreMissingWritesNothing) {
     f.port.answers = {str(f.folder("out"))};
     Exportall1Click(f.ws, f.port);
     ASSERT_EQ(f.port.errors().size(), 1u);
-    EXPECT_NE(f.port.errors()[0].find("past the end of the file"), std::string::npos);
+    EXPECT_THAT(f.port.errors()[0], HasSubstr("past the end of the file"));
     EXPECT_TRUE(std::filesystem::is_empty(f.dir / "out"));
     EXPECT_EQ(f.port.lockDepth, 0);
     EXPECT_EQ(f.port.status, "");
@@ -200,7 +182,7 @@ TEST(ExportCommands, AFailedWriteIsReportedWithItsReason) {
     f.port.answers = {str(f.dir / "no" / "such" / "folder" / "x.wav")};
     Export2Click(f.ws, f.port, 0);
     ASSERT_EQ(f.port.errors().size(), 1u);
-    EXPECT_NE(f.port.errors()[0].find("cannot write x.wav"), std::string::npos);
+    EXPECT_THAT(f.port.errors()[0], HasSubstr("cannot write x.wav"));
     EXPECT_EQ(f.port.lockDepth, 0);
     EXPECT_EQ(f.port.status, "");
 }

@@ -4,13 +4,10 @@
 
 #include "platform/Path.h"
 #include "support/Builders.h"
-#include "support/RecordingPort.h"
-#include "support/TempDir.h"
+#include "support/WorkspaceFixture.h"
 
 namespace brenzo::exporting {
 namespace {
-
-using testing::RecordingPort;
 
 std::vector<std::string> filesIn(const std::filesystem::path& folder) {
     std::vector<std::string> names;
@@ -19,12 +16,8 @@ std::vector<std::string> filesIn(const std::filesystem::path& folder) {
     return names;
 }
 
-struct SelectionFixture {
-    testing::TempDir dir;
-    workspace::ScratchFolders scratch = *workspace::ScratchFolders::Create(dir.path());
-    workspace::Workspace ws{workspace::HashNames(dir / "Hashes.ini"), &scratch};
-    RecordingPort port;
-
+// A bank of `sounds` sounds, opened.
+struct SelectionFixture : testing::WorkspaceFixture {
     explicit SelectionFixture(std::size_t sounds) {
         // Two sounds share a name, so that the names "Export all" gives are the ones used.
         testing::WriteText(dir / "Hashes.ini", "[Hashes]\n1=horn\n2=horn\n");
@@ -33,14 +26,9 @@ struct SelectionFixture {
             list[i].hash = static_cast<std::uint32_t>(i + 1);
             list[i].pcm = testing::Tone(3000, 300, 22050);
         }
-        testing::WriteFile(dir / "b.bin", testing::BuildBank(formats::BankKind::Plain, list).image);
-        ws.Open(dir / "b.bin", port);
-        port.clear();
+        open("b.bin", testing::BuildBank(formats::BankKind::Plain, list).image);
     }
-    std::filesystem::path out() {
-        std::filesystem::create_directories(dir / "out");
-        return dir / "out";
-    }
+    std::filesystem::path out() { return folder("out"); }
 };
 
 TEST(ExportSelection, WritesTheSelectedSoundsUnderTheirExportAllNames) {

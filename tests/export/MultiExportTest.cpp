@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "codec/IMAADPCM.h"
@@ -8,6 +9,7 @@
 namespace brenzo::exporting {
 namespace {
 
+using ::testing::HasSubstr;
 using testing::BuildMulti;
 using testing::Tone;
 using testing::U32At;
@@ -126,7 +128,7 @@ TEST(ExportMultichannel, EntriesPastTheEndAreRefused) {
     MemorySink sink;
     Status s = ExportMultichannel(cut, *m, sink);
     ASSERT_FALSE(s);
-    EXPECT_NE(s.message().find("past the end"), std::string::npos);
+    EXPECT_THAT(s.message(), HasSubstr("past the end"));
 
     // A block count that would loop over the same bytes forever is refused too.
     auto looping = built.image;

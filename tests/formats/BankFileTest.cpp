@@ -1,5 +1,6 @@
 #include "formats/BankFile.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "common/ByteWriter.h"
@@ -9,6 +10,7 @@
 namespace brenzo::formats {
 namespace {
 
+using ::testing::HasSubstr;
 using testing::BuildBank;
 using testing::TestSound;
 using testing::Tone;
@@ -127,7 +129,7 @@ TEST(ReadBank, CapsCountsTheImageCannotHold) {
     BankRead read = ReadBank(hostile, BankKind::Plain);
     EXPECT_LE(read.bank.AudioCount, hostile.size() / 16);
     ASSERT_FALSE(read.damage.empty());
-    EXPECT_NE(read.damage[0].find("4294967280 sounds"), std::string::npos);
+    EXPECT_THAT(read.damage[0], HasSubstr("4294967280 sounds"));
 
     auto states = built.image;
     // StatesCount of the only record sits at InfoBase + 52.
@@ -239,7 +241,7 @@ TEST(CheckRebuildable, RefusesMixedPlainBanksAndMisplacedData) {
     BankRead read = ReadBank(mixed, BankKind::Plain);
     Status s = CheckRebuildable(read.bank, BankKind::Plain, mixed);
     ASSERT_FALSE(s);
-    EXPECT_NE(s.message().find("sample format"), std::string::npos);
+    EXPECT_THAT(s.message(), HasSubstr("sample format"));
 
     auto built = BuildBank(BankKind::Plain, {sound(1, 5000)});
     auto lying = built.image;

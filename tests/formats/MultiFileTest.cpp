@@ -1,5 +1,6 @@
 #include "formats/MultiFile.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "common/ByteWriter.h"
@@ -7,6 +8,8 @@
 
 namespace brenzo::formats {
 namespace {
+
+using ::testing::HasSubstr;
 
 struct HandChannel {
     std::uint32_t hash;
@@ -96,7 +99,7 @@ TEST(ReadMulti, RefusesFilesTheModelCannotHold) {
     testing::PutU32(states, 48 + 16 + 52, 0x7FFFFFFFu);
     auto s = ReadMulti(states);
     ASSERT_FALSE(s);
-    EXPECT_NE(s.message().find("more states"), std::string::npos);
+    EXPECT_THAT(s.message(), HasSubstr("more states"));
 }
 
 TEST(ReadMulti, EveryCutAndFlipReadsWithoutFault) {

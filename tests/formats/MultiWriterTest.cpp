@@ -1,5 +1,6 @@
 #include "formats/MultiWriter.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "formats/MultiFile.h"
@@ -8,6 +9,7 @@
 namespace brenzo::formats {
 namespace {
 
+using ::testing::HasSubstr;
 using testing::U32At;
 
 struct BlockEntry {
@@ -181,7 +183,7 @@ TEST(MultiBlockWriter, RefusesBlocksTooSmallForAFullBlock) {
     Bytes out;
     Status st = WriteMultiBlocks(out, *shape, 2048 + 247 * 2048, 1, spans);
     ASSERT_FALSE(st);
-    EXPECT_NE(st.message().find("cannot hold a full block"), std::string::npos);
+    EXPECT_THAT(st.message(), HasSubstr("cannot hold a full block"));
     EXPECT_TRUE(out.empty());
 }
 

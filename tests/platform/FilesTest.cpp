@@ -1,5 +1,6 @@
 #include "platform/Files.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,6 +13,7 @@
 namespace brenzo::platform {
 namespace {
 
+using ::testing::HasSubstr;
 using testing::TempDir;
 
 std::vector<std::uint8_t> text(const std::string& s) { return {s.begin(), s.end()}; }
@@ -95,7 +97,7 @@ TEST(AtomicFile, AReaderThatHoldsOnIsReportedAndTheTargetKept) {
     ASSERT_FALSE(s);
     EXPECT_TRUE(s.isFileSystemError());
     EXPECT_EQ(s.message().rfind("cannot replace bank.bin: it is ", 0), 0u) << s.message();
-    EXPECT_NE(s.message().find("in another program"), std::string::npos) << s.message();
+    EXPECT_THAT(s.message(), HasSubstr("in another program"));
     reader.Close();
     EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), text("old"));
 #else
@@ -147,7 +149,7 @@ TEST(ReadWholeFile, SaysWhyAFileCannotBeRead) {
     auto folder = ReadWholeFile(dir.path());
     ASSERT_FALSE(folder);
     EXPECT_EQ(folder.message().rfind("cannot read ", 0), 0u);
-    EXPECT_NE(folder.message().find(": it is a folder"), std::string::npos) << folder.message();
+    EXPECT_THAT(folder.message(), HasSubstr(": it is a folder"));
 }
 
 TEST(Paths, NonAsciiNamesRoundTrip) {
@@ -168,7 +170,7 @@ TEST(LockedFile, ASecondOpenIsRefusedUntilTheFirstCloses) {
     ASSERT_TRUE(first);
     auto second = LockedFile::Open(dir / "r.dat15");
     ASSERT_FALSE(second);
-    EXPECT_NE(second.message().find("in use"), std::string::npos);
+    EXPECT_THAT(second.message(), HasSubstr("in use"));
     std::uint8_t buf[4];
     auto got = (*first)->ReadAt(8, buf);
     ASSERT_TRUE(got);

@@ -1,6 +1,7 @@
 // The preview state machine over the real SDL engine (dummy driver).
 #include "preview/Preview.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,14 +10,14 @@
 #include "engine/Engine.h"
 #include "export/ExportCommands.h"
 #include "support/Builders.h"
-#include "support/RecordingPort.h"
-#include "support/TempDir.h"
+#include "support/WorkspaceFixture.h"
 
 namespace brenzo::preview {
 namespace {
 
+using ::testing::HasSubstr;
+using ::testing::Not;
 using namespace std::chrono_literals;
-using testing::RecordingPort;
 using testing::Tone;
 
 TEST(PreviewStepBytes, AboutAMillionStepsOrOneAByte) {
@@ -50,11 +51,7 @@ struct Display : PreviewDisplay {
     void SetTimerEnabled(bool e) override { timer = e; }
 };
 
-struct Fixture {
-    testing::TempDir dir;
-    workspace::ScratchFolders scratch = *workspace::ScratchFolders::Create(dir.path());
-    workspace::Workspace ws{workspace::HashNames(dir / "Hashes.ini"), &scratch};
-    RecordingPort port;
+struct Fixture : testing::WorkspaceFixture {
     Display display;
     std::unique_ptr<engine::Player> player = engine::MakePlayer();
     Preview preview{ws, port, display, *player};
@@ -68,9 +65,7 @@ struct Fixture {
             s.pcm = Tone(static_cast<std::size_t>(seconds * 8000), 300 + 100 * i, 8000);
             list.push_back(s);
         }
-        testing::WriteFile(dir / "b.bin", testing::BuildBank(formats::BankKind::Plain, list).image);
-        ws.Open(dir / "b.bin", port);
-        port.clear();
+        open("b.bin", testing::BuildBank(formats::BankKind::Plain, list).image);
     }
     // Ticks the timer until the condition holds or the time runs out.
     template <class Condition>
@@ -172,7 +167,7 @@ TEST(Preview, AFileThatCannotBePlayedEndsIdleAndUnlocked) {
     ASSERT_EQ(f.port.errors().size(), 1u);
     // Said once, of the sound the user knows.
     EXPECT_EQ(f.port.errors()[0].rfind("cannot play 0x0001: ", 0), 0u) << f.port.errors()[0];
-    EXPECT_EQ(f.port.errors()[0].find(".wav"), std::string::npos) << f.port.errors()[0];
+    EXPECT_THAT(f.port.errors()[0], Not(HasSubstr(".wav")));
     EXPECT_FALSE(f.display.timer);
 }
 
@@ -191,8 +186,7 @@ TEST(Preview, APreviewedRowIsExportedFromItsCache) {
 TEST(Preview, EveryRowOfAMultichannelFilePlaysTheWholeFile) {
     Fixture f;
     auto tone = Tone(9000, 300, 8000);
-    testing::WriteFile(f.dir / "m.bin", testing::BuildMulti(true, {tone, tone}, 8000).image);
-    f.ws.Open(f.dir / "m.bin", f.port);
+    f.open("m.bin", testing::BuildMulti(true, {tone, tone}, 8000).image);
     f.preview.StringGrid1DblClick(1);
     ASSERT_TRUE(f.preview.IsPlaying());
     EXPECT_EQ(f.preview.BarMaximum(), 2 * 4500 * 4);  // the declared data of both channels

@@ -1,5 +1,6 @@
 #include "radio/Dat15File.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "radio/Dat15Builder.h"
@@ -8,6 +9,8 @@
 
 namespace brenzo::radio {
 namespace {
+
+using ::testing::HasSubstr;
 
 namespace fs = std::filesystem;
 using testing::BuildDat15;
@@ -80,7 +83,7 @@ TEST_F(Dat15FileTest, ReadOnlyFileIsRefusedAndNothingIsHeld) {
     auto file = Dat15File::Open(path);
     ASSERT_FALSE(file);
     EXPECT_TRUE(file.isFileSystemError());
-    EXPECT_NE(file.message().find("radio.dat15"), std::string::npos) << file.message();
+    EXPECT_THAT(file.message(), HasSubstr("radio.dat15"));
     fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
     EXPECT_TRUE(Dat15File::Open(path));
 }
@@ -89,7 +92,7 @@ TEST_F(Dat15FileTest, MissingFileOrFolderIsRefused) {
     auto missing = Dat15File::Open(dir / "absent.dat15");
     ASSERT_FALSE(missing);
     EXPECT_TRUE(missing.isFileSystemError());
-    EXPECT_NE(missing.message().find("absent.dat15"), std::string::npos);
+    EXPECT_THAT(missing.message(), HasSubstr("absent.dat15"));
     EXPECT_FALSE(Dat15File::Open(dir.path()));
 }
 

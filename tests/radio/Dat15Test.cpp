@@ -1,5 +1,6 @@
 #include "radio/Dat15.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,6 +12,7 @@
 namespace brenzo::radio {
 namespace {
 
+using ::testing::HasSubstr;
 using testing::BuildDat15;
 using testing::MixedEntries;
 using testing::PutI32;
@@ -118,7 +120,7 @@ TEST(Dat15Walk, NegativeBlockLengthEndsTheWalkBeforeAnyEntry) {
         PutI32(built.image, at, -1);
         auto listing = ReadDat15Entries(built.image);
         EXPECT_TRUE(listing.entries.empty()) << at;
-        EXPECT_NE(listing.damage.find("negative length"), std::string::npos) << listing.damage;
+        EXPECT_THAT(listing.damage, HasSubstr("negative length"));
     }
 }
 
@@ -129,7 +131,7 @@ TEST(Dat15Walk, BlockLengthPastTheEndEndsTheWalk) {
             PutI32(built.image, at, length);
             auto listing = ReadDat15Entries(built.image);
             EXPECT_TRUE(listing.entries.empty());
-            EXPECT_NE(listing.damage.find("past the end"), std::string::npos) << listing.damage;
+            EXPECT_THAT(listing.damage, HasSubstr("past the end"));
         }
     }
 }
@@ -139,8 +141,7 @@ TEST(Dat15Walk, NegativeRecordPositionEndsTheWalkKeepingEarlierTracks) {
     PutI32(built.image, built.entryEnd[2] - 4, -30);
     auto listing = ReadDat15Entries(built.image);
     EXPECT_EQ(names(listing.entries), std::vector<std::string>{"Radio R\xE9tro"});
-    EXPECT_NE(listing.damage.find("entry 3 of 5 has a negative record position"), std::string::npos)
-        << listing.damage;
+    EXPECT_THAT(listing.damage, HasSubstr("entry 3 of 5 has a negative record position"));
 }
 
 TEST(Dat15Walk, HugeCountEndsAtTheEndOfTheFileWithoutHanging) {
@@ -152,7 +153,7 @@ TEST(Dat15Walk, HugeCountEndsAtTheEndOfTheFileWithoutHanging) {
     // The records after the table are walked as entries too; the real tracks come first.
     ASSERT_GE(listing.entries.size(), 3u);
     EXPECT_EQ(listing.entries[2].name, "Last Call");
-    EXPECT_NE(listing.damage.find(" of 2147483647 "), std::string::npos) << listing.damage;
+    EXPECT_THAT(listing.damage, HasSubstr(" of 2147483647 "));
 }
 
 TEST(Dat15Walk, RecordRunningPastTheEndIsSetApartNotListed) {
@@ -232,7 +233,7 @@ TEST(TrackDurationBytes, RecordOutsideTheFileIsNeitherReadNorWritten) {
         EXPECT_FALSE(ReadTrackDuration(store, d)) << d;
         Status s = WriteTrackDuration(store, d, 1000);
         EXPECT_FALSE(s) << d;
-        EXPECT_NE(s.message().find("outside the file"), std::string::npos) << s.message();
+        EXPECT_THAT(s.message(), HasSubstr("outside the file"));
     }
     EXPECT_EQ(image, built.image);
 }
@@ -244,7 +245,7 @@ TEST(TrackDurationBytes, WriteRefusesARecordOfAnotherKind) {
     Status s = WriteTrackDuration(store, built.positions[1], 1000);
     EXPECT_FALSE(s);
     EXPECT_FALSE(s.isFileSystemError());
-    EXPECT_NE(s.message().find("not a radio track"), std::string::npos);
+    EXPECT_THAT(s.message(), HasSubstr("not a radio track"));
     EXPECT_EQ(image, built.image);
 }
 

@@ -1,4 +1,5 @@
 // Runs the built brenzo-cli on ".dat15" files made here and checks its output and exit status.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +16,9 @@
 
 namespace brenzo::radio {
 namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace fs = std::filesystem;
 using testing::BuildDat15;
@@ -76,7 +80,7 @@ TEST_F(RadioCli, ListOfADamagedTableWarnsAndListsWhatItRead) {
     EXPECT_EQ(r.status, 0);
     // Records were cut away: no track is whole any more.
     EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("entry 5 of 5 runs past the end of the file"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("entry 5 of 5 runs past the end of the file"));
 }
 
 TEST_F(RadioCli, ListShowsControlCharactersOfANameAsReplacementCharacters) {
@@ -85,13 +89,13 @@ TEST_F(RadioCli, ListShowsControlCharactersOfANameAsReplacementCharacters) {
     auto r = run({"radio", "list", path});
     EXPECT_EQ(r.out, "0\ttwo\xEF\xBF\xBDlines\xEF\xBF\xBD\xEF\xBF\xBD[2J\t" + position(0) + "\t00:00:01\n");
     auto json = run({"radio", "list", path, "--json"});
-    EXPECT_NE(json.out.find("\"two\\nlines\\t\\u001b[2J\""), std::string::npos) << json.out;
+    EXPECT_THAT(json.out, HasSubstr("\"two\\nlines\\t\\u001b[2J\""));
 }
 
 TEST_F(RadioCli, ListOfAMissingFileIsAFileError) {
     auto r = run({"radio", "list", utf8(dir / "absent.dat15")});
     EXPECT_EQ(r.status, 3);
-    EXPECT_NE(r.err.find("absent.dat15"), std::string::npos);
+    EXPECT_THAT(r.err, HasSubstr("absent.dat15"));
 }
 
 TEST_F(RadioCli, SetByIndexWritesOnlyTheFourDurationBytes) {
@@ -100,8 +104,8 @@ TEST_F(RadioCli, SetByIndexWritesOnlyTheFourDurationBytes) {
     auto expected = built.image;
     testing::PutU32(expected, static_cast<std::size_t>(built.positions[2]) + 26, 250000);
     EXPECT_EQ(ReadFile(file), expected);
-    EXPECT_NE(run({"radio", "list", path}).out.find("1\tNight \xE2\x80\x93 Show\t" + position(2) + "\t00:04:10\n"),
-              std::string::npos);
+    EXPECT_THAT(run({"radio", "list", path}).out,
+                HasSubstr("1\tNight \xE2\x80\x93 Show\t" + position(2) + "\t00:04:10\n"));
 }
 
 TEST_F(RadioCli, SetByNameMatchesTheConvertedName) {
@@ -139,10 +143,10 @@ TEST_F(RadioCli, SetOnATrackWhoseRecordRunsPastTheEndIsRefused) {
     testing::PutI32(built.image, built.entryEnd[4] - 4, static_cast<std::int32_t>(d));
     testing::PutU32(built.image, d + 12, RadioTrackMarker);
     WriteFile(file, built.image);
-    EXPECT_EQ(run({"radio", "list", path}).out.find("Last Call"), std::string::npos);
+    EXPECT_THAT(run({"radio", "list", path}).out, Not(HasSubstr("Last Call")));
     auto r = run({"radio", "set", path, "--name", "Last Call", "00:01:00"});
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("runs past the end of the file"), std::string::npos) << r.err;
+    EXPECT_THAT(r.err, HasSubstr("runs past the end of the file"));
     EXPECT_EQ(ReadFile(file), built.image);
 }
 
@@ -153,7 +157,7 @@ TEST_F(RadioCli, SetOnAFileThatCannotBeOpenedForWritingIsAFileError) {
         ASSERT_TRUE(held);
         auto r = run({"radio", "set", path, "--index", "0", "00:01:00"});
         EXPECT_EQ(r.status, 3);
-        EXPECT_NE(r.err.find("in use by another program"), std::string::npos) << r.err;
+        EXPECT_THAT(r.err, HasSubstr("in use by another program"));
     }
     fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     EXPECT_EQ(run({"radio", "set", path, "--index", "0", "00:01:00"}).status, 3);

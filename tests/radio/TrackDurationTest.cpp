@@ -1,9 +1,12 @@
 #include "radio/TrackDuration.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace brenzo::radio {
 namespace {
+
+using ::testing::HasSubstr;
 
 TEST(FormatTrackDuration, ShowsWholeSecondsAndDropsTheMilliseconds) {
     EXPECT_EQ(FormatTrackDuration(3 * 60000 + 5 * 1000), "00:03:05");
@@ -39,7 +42,7 @@ TEST(ParseTrackDuration, RefusesTextThatIsNotThreeTwoDigitFields) {
         auto r = ParseTrackDuration(text);
         ASSERT_FALSE(r) << text;
         EXPECT_FALSE(r.isFileSystemError());
-        EXPECT_NE(r.message().find("hh:nn:ss"), std::string::npos) << r.message();
+        EXPECT_THAT(r.message(), HasSubstr("hh:nn:ss"));
     }
     // An embedded NUL is a character like any other, not an end of the text.
     EXPECT_FALSE(ParseTrackDuration(std::string_view("00:0\0:05", 8)));

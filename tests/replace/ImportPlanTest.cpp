@@ -1,5 +1,6 @@
 // Importing a folder without the engine: which file goes to which sound, what counts as
 // unchanged, the one rebuild of many sounds, and the channel and loudness arithmetic.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +18,8 @@
 
 namespace brenzo::replace {
 namespace {
+
+using ::testing::HasSubstr;
 
 namespace fs = std::filesystem;
 using formats::BankKind;
@@ -92,7 +95,7 @@ TEST(PlanImport, FilesGoToTheSoundsExportAllNamesOrToTheirHash) {
         EXPECT_EQ(plan->refused.empty() ? "" : plan->refused.front(), c.refused);
         // Refused plans save nothing, and say why.
         if (!c.refused.empty()) {
-            EXPECT_NE(DescribePlan(*plan).find("Refused (1):\n  " + c.refused), std::string::npos) << DescribePlan(*plan);
+            EXPECT_THAT(DescribePlan(*plan), HasSubstr("Refused (1):\n  " + c.refused));
         }
     }
 }

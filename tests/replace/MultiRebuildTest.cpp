@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "codec/IMAADPCM.h"
@@ -10,6 +11,7 @@
 namespace brenzo::replace {
 namespace {
 
+using ::testing::HasSubstr;
 using testing::BuildMulti;
 using testing::Tone;
 using testing::U32At;
@@ -138,7 +140,7 @@ TEST(RebuildMulti, RefusesBlocksTooSmall) {
     auto frames = interleave({Tone(9000, 440, 32000), Tone(9000, 660, 32000)});
     auto r = RebuildMulti(old.model, frames, static_cast<std::uint32_t>(frames.size()), 32000);
     ASSERT_FALSE(r);
-    EXPECT_NE(r.message().find("cannot hold a full block"), std::string::npos);
+    EXPECT_THAT(r.message(), HasSubstr("cannot hold a full block"));
 }
 
 }  // namespace

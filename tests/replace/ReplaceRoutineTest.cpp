@@ -24,36 +24,29 @@
 #include "replace/MultiReplace.h"
 #include "replace/ReplaceCommand.h"
 #include "support/Builders.h"
-#include "support/RecordingPort.h"
-#include "support/TempDir.h"
+#include "support/WorkspaceFixture.h"
 
 namespace brenzo::replace {
 namespace {
 
+using ::testing::HasSubstr;
+
 namespace fs = std::filesystem;
 using formats::BankKind;
-using testing::RecordingPort;
-using testing::TempDir;
 using testing::Tone;
 
 constexpr int kWav16 = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
 
-struct Fixture {
-    TempDir dir;
-    workspace::ScratchFolders scratch = *workspace::ScratchFolders::Create(dir.path());
-    workspace::Workspace ws{workspace::HashNames(dir / "Hashes.ini"), &scratch};
-    RecordingPort port;
+struct Fixture : testing::WorkspaceFixture {
     std::unique_ptr<engine::Converter> converter = engine::MakeConverter();
     int previewStops = 0;
 
     Fixture() { ws.StopPreview = [this] { ++previewStops; }; }
 
-    fs::path open(const std::string& name, const std::vector<std::uint8_t>& image) {
-        testing::WriteFile(dir / name, image);
-        EXPECT_EQ(ws.Open(dir / name, port), workspace::OpenOutcome::Loaded);
-        port.clear();
+    fs::path open(const std::string& name, std::span<const std::uint8_t> image) {
+        auto path = WorkspaceFixture::open(name, image);
         previewStops = 0;
-        return dir / name;
+        return path;
     }
     fs::path input(const std::string& name, int format, int rate, int channels, const std::vector<std::int16_t>& pcm) {
         testing::WriteSound(dir / name, format, rate, channels, std::span<const std::int16_t>(pcm));
@@ -219,7 +212,7 @@ TEST(ReplaceBank, BanksTheRebuildCannotWriteFaithfullyAreRefusedFirst) {
     auto file = f.open("u.bin", unknown);
     Status s = ReplaceEntry(f.ws, f.port, *f.converter, mono, 0);
     ASSERT_FALSE(s);
-    EXPECT_NE(s.message().find("neither PCM (1) nor IMA ADPCM (1024)"), std::string::npos);
+    EXPECT_THAT(s.message(), HasSubstr("neither PCM (1) nor IMA ADPCM (1024)"));
     EXPECT_EQ(testing::ReadFile(file), unknown);
 
     auto damaged = testing::BuildBank(BankKind::Plain, sounds(2)).image;
@@ -227,7 +220,7 @@ TEST(ReplaceBank, BanksTheRebuildCannotWriteFaithfullyAreRefusedFirst) {
     file = f.open("d.bin", damaged);
     s = ReplaceEntry(f.ws, f.port, *f.converter, mono, 0);
     ASSERT_FALSE(s);
-    EXPECT_NE(s.message().find("cannot be replaced"), std::string::npos);
+    EXPECT_THAT(s.message(), HasSubstr("cannot be replaced"));
     EXPECT_EQ(testing::ReadFile(file), damaged);
 }
 
@@ -404,7 +397,7 @@ TEST(ReplaceMulti, UnsupportedAndDamagedFilesAreRefusedBeforeConverting) {
         auto stereo = f.input("s.wav", kWav16, 22050, 2, testing::Sweeps16(5000, 2, 22050, 9000));
         Status s = ReplaceMULTI_ADPCM(f.ws, f.port, *f.converter, stereo);
         ASSERT_FALSE(s) << c.what;
-        EXPECT_NE(s.message().find(c.message), std::string::npos) << c.what << ": " << s.message();
+        EXPECT_THAT(s.message(), HasSubstr(c.message)) << c.what << ": " << s.message();
         EXPECT_EQ(f.port.count("status"), 0u) << c.what;  // no conversion ran
         EXPECT_EQ(testing::ReadFile(file), image) << c.what;
     }

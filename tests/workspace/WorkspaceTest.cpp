@@ -1,18 +1,18 @@
 #include "workspace/Workspace.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "common/ByteWriter.h"
 #include "platform/Path.h"
 #include "support/Builders.h"
-#include "support/RecordingPort.h"
-#include "support/TempDir.h"
+#include "support/WorkspaceFixture.h"
 #include "workspace/Loaders.h"
 
 namespace brenzo::workspace {
 namespace {
 
-using testing::RecordingPort;
+using ::testing::HasSubstr;
 using testing::TempDir;
 
 std::vector<std::uint8_t> bytes(std::initializer_list<std::uint32_t> words) {
@@ -33,17 +33,7 @@ TEST(DetectKind, TwoNumbersDecide) {
     EXPECT_EQ(DetectKind({}), kKindNone);
 }
 
-struct Fixture {
-    TempDir dir;
-    ScratchFolders scratch = *ScratchFolders::Create(dir.path());
-    Workspace ws{HashNames(dir / "Hashes.ini"), &scratch};
-    RecordingPort port;
-
-    std::filesystem::path write(const std::string& name, const std::vector<std::uint8_t>& image) {
-        testing::WriteFile(dir / name, image);
-        return dir / name;
-    }
-};
+using Fixture = testing::WorkspaceFixture;
 
 testing::TestSound sound(std::uint32_t hash, std::size_t samples, std::uint32_t compression = 1024,
                          std::uint16_t rate = 22050) {
@@ -101,7 +91,7 @@ TEST(OpenBank, ADamagedBankIsListedAsFarAsItReadsAndSaysSo) {
     EXPECT_EQ(f.ws.Open(f.write("bad.bin", built.image), f.port), OpenOutcome::Loaded);
     EXPECT_FALSE(f.ws.Damage.empty());
     ASSERT_EQ(f.port.errors().size(), 1u);
-    EXPECT_NE(f.port.errors()[0].find("bad.bin is damaged"), std::string::npos);
+    EXPECT_THAT(f.port.errors()[0], HasSubstr("bad.bin is damaged"));
     EXPECT_EQ(f.port.lockDepth, 0);
 }
 
@@ -144,7 +134,7 @@ TEST(OpenUnreadable, NothingIsLoadedAndTheReasonIsShown) {
     EXPECT_FALSE(f.ws.CurrentBank());
     EXPECT_TRUE(f.ws.SourceImage.empty());
     ASSERT_EQ(f.port.errors().size(), 1u);
-    EXPECT_NE(f.port.errors()[0].find("cannot read missing.bin"), std::string::npos);
+    EXPECT_THAT(f.port.errors()[0], HasSubstr("cannot read missing.bin"));
 }
 
 TEST(OpenMultichannel, CaptionMenusAndReplaceAvailability) {
