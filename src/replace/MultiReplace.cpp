@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "codec/IMAADPCM.h"
 #include "common/Parallel.h"
@@ -34,14 +35,15 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
         if (port) port->Pump();
     };
     if (adpcm) {
-        // The channels are independent: two at a time share a core, their predictor chains
-        // side by side, and the pairs run on cores of their own. Frames the data lacks are
-        // silence.
+        // The channels are independent: each is encoded on a core of its own, straight from
+        // the frames (frames the data lacks are silence). With more channels than cores, two
+        // at a time share a core, their predictor chains side by side.
         const auto whole = frames.first(present * 2 * n);
+        const std::size_t group = std::thread::hardware_concurrency() >= n ? 1 : 2;
         ParallelFor(
-            (n + 1) / 2,
-            [&](std::size_t pair) {
-                const std::size_t first = 2 * pair, count = std::min<std::size_t>(2, n - first);
+            (n + group - 1) / group,
+            [&](std::size_t g) {
+                const std::size_t first = g * group, count = std::min<std::size_t>(group, n - first);
                 codec::ADPCMEncodeChannels(whole, n, first, std::span(streams).subspan(first, count),
                                            std::span(states).subspan(first, count),
                                            static_cast<std::int32_t>(dataSize / n));
