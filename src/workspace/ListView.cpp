@@ -211,4 +211,11 @@ std::string ListView::ToolTip(std::size_t row) const {
            ")\nSize: " + GroupThousands(item.size) + " bytes";
 }
 
+std::optional<ListRow> ListView::RowTexts(std::size_t row) const {
+    const auto entry = EntryAt(row);
+    if (!entry) return std::nullopt;
+    const ListItem& item = items_[*entry];
+    return ListRow{item.name, formats::FormatDuration(item.samples, item.rate), formats::FormatRate(item.rate)};
+}
+
 }  // namespace brenzo::workspace

@@ -71,6 +71,10 @@ public:
     std::string CopyText(std::span<const std::size_t> rows) const;
     // The whole name, the hash and the stored size of the row's sound.
     std::string ToolTip(std::size_t row) const;
+    // The texts a shown row's cells hold, made from the items alone, so that a front end can
+    // paint the list while a command on another thread changes the workspace; nothing for rows
+    // past the end.
+    std::optional<ListRow> RowTexts(std::size_t row) const;
 
 private:
     void rebuild();

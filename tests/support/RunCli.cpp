@@ -100,9 +100,11 @@ std::filesystem::path CliPath() {
 #endif
 }
 
-CliRun RunCli(const std::vector<std::string>& args) {
+CliRun RunCli(const std::vector<std::string>& args) { return RunProgram(CliPath(), args); }
+
+CliRun RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args) {
     TempDir dir;
-    std::string command = quote(platform::PathToUtf8(CliPath()));
+    std::string command = quote(platform::PathToUtf8(program));
     for (const auto& a : args) command += " " + quote(a);
     CliRun run;
 #ifdef _WIN32

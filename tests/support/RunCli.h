@@ -18,5 +18,7 @@ std::filesystem::path CliPath();
 // Runs the built brenzo-cli with UTF-8 arguments and returns its
 // exit status, standard output and standard error.
 CliRun RunCli(const std::vector<std::string>& args);
+// The same for another built program.
+CliRun RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args);
 
 }  // namespace brenzo::testing

@@ -57,6 +57,29 @@ TEST(ListView, FiltersByNameOrHashIgnoringCase) {
     }
 }
 
+TEST(ListView, RowTextsFollowTheShownOrderFromTheItemsAlone) {
+    struct Case {
+        std::size_t row;
+        std::optional<ListRow> texts;
+    };
+    auto view = viewOf();
+    view.SortBy(SortColumn::Duration, true);  // horn, engine_idle, Horn, 0x0003, door_OPEN
+    const Case cases[] = {
+        {0, ListRow{"horn", "00:00:03", "8000 Hz"}},
+        {1, ListRow{"engine_idle", "00:00:02", "22050 Hz"}},
+        {4, ListRow{"door_OPEN", "00:00:00", "0 Hz"}},
+        {5, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const auto texts = view.RowTexts(c.row);
+        ASSERT_EQ(texts.has_value(), c.texts.has_value()) << c.row;
+        if (!texts) continue;
+        EXPECT_EQ(texts->name, c.texts->name) << c.row;
+        EXPECT_EQ(texts->duration, c.texts->duration) << c.row;
+        EXPECT_EQ(texts->rate, c.texts->rate) << c.row;
+    }
+}
+
 TEST(ListView, HeaderClicksSortAscendingDescendingThenFileOrder) {
     struct Case {
         std::vector<int> clicks;

@@ -17,12 +17,12 @@ int RowsModel::columnCount(const QModelIndex& parent) const { return parent.isVa
 
 QVariant RowsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
+    // Only the view is read: a command on the worker's thread may be changing the workspace.
     const auto row = static_cast<std::size_t>(index.row());
-    const auto entry = view_.EntryAt(row);
-    if (!entry || *entry >= ws_.EntryCount()) return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
+    const auto texts = view_.RowTexts(row);
+    if (!texts) return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
     if (role == Qt::ToolTipRole) return q(view_.ToolTip(row));
-    const workspace::ListRow r = ws_.Row(*entry);
-    return q(index.column() == 0 ? r.name : index.column() == 1 ? r.duration : r.rate);
+    return q(index.column() == 0 ? texts->name : index.column() == 1 ? texts->duration : texts->rate);
 }
 
 QVariant RowsModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -3,17 +3,16 @@
 #include <QAbstractTableModel>
 
 #include "workspace/ListView.h"
-#include "workspace/Workspace.h"
 
 namespace brenzo::ui {
 
-// The sound list as a model over the core's list view (filter, sort) of the workspace's rows,
+// The sound list as a model over the core's list view (filter, sort) of the workspace's rows
+// (never the workspace itself, which a command on the worker's thread may be changing),
 // so that a bank of 100,000 sounds opens and scrolls without a cell being filled by hand. An
 // empty list shows one empty row.
 class RowsModel : public QAbstractTableModel {
 public:
-    RowsModel(const workspace::Workspace& ws, const workspace::ListView& view, QObject* parent = nullptr)
-        : QAbstractTableModel(parent), ws_(ws), view_(view) {}
+    RowsModel(const workspace::ListView& view, QObject* parent = nullptr) : QAbstractTableModel(parent), view_(view) {}
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -24,7 +23,6 @@ public:
     void RowChanged(std::size_t row);
 
 private:
-    const workspace::Workspace& ws_;
     const workspace::ListView& view_;
 };
 

@@ -72,6 +72,10 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
     buildList();
     buildStatusBar();
     preview_ = std::make_unique<preview::Preview>(ws_, *this, *this, player);
+    // The long commands run on the worker's thread; their calls reach this window on its own.
+    worker_ = std::make_unique<workspace::Worker>(*this, [this](std::function<void()> fn) {
+        QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+    });
 
     Timer1 = new QTimer(this);
     // Fine enough for a seconds display and a moving bar, and idle while nothing plays.
@@ -96,7 +100,10 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
 
 QSize TKeshAudio::OriginalSize() const { return {kClientWidth, kClientHeight + menuBar()->sizeHint().height()}; }
 
-TKeshAudio::~TKeshAudio() { shutDown(); }
+TKeshAudio::~TKeshAudio() {
+    worker_.reset();
+    shutDown();
+}
 
 void TKeshAudio::buildMenus() {
     File1 = menuBar()->addMenu(QStringLiteral("&File"));
@@ -122,7 +129,9 @@ void TKeshAudio::buildMenus() {
     connect(MatchLoudness1, &QAction::toggled, this, [](bool on) { QSettings().setValue(kMatchLoudnessKey, on); });
     RestoreOriginal1 = File1->addAction(QStringLiteral("Restore original"), this, [this] { RestoreOriginal1Click(); });
     // Whether a backup exists can change behind the window's back: asked each time the menu opens.
-    connect(File1, &QMenu::aboutToShow, this, [this] { updateFileMenu(); });
+    connect(File1, &QMenu::aboutToShow, this, [this] {
+        if (!busy()) updateFileMenu();
+    });
     File1->addSeparator();
     Exit1 = File1->addAction(QStringLiteral("Exit"), this, [this] { Exit1Click(); });
     Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -162,7 +171,7 @@ void TKeshAudio::buildList() {
     });
     inner->addWidget(FilterEdit);
     StringGrid1 = new QTableView(GroupBox1);
-    model_ = new RowsModel(ws_, view_, StringGrid1);
+    model_ = new RowsModel(view_, StringGrid1);
     StringGrid1->setModel(model_);
     StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     StringGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -207,8 +216,9 @@ void TKeshAudio::buildList() {
     Strip = new WaveformStrip(central);
     Strip->hide();
     Strip->onSeek = [this](int x, int width) {
+        if (IsLocked()) return;
         const auto entry = stripEntry();
-        if (!entry || IsLocked()) return;
+        if (!entry) return;
         // The strip seeks in the sound it shows; a sound that is not playing starts first.
         if (!preview_->IsPlaying() || playingEntry_ != entry) {
             playingEntry_ = entry;
@@ -255,7 +265,7 @@ void TKeshAudio::buildStatusBar() {
     CancelButton = new QPushButton(QStringLiteral("Cancel"), panels);
     CancelButton->setGeometry(118, 3, 58, 20);
     CancelButton->hide();
-    connect(CancelButton, &QPushButton::clicked, this, [this] { cancelRequested_ = true; });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { requestCancel(); });
     bar->addWidget(panels);
 }
 
@@ -283,49 +293,90 @@ void TKeshAudio::Load1Click() {
 void TKeshAudio::OpenFile(const QString& path) {
     if (IsLocked()) return;
     playingEntry_.reset();
-    const auto outcome = ws_.Open(platform::PathFromUtf8(utf8(path)), *this);
+    const auto file = platform::PathFromUtf8(utf8(path));
+    auto outcome = workspace::OpenOutcome::Unreadable;
+    runCommand([&](workspace::UiPort& port) { outcome = ws_.Open(file, port); });
     rememberRecent(utf8(path), outcome == workspace::OpenOutcome::Loaded);
+}
+
+void TKeshAudio::runCommand(const workspace::Worker::Command& command) {
+    // The preview belongs to this thread: a command stops it here, and waits until it has.
+    auto stopPreview = ws_.StopPreview;
+    ws_.StopPreview = [this] {
+        worker_->RunOnFront([this] {
+            if (preview_) preview_->Stop();
+        });
+    };
+    bool done = false;
+    if (worker_->Start(command, [&done](const std::optional<std::string>&) { done = true; })) {
+        // The window's events run (it repaints, the marquee moves, the timers tick) until the
+        // command's last call has been delivered.
+        while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    } else {
+        ws_.StopPreview = stopPreview;
+        command(*this);  // no thread to be had: on this one, as a command always could run
+    }
+    ws_.StopPreview = std::move(stopPreview);
+    if (closePending_ && !IsLocked()) QTimer::singleShot(0, this, [this] { close(); });
+    else QTimer::singleShot(0, this, [this] { updateStrip(); });
+}
+
+void TKeshAudio::requestCancel() {
+    cancelRequested_ = true;
+    worker_->RequestCancel();
 }
 
 template <class Command>
 void TKeshAudio::cancellable(Command command) {
     cancellable_ = true;
     cancelRequested_ = false;
-    command();
+    runCommand(command);
     cancellable_ = false;
     cancelRequested_ = false;
     CancelButton->hide();
 }
 
 void TKeshAudio::Export1Click() {
+    if (IsLocked()) return;
     const auto entries = SelectedEntries();
+    const auto selected = SelectedEntry();
     if (entries.size() > 1 && ws_.FileKind() != workspace::kKindMultichannel)
-        cancellable([&] { exporting::ExportSelectedClick(ws_, *this, entries); });
-    else cancellable([&] { exporting::Export1Click(ws_, *this, SelectedEntry()); });
+        cancellable([&](workspace::UiPort& port) { exporting::ExportSelectedClick(ws_, port, entries); });
+    else cancellable([&](workspace::UiPort& port) { exporting::Export1Click(ws_, port, selected); });
 }
 
 void TKeshAudio::Export2Click() {
+    if (IsLocked()) return;
     const auto entries = SelectedEntries();
-    if (entries.size() > 1) cancellable([&] { exporting::ExportSelectedClick(ws_, *this, entries); });
-    else exporting::Export2Click(ws_, *this, SelectedEntry());
+    const auto selected = SelectedEntry();
+    if (entries.size() > 1)
+        cancellable([&](workspace::UiPort& port) { exporting::ExportSelectedClick(ws_, port, entries); });
+    else runCommand([&](workspace::UiPort& port) { exporting::Export2Click(ws_, port, selected); });
 }
 
 void TKeshAudio::Exportall1Click() {
-    cancellable([&] { exporting::Exportall1Click(ws_, *this); });
+    if (IsLocked()) return;
+    cancellable([&](workspace::UiPort& port) { exporting::Exportall1Click(ws_, port); });
 }
 
 void TKeshAudio::Replace1Click() {
-    replace::Replace1Click(ws_, *this, converter_, SelectedEntry(), replaceOptions());
+    if (IsLocked()) return;
+    const auto selected = SelectedEntry();
+    const auto options = replaceOptions();
+    runCommand([&](workspace::UiPort& port) { replace::Replace1Click(ws_, port, converter_, selected, options); });
     updateFileMenu();
 }
 
 void TKeshAudio::ImportFolder1Click() {
-    cancellable([&] { replace::ImportFolderClick(ws_, *this, converter_, replaceOptions()); });
+    if (IsLocked()) return;
+    const auto options = replaceOptions();
+    cancellable([&](workspace::UiPort& port) { replace::ImportFolderClick(ws_, port, converter_, options); });
     updateFileMenu();
 }
 
 void TKeshAudio::RestoreOriginal1Click() {
-    replace::RestoreOriginalClick(ws_, *this);
+    if (IsLocked()) return;
+    runCommand([&](workspace::UiPort& port) { replace::RestoreOriginalClick(ws_, port); });
     updateFileMenu();
 }
 
@@ -340,13 +391,18 @@ void TKeshAudio::updateFileMenu() {
 }
 
 void TKeshAudio::StringGrid1DblClick() {
+    if (busy()) return;
     playingEntry_ = SelectedEntry();
     preview_->StringGrid1DblClick(SelectedEntry());
 }
 void TKeshAudio::Play1Click() { StringGrid1DblClick(); }
-void TKeshAudio::Image1Click() { preview_->Image1Click(SelectedEntry()); }
+void TKeshAudio::Image1Click() {
+    if (!busy()) preview_->Image1Click(SelectedEntry());
+}
 void TKeshAudio::Timer1Timer() {
     preview_->Timer1Timer();
+    // The strip and its sound are the workspace's, which a running command may be changing.
+    if (busy()) return;
     // The preview's position on the strip, while the sound it shows plays or is paused.
     const bool shown = preview_->IsPlaying() && playingEntry_ && stripEntry() &&
                        (ws_.FileKind() == workspace::kKindMultichannel || *playingEntry_ == *stripEntry());
@@ -417,7 +473,7 @@ bool TKeshAudio::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (cancellable_ && key == Qt::Key_Escape) {
-            cancelRequested_ = true;
+            requestCancel();
             return true;
         }
         if (watched == FilterEdit && key == Qt::Key_Escape) {
@@ -515,6 +571,7 @@ void TKeshAudio::Unlock() {
 void TKeshAudio::ShowError(std::string_view message) { dialogs_.Error(this, q(message)); }
 void TKeshAudio::SetCaption(std::string_view caption) {
     fileCaption_ = std::string(caption);
+    entryCount_ = ws_.EntryCount();
     showCaption();
 }
 
@@ -524,6 +581,7 @@ void TKeshAudio::RowsReset() {
     Strip->SetWave(std::nullopt);
     // Another file (or none): nothing of the last one stays selected.
     StringGrid1->selectionModel()->clear();
+    entryCount_ = ws_.EntryCount();
     refreshList([this] { view_.Refresh(ws_); });
     if (auto entry = ws_.EntryAfterLoad())
         if (auto row = view_.RowOf(*entry)) StringGrid1->selectRow(static_cast<int>(*row));
@@ -535,6 +593,7 @@ void TKeshAudio::RowChanged(std::size_t entry) {
         waveJob_.reset();
         waveEntry_.reset();
     }
+    entryCount_ = ws_.EntryCount();
     refreshList([this] { view_.Refresh(ws_); });
 }
 

@@ -15,6 +15,7 @@
 #include "workspace/ListView.h"
 #include "workspace/Scratch.h"
 #include "workspace/UiPort.h"
+#include "workspace/Worker.h"
 #include "workspace/Workspace.h"
 
 class QAction;
@@ -78,7 +79,8 @@ public:
     const workspace::ListView& View() const { return view_; }
     // The original size of the window's client area with its menu bar.
     QSize OriginalSize() const;
-    bool IsLocked() const { return lockDepth_ > 0; }
+    // Locked by a command, or a command runs on the worker's thread.
+    bool IsLocked() const { return lockDepth_ > 0 || busy(); }
 
     // The controls, under the names the handlers use.
     QGroupBox* GroupBox1 = nullptr;
@@ -152,9 +154,14 @@ private:
     // The view and the list again, the selected sounds still selected where they are shown.
     void refreshList(const std::function<void()>& changeView);
     void showCaption();
+    // Runs a command on the worker's thread and returns when it is done, the window's events
+    // running meanwhile.
+    void runCommand(const workspace::Worker::Command& command);
+    bool busy() const { return worker_ && worker_->Running(); }
     // Runs a command that the user may cancel (Cancel button, Esc).
     template <class Command>
     void cancellable(Command command);
+    void requestCancel();
     void updateStrip();
     void pollWave();
     std::optional<std::size_t> stripEntry() const;
@@ -170,6 +177,9 @@ private:
     RowsModel* model_ = nullptr;
     workspace::ListView view_;
     std::string fileCaption_;
+    // The workspace's entry count as of the last call that let the window read it: the caption
+    // is also shown while a command runs (the filter changes it).
+    std::size_t entryCount_ = 0;
     bool cancellable_ = false;
     bool cancelRequested_ = false;
     std::optional<QString> droppedInput_;  // the answer to the replace's file dialog after a drop
@@ -185,6 +195,9 @@ private:
     bool pauseIconShown_ = false;
     std::int64_t barMaximum_ = 100;
     std::int64_t barPosition_ = 0;
+    // Last, so that it goes first: a command still running is waited for while all it may
+    // touch is there.
+    std::unique_ptr<workspace::Worker> worker_;
 };
 
 }  // namespace brenzo::ui

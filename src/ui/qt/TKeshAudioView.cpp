@@ -59,7 +59,7 @@ void TKeshAudio::refreshList(const std::function<void()>& changeView) {
 }
 
 void TKeshAudio::showCaption() {
-    GroupBox1->setTitle(q(ws_.EntryCount() ? view_.Caption(fileCaption_) : fileCaption_));
+    GroupBox1->setTitle(q(entryCount_ ? view_.Caption(fileCaption_) : fileCaption_));
 }
 
 void TKeshAudio::ShowFilter() {
@@ -107,7 +107,7 @@ void TKeshAudio::FileDropped(const QString& path, QPoint at) {
     StringGrid1->selectRow(index.row());
     // The replace runs as the pop-up's Replace does, its file dialog answered by the drop.
     droppedInput_ = path;
-    replace::Replace1Click(ws_, *this, converter_, entry);
+    runCommand([&](workspace::UiPort& port) { replace::Replace1Click(ws_, port, converter_, entry); });
     droppedInput_.reset();
 }
 

@@ -20,6 +20,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <thread>
@@ -299,6 +300,78 @@ TEST(Window, ADroppedFileOpensAsLoadWould) {
     auto file = f.write("drop.bin", bankOf(4));
     f.window.OpenFile(q(file));
     EXPECT_EQ(f.window.GroupBox1->title(), "Sound Bank ADPCM (4 sounds) - drop.bin");
+}
+
+// The real converter, holding the command until the window's thread lets it go: a step of a
+// command that never lets events run of itself.
+class HeldConverter : public engine::Converter {
+public:
+    explicit HeldConverter(engine::Converter& real) : real_(real) {}
+    std::atomic<bool> released{false};
+    Result<engine::ConvertedFormat> Convert(const fs::path& source, const fs::path& target,
+                                            const engine::RatePolicy& rate, const std::function<void()>& pump) override {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!released && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return real_.Convert(source, target, rate, pump);
+    }
+
+private:
+    engine::Converter& real_;
+};
+
+TEST(Window, ItsEventsRunWhileACommandWorksAndACloseWaitsForTheSave) {
+    Fixture f;
+    HeldConverter held(*f.converter);
+    TKeshAudio window{f.dir / "Hashes.ini", f.scratch, held, *f.player, f.dialogs};
+    const auto bank = f.write("b.bin", bankOf(2));
+    const auto original = testing::ReadFile(bank);
+    f.dialogs.answers.push_back({q(bank), {}});
+    window.Load1Click();
+    window.StringGrid1->selectRow(0);
+    std::vector<std::uint8_t> wav;
+    const auto tone = testing::ToBytes(Tone(16000, 500, 8000));
+    codec::WriteWavHeader(wav, 1, 8000, static_cast<std::uint32_t>(tone.size()));
+    wav.insert(wav.end(), tone.begin(), tone.end());
+    f.dialogs.answers.push_back({q(f.write("new.wav", wav)), {}});
+
+    // A timer of the window's thread ticks while the command converts, the window locked, the
+    // marquee on; at the third tick the user tries other commands and closes the window, then
+    // the conversion goes on.
+    int ticks = 0;
+    bool closeAccepted = true;
+    bool secondCommandAsked = true;
+    QTimer timer;
+    timer.setInterval(1);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        const bool working = !window.StringGrid1->isEnabled() && !window.File1->isEnabled() &&
+                             window.ProgressBar1->maximum() == 0 &&
+                             window.StatusPanel0->text() == "Converting to WAV...";
+        if (!working || held.released || ++ticks < 3) return;
+        // Shortcuts still reach the window: none of them starts a second command meanwhile.
+        const auto asked = f.dialogs.asked.size();
+        window.Replace1->trigger();
+        window.Exportall1Click();
+        window.ImportFolder1Click();
+        window.OpenFile(q(bank));
+        secondCommandAsked = f.dialogs.asked.size() != asked;
+        QCloseEvent close;
+        QApplication::sendEvent(&window, &close);
+        closeAccepted = close.isAccepted();
+        held.released = true;
+    });
+    timer.start();
+    window.Replace1Click();
+    timer.stop();
+    EXPECT_EQ(ticks, 3);
+    EXPECT_FALSE(secondCommandAsked);
+    EXPECT_FALSE(closeAccepted);
+    EXPECT_TRUE(f.dialogs.errors.empty());
+    EXPECT_NE(testing::ReadFile(bank), original);  // the save was made
+    EXPECT_TRUE(window.Workspace().CurrentBank() != nullptr);
+    // The close asked for meanwhile comes once the command is done.
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    EXPECT_TRUE(window.Workspace().CurrentBank() == nullptr);
 }
 
 TEST(Window, AHundredThousandRowsAreAModelNotCells) {

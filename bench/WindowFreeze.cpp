@@ -1,0 +1,173 @@
+// brenzo-bench-window BANK INPUT.wav OUT_DIR [inline]: how long the window's thread goes
+// without an event-loop turn, and its status bar without a repaint, while the shown window
+// loads BANK, replaces a sound in the middle of it with INPUT.wav and exports all of it into
+// OUT_DIR. "inline" runs the same commands on the window's own thread with the window as their
+// port, as the window ran them before its worker thread.
+//
+// Prints one line per step: step, mode, the longest gap between event-loop turns, the longest
+// gap between repaints of the status bar's progress panel, and the step's time (ms). A step
+// "idle" first measures the same while the window has nothing to do: what the loaded machine
+// alone costs. The panel repaints only when something on it changes (the bar moves, the marquee
+// runs): while a file is read, nothing on it does, and its gap is the read's time in both modes.
+#include <QApplication>
+#include <QEvent>
+#include <QProgressBar>
+#include <QTableView>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/Engine.h"
+#include "engine/Loudness.h"
+#include "export/ExportCommands.h"
+#include "platform/Path.h"
+#include "replace/Fit.h"
+#include "replace/ReplaceCommand.h"
+#include "ui/qt/Dialogs.h"
+#include "ui/qt/TKeshAudio.h"
+#include "workspace/Scratch.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using brenzo::ui::TKeshAudio;
+
+// The file dialogs answered from a queue; nothing else is ever asked here.
+class Answers : public brenzo::ui::Dialogs {
+public:
+    std::deque<QString> files;
+    std::optional<QString> OpenFile(QWidget*, const QString&) override { return next(); }
+    std::optional<QString> SaveFile(QWidget*, const QString&, const QString&) override { return next(); }
+    std::optional<QString> Folder(QWidget*, const QString&) override { return next(); }
+    void Error(QWidget*, const QString& message) override {
+        std::fprintf(stderr, "error: %s\n", message.toUtf8().constData());
+    }
+    bool Confirm(QWidget*, const QString&) override { return false; }
+    bool Ask(QWidget*, const QString&, const QString&, const QString&, const QString&) override { return false; }
+
+private:
+    std::optional<QString> next() {
+        if (files.empty()) return std::nullopt;
+        QString f = files.front();
+        files.pop_front();
+        return f;
+    }
+};
+
+// The times of a kind of event within one step; the longest gap includes the step's two ends.
+class Gaps : public QObject {
+public:
+    void Begin() {
+        times_.assign(1, Clock::now());
+        recording_ = true;
+    }
+    void Mark() {
+        if (recording_) times_.push_back(Clock::now());
+    }
+    double End() {
+        recording_ = false;
+        times_.push_back(Clock::now());
+        double longest = 0;
+        for (std::size_t i = 1; i < times_.size(); ++i)
+            longest = std::max(longest, std::chrono::duration<double, std::milli>(times_[i] - times_[i - 1]).count());
+        return longest;
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) Mark();
+        return false;
+    }
+
+private:
+    std::vector<Clock::time_point> times_;
+    bool recording_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: brenzo-bench-window BANK INPUT.wav OUT_DIR [inline]\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    // Settings of its own, never the editor's.
+    QApplication::setOrganizationName(QStringLiteral("Brenzo"));
+    QApplication::setApplicationName(QStringLiteral("Brenzo-bench"));
+    const QString bank = QString::fromUtf8(argv[1]);
+    const QString input = QString::fromUtf8(argv[2]);
+    const QString out = QString::fromUtf8(argv[3]);
+    const bool inlineMode = argc > 4 && std::string(argv[4]) == "inline";
+    const char* mode = inlineMode ? "inline" : "worker";
+
+    if (!brenzo::engine::StartAudioOutput()) return 1;
+    auto scratch = brenzo::workspace::ScratchFolders::Create();
+    if (!scratch) return 1;
+    auto converter = brenzo::engine::MakeConverter();
+    auto player = brenzo::engine::MakePlayer();
+    Answers dialogs;
+    int status = 0;
+    {
+        TKeshAudio window(std::filesystem::path(argv[3]) / "no-names.ini", *scratch, *converter, *player, dialogs);
+        window.KeepBackups1->setChecked(false);  // the same work in both modes
+        window.MatchLoudness1->setChecked(false);
+        window.show();
+        for (int i = 0; i < 20; ++i) QApplication::processEvents();
+
+        Gaps turns;
+        Gaps paints;
+        window.ProgressBar1->installEventFilter(&paints);
+        QTimer tick;
+        tick.setInterval(2);
+        QObject::connect(&tick, &QTimer::timeout, [&] { turns.Mark(); });
+        tick.start();
+
+        auto step = [&](const char* name, const std::function<void()>& run) {
+            turns.Begin();
+            paints.Begin();
+            const auto start = Clock::now();
+            run();
+            const double took = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            std::printf("%-10s %-7s loop %8.1f  paint %8.1f  took %8.1f\n", name, mode, turns.End(), paints.End(), took);
+            std::fflush(stdout);
+        };
+        // The machine's own share: the same measure while the window has nothing to do.
+        step("idle", [&] {
+            const auto until = Clock::now() + std::chrono::seconds(2);
+            while (Clock::now() < until) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        });
+        auto& ws = window.Workspace();
+        const std::size_t middle = 1000;
+        step("load", [&] {
+            if (inlineMode) ws.Open(brenzo::platform::PathFromUtf8(bank.toStdString()), window);
+            else window.OpenFile(bank);
+        });
+        if (ws.EntryCount() <= middle) {
+            std::fprintf(stderr, "the bank has fewer than %zu sounds\n", middle + 1);
+            status = 1;
+        } else {
+            window.StringGrid1->selectRow(static_cast<int>(middle));
+            dialogs.files.push_back(input);
+            step("replace", [&] {
+                if (inlineMode)
+                    brenzo::replace::Replace1Click(ws, window, *converter, middle,
+                                                   brenzo::replace::WindowReplaceOptions(false, false, brenzo::engine::IntegratedLoudness));
+                else window.Replace1Click();
+            });
+            dialogs.files.push_back(out);
+            step("export-all", [&] {
+                if (inlineMode) brenzo::exporting::Exportall1Click(ws, window);
+                else window.Exportall1Click();
+            });
+        }
+    }
+    player.reset();
+    brenzo::engine::StopAudioOutput();
+    scratch->Remove();
+    return status;
+}

@@ -1,0 +1,830 @@
+#include "ui/win32/TKeshAudio.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <climits>
+
+#include "engine/Loudness.h"
+#include "export/ExportCommands.h"
+#include "export/ExportSelection.h"
+#include "replace/ImportAll.h"
+#include "replace/ReplaceCommand.h"
+#include "ui/win32/Artwork.h"
+#include "ui/win32/Forms.h"
+#include "ui/win32/Text.h"
+
+namespace brenzo::ui::win32 {
+namespace {
+
+constexpr wchar_t kClassName[] = L"BrenzoMainWindow";
+constexpr int kClientWidth = 394;
+constexpr int kClientHeight = 351;
+constexpr UINT_PTR kPreviewTimer = 1;
+// Fine enough for a seconds display and a moving bar, and idle while nothing plays.
+constexpr UINT kPreviewTimerMs = 15;
+// The waveform strip's job is looked at this often until its columns are there.
+constexpr UINT_PTR kWaveTimer = 2;
+constexpr UINT kWaveTimerMs = 30;
+// Below this much more height than the original the strip has no room: the list keeps the
+// window's original layout.
+constexpr int kStripRoom = 90;
+// A dropped file is acted on once the drop has finished, so that its source is not kept waiting.
+constexpr UINT kDropMessage = WM_APP + 1;
+// The strip waits for the command that changed the current row (a load selects the first).
+constexpr UINT kStripMessage = WM_APP + 2;
+
+constexpr wchar_t kKeepBackupsValue[] = L"KeepBackups";
+constexpr wchar_t kMatchLoudnessValue[] = L"MatchLoudness";
+
+LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* window = reinterpret_cast<TKeshAudio*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!window) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    return window->HandleMessage(hwnd, message, wParam, lParam);
+}
+
+// The window's dots per inch: its monitor's where Windows says (10 and later), else the system's.
+int windowDpi(HWND hwnd) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpi && hwnd) {
+        if (const UINT dpi = getDpi(hwnd)) return static_cast<int>(dpi);
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+void registerClass() {
+    static const bool registered = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = windowProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        // The program's icon from the resources, where they give one.
+        wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(1));
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kClassName;
+        return RegisterClassExW(&wc) != 0;
+    }();
+    (void)registered;
+}
+
+// The three child controls that need their own keys and mice: the list, the filter field and
+// the progress bar.
+LRESULT CALLBACK childProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data) {
+    auto* window = reinterpret_cast<TKeshAudio*>(data);
+    if (id == 1 && (message == WM_KEYDOWN || message == WM_CHAR) && window->ListKey(message, wParam)) return 0;
+    if (id == 2 && message == WM_KEYDOWN && wParam == VK_ESCAPE) {
+        window->FilterKey(wParam);
+        return 0;
+    }
+    if (id == 2 && message == WM_CHAR && wParam == 0x1B) return 0;
+    if (id == 3 && (message == WM_LBUTTONDOWN || message == WM_MOUSEMOVE || message == WM_LBUTTONUP))
+        window->BarMouse(message, wParam, lParam);
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, childProc, id);
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolders& scratch,
+                       engine::Converter& converter, engine::Player& player, Dialogs& dialogs, WindowSettings settings)
+    : scratch_(scratch),
+      converter_(converter),
+      dialogs_(dialogs),
+      settings_(std::move(settings)),
+      ws_(workspace::HashNames(std::move(hashesFile)), &scratch) {
+    keepBackups_ = settings_.Flag(kKeepBackupsValue, replace::kKeepBackupsByDefault);
+    matchLoudness_ = settings_.Flag(kMatchLoudnessValue, replace::kMatchLoudnessByDefault);
+    recent_ = settings_.RecentFiles();
+
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS |
+                                                       ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    registerClass();
+    playIcon_ = MakePlayIcon(false);
+    pauseIcon_ = MakePlayIcon(true);
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+
+    buildMenus();
+    dpi_ = windowDpi(nullptr);
+    const SIZE size = originalSize();
+    CreateWindowExW(0, kClassName, L"Brenzo", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                    size.cx, size.cy, nullptr, MainMenu1, GetModuleHandleW(nullptr), this);
+    // On a monitor of its own scale the window is made again at its original size there.
+    if (const int dpi = windowDpi(hwnd_); dpi != dpi_) {
+        dpi_ = dpi;
+        const SIZE scaled = originalSize();
+        SetWindowPos(hwnd_, nullptr, 0, 0, scaled.cx, scaled.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    createControls();
+    DragAcceptFiles(hwnd_, TRUE);
+    preview_ = std::make_unique<preview::Preview>(ws_, *this, *this, player);
+
+    ws_.StringGridClear(*this);
+    SetCaption(workspace::kNotLoadedCaption);
+    ShowPauseIcon(false);
+    MenusChanged();
+    rebuildRecentMenu();
+    restorePlacement();
+    layout();
+}
+
+TKeshAudio::~TKeshAudio() {
+    shutDown();
+    if (hwnd_) DestroyWindow(hwnd_);
+    if (PopupMenu1) DestroyMenu(PopupMenu1);
+    if (accelerators_) DestroyAcceleratorTable(accelerators_);
+    if (font_) DeleteObject(font_);
+    if (playIcon_) DestroyIcon(playIcon_);
+    if (pauseIcon_) DestroyIcon(pauseIcon_);
+}
+
+SIZE TKeshAudio::originalSize() const {
+    // The original client area with its menu bar: the window opens at it and never gets smaller.
+    RECT r{0, 0, px(kClientWidth), px(kClientHeight)};
+    AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, TRUE, 0);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+void TKeshAudio::Show(int how) {
+    if (settings_.Maximized() && (how == SW_SHOWNORMAL || how == SW_SHOWDEFAULT || how == SW_SHOW))
+        how = SW_SHOWMAXIMIZED;
+    ShowWindow(hwnd_, how);
+    UpdateWindow(hwnd_);
+    SetFocus(StringGrid1);
+}
+
+void TKeshAudio::buildMenus() {
+    MainMenu1 = CreateMenu();
+    File1 = CreatePopupMenu();
+    Recent1 = CreatePopupMenu();
+    Tools1 = CreatePopupMenu();
+    AppendMenuW(MainMenu1, MF_POPUP, reinterpret_cast<UINT_PTR>(File1), L"&File");
+    AppendMenuW(MainMenu1, MF_POPUP, reinterpret_cast<UINT_PTR>(Tools1), L"&Edit");
+    AppendMenuW(MainMenu1, MF_STRING, kHelp1, L"About...");
+    AppendMenuW(Tools1, MF_STRING, kRadioLength1, L"Radio Music Duration Editor");
+    fillFileMenu();
+
+    PopupMenu1 = CreatePopupMenu();
+    AppendMenuW(PopupMenu1, MF_STRING, kPlay1, L"Play");
+    AppendMenuW(PopupMenu1, MF_STRING, kReplace1, L"Replace\tCtrl+R");
+    AppendMenuW(PopupMenu1, MF_STRING, kExport1, L"Export");
+
+    // The pop-up's Replace answers its key wherever the window has the focus.
+    ACCEL keys[] = {
+        {FCONTROL | FVIRTKEY, 'O', kLoad1},          {FCONTROL | FVIRTKEY, 'E', kExport2},
+        {FCONTROL | FSHIFT | FVIRTKEY, 'E', kExportall1}, {FCONTROL | FVIRTKEY, 'I', kImportFolder1},
+        {FCONTROL | FVIRTKEY, 'Q', kExit1},          {FCONTROL | FVIRTKEY, 'R', kReplace1},
+        {FCONTROL | FVIRTKEY, 'F', kFind1},
+    };
+    accelerators_ = CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
+}
+
+void TKeshAudio::fillFileMenu() {
+    // Built again whenever it opens or the workspace's menus change: "Export" comes and goes,
+    // and whether a backup exists can change behind the window's back.
+    while (GetMenuItemCount(File1) > 0) RemoveMenu(File1, 0, MF_BYPOSITION);
+    const auto& m = ws_.Menus;
+    auto item = [&](WORD id, const wchar_t* text, bool enabled = true, bool checked = false) {
+        AppendMenuW(File1, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED) | (checked ? MF_CHECKED : MF_UNCHECKED), id,
+                    text);
+    };
+    item(kLoad1, L"Load\tCtrl+O");
+    AppendMenuW(File1, MF_POPUP | (recent_.empty() ? MF_GRAYED : MF_ENABLED), reinterpret_cast<UINT_PTR>(Recent1),
+                L"Recent files");
+    AppendMenuW(File1, MF_SEPARATOR, 0, nullptr);
+    if (m.export2Visible) item(kExport2, L"Export\tCtrl+E");
+    item(kExportall1, L"Export all\tCtrl+Shift+E");
+    item(kImportFolder1, L"Import folder...\tCtrl+I", replace::ImportAvailable(ws_));
+    AppendMenuW(File1, MF_SEPARATOR, 0, nullptr);
+    item(kKeepBackups1, L"Keep backups", true, keepBackups_);
+    item(kMatchLoudness1, L"Match loudness on replace", true, matchLoudness_);
+    item(kRestoreOriginal1, L"Restore original", replace::RestoreAvailable(ws_));
+    AppendMenuW(File1, MF_SEPARATOR, 0, nullptr);
+    item(kExit1, L"Exit\tCtrl+Q");
+}
+
+void TKeshAudio::createControls() {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    auto child = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, HWND parent, WORD id) {
+        HWND h = CreateWindowExW(exStyle, cls, text, WS_CHILD | style, 0, 0, 10, 10, parent,
+                                 reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), instance, nullptr);
+        if (font_) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        return h;
+    };
+    GroupBox1 = child(0, WC_BUTTONW, L"", WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, hwnd_, 0);
+    // Hidden until Ctrl+F, so that the list looks as it always has.
+    FilterEdit = child(WS_EX_CLIENTEDGE, WC_EDITW, L"", ES_AUTOHSCROLL | WS_TABSTOP, hwnd_, 0);
+    SendMessageW(FilterEdit, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(L"Filter by name or hash"));
+    SetWindowSubclass(FilterEdit, childProc, 2, reinterpret_cast<DWORD_PTR>(this));
+    // A virtual list: the rows' texts are asked for as they are shown, so 100,000 rows cost
+    // nothing until they scroll by.
+    StringGrid1 = child(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                        WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS, hwnd_, 0);
+    ListView_SetExtendedListViewStyle(StringGrid1, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER |
+                                                       LVS_EX_INFOTIP);
+    const wchar_t* titles[] = {L"Name", L"Duration", L"Sample Rate"};
+    const int widths[] = {240, 65, 79};
+    for (int i = 0; i < 3; ++i) {
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = const_cast<wchar_t*>(titles[i]);
+        column.cx = widths[i];
+        column.iSubItem = i;
+        ListView_InsertColumn(StringGrid1, i, &column);
+    }
+    SetWindowSubclass(StringGrid1, childProc, 1, reinterpret_cast<DWORD_PTR>(this));
+
+    // Three panels: the state text, the play/pause icon and the progress bar.
+    StatusBar1 = child(0, STATUSCLASSNAMEW, L"", WS_VISIBLE, hwnd_, 0);
+    ProgressBar1 = child(0, PROGRESS_CLASSW, L"", WS_VISIBLE, StatusBar1, 0);
+    SendMessageW(ProgressBar1, PBM_SETRANGE32, 0, 100);
+    SetWindowSubclass(ProgressBar1, childProc, 3, reinterpret_cast<DWORD_PTR>(this));
+    // Over the state text while work that can be stopped runs.
+    CancelButton = child(0, WC_BUTTONW, L"Cancel", BS_PUSHBUTTON, hwnd_, kCancel);
+
+    Strip = std::make_unique<WaveformStrip>(hwnd_);
+    Strip->onSeek = [this](int x, int width) {
+        const auto entry = stripEntry();
+        if (!entry || IsLocked()) return;
+        // The strip seeks in the sound it shows; a sound that is not playing starts first.
+        if (!preview_->IsPlaying() || playingEntry_ != entry) {
+            playingEntry_ = entry;
+            preview_->StringGrid1DblClick(entry);
+        }
+        preview_->ProgressBar1MouseMove(true, x, width);
+        preview_->ProgressBar1MouseMove(false, x, width);
+        Timer1Timer();
+    };
+}
+
+void TKeshAudio::layout() {
+    if (!hwnd_ || !StatusBar1) return;
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    SendMessageW(StatusBar1, WM_SIZE, 0, 0);
+    RECT bar{};
+    GetWindowRect(StatusBar1, &bar);
+    const int barHeight = bar.bottom - bar.top;
+    int parts[] = {px(180), px(204), -1};
+    SendMessageW(StatusBar1, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
+    RECT third{};
+    SendMessageW(StatusBar1, SB_GETRECT, 2, reinterpret_cast<LPARAM>(&third));
+    MoveWindow(ProgressBar1, third.left + 1, third.top + 1, third.right - third.left - 2, third.bottom - third.top - 2,
+               TRUE);
+    const int statusTop = client.bottom - barHeight;
+    SetWindowPos(CancelButton, HWND_TOP, px(118), statusTop + 2, px(58), barHeight - 4, SWP_NOACTIVATE);
+
+    const int width = client.right - px(4);
+    const bool room = client.bottom >= px(kClientHeight + kStripRoom);
+    const int height = room ? statusTop - px(WaveformStrip::kHeight + 2) : statusTop;
+    MoveWindow(GroupBox1, px(2), 0, width, height, TRUE);
+    if (room) MoveWindow(Strip->Handle(), px(2), height + px(1), width, px(WaveformStrip::kHeight), TRUE);
+    if (room != stripShown_) {
+        stripShown_ = room;
+        ShowWindow(Strip->Handle(), room ? SW_SHOWNA : SW_HIDE);
+    }
+    if (room) PostMessageW(hwnd_, kStripMessage, 0, 0);
+    // Below the group box's caption, inside its frame.
+    int top = px(18);
+    if (filterShown_) {
+        MoveWindow(FilterEdit, px(6), top, width - px(8), px(20), TRUE);
+        top += px(22);
+    }
+    MoveWindow(StringGrid1, px(6), top, width - px(8), std::max(0, height - top - px(4)), TRUE);
+    RECT listClient{};
+    GetClientRect(StringGrid1, &listClient);
+    // The name takes what the two fixed columns leave.
+    ListView_SetColumnWidth(StringGrid1, 1, px(65));
+    ListView_SetColumnWidth(StringGrid1, 2, px(79));
+    ListView_SetColumnWidth(StringGrid1, 0, std::max(px(40), static_cast<int>(listClient.right) - px(65 + 79)));
+    // The group box's frame and the status bar's panels moved: nothing of the old ones stays.
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+// ---- commands -------------------------------------------------------------------------------
+
+void TKeshAudio::command(WORD id) {
+    if (id == kCancel) {
+        cancelRequested_ = true;
+        return;
+    }
+    // While a command runs the menus are shut and their keys do nothing.
+    if (IsLocked()) return;
+    if (id >= kRecentFirst && id < kRecentFirst + workspace::kRecentFilesKept) {
+        OpenRecent(id - kRecentFirst);
+        return;
+    }
+    switch (id) {
+        case kLoad1: Load1Click(); break;
+        case kExport2:
+            if (ws_.Menus.export2Visible) Export2Click();
+            break;
+        case kExportall1: Exportall1Click(); break;
+        case kImportFolder1:
+            if (replace::ImportAvailable(ws_)) ImportFolder1Click();
+            break;
+        case kKeepBackups1: KeepBackups1Click(); break;
+        case kMatchLoudness1: MatchLoudness1Click(); break;
+        case kRestoreOriginal1:
+            if (replace::RestoreAvailable(ws_)) RestoreOriginal1Click();
+            break;
+        case kExit1: Exit1Click(); break;
+        case kRadioLength1: RadioLength1Click(); break;
+        case kHelp1: Help1Click(); break;
+        case kPlay1: Play1Click(); break;
+        case kReplace1:
+            if (ws_.Menus.replace1Enabled) Replace1Click();
+            break;
+        case kExport1: Export1Click(); break;
+        case kFind1: ShowFilter(); break;
+        default: break;
+    }
+}
+
+void TKeshAudio::Load1Click() {
+    if (auto chosen = AskOpenFile(workspace::kOpenFilter)) OpenFile(*chosen);
+}
+
+void TKeshAudio::OpenFile(const std::string& path) {
+    if (IsLocked()) return;
+    playingEntry_.reset();
+    const auto outcome = ws_.Open(platform::PathFromUtf8(path), *this);
+    rememberRecent(path, outcome == workspace::OpenOutcome::Loaded);
+}
+
+template <class Command>
+void TKeshAudio::cancellable(Command run) {
+    cancellable_ = true;
+    cancelRequested_ = false;
+    run();
+    cancellable_ = false;
+    cancelRequested_ = false;
+    ShowWindow(CancelButton, SW_HIDE);
+}
+
+void TKeshAudio::Export1Click() {
+    const auto entries = SelectedEntries();
+    if (entries.size() > 1 && ws_.FileKind() != workspace::kKindMultichannel)
+        cancellable([&] { exporting::ExportSelectedClick(ws_, *this, entries); });
+    else cancellable([&] { exporting::Export1Click(ws_, *this, SelectedEntry()); });
+}
+
+void TKeshAudio::Export2Click() {
+    const auto entries = SelectedEntries();
+    if (entries.size() > 1) cancellable([&] { exporting::ExportSelectedClick(ws_, *this, entries); });
+    else exporting::Export2Click(ws_, *this, SelectedEntry());
+}
+
+void TKeshAudio::Exportall1Click() {
+    cancellable([&] { exporting::Exportall1Click(ws_, *this); });
+}
+
+void TKeshAudio::Replace1Click() {
+    replace::Replace1Click(ws_, *this, converter_, SelectedEntry(), replaceOptions());
+    fillFileMenu();
+}
+
+void TKeshAudio::ImportFolder1Click() {
+    cancellable([&] { replace::ImportFolderClick(ws_, *this, converter_, replaceOptions()); });
+    fillFileMenu();
+}
+
+void TKeshAudio::RestoreOriginal1Click() {
+    replace::RestoreOriginalClick(ws_, *this);
+    fillFileMenu();
+}
+
+void TKeshAudio::KeepBackups1Click() {
+    keepBackups_ = !keepBackups_;
+    settings_.SetFlag(kKeepBackupsValue, keepBackups_);
+    fillFileMenu();
+}
+
+void TKeshAudio::MatchLoudness1Click() {
+    matchLoudness_ = !matchLoudness_;
+    settings_.SetFlag(kMatchLoudnessValue, matchLoudness_);
+    fillFileMenu();
+}
+
+replace::ReplaceOptions TKeshAudio::replaceOptions() const {
+    return replace::WindowReplaceOptions(keepBackups_, matchLoudness_, engine::IntegratedLoudness);
+}
+
+void TKeshAudio::StringGrid1DblClick() {
+    if (IsLocked()) return;
+    playingEntry_ = SelectedEntry();
+    preview_->StringGrid1DblClick(SelectedEntry());
+}
+void TKeshAudio::Play1Click() { StringGrid1DblClick(); }
+void TKeshAudio::Image1Click() {
+    if (IsLocked()) return;
+    preview_->Image1Click(SelectedEntry());
+}
+void TKeshAudio::Timer1Timer() {
+    preview_->Timer1Timer();
+    // The preview's position on the strip, while the sound it shows plays or is paused.
+    const auto shownEntry = stripEntry();
+    const bool shown = preview_->IsPlaying() && playingEntry_ && shownEntry &&
+                       (ws_.FileKind() == workspace::kKindMultichannel || *playingEntry_ == *shownEntry);
+    if (shown && preview_->BarMaximum() > 0)
+        Strip->SetPosition(static_cast<double>(preview_->BarPosition()) / static_cast<double>(preview_->BarMaximum()));
+    else Strip->SetPosition(std::nullopt);
+}
+
+void TKeshAudio::ProgressBar1MouseMove(bool leftButton, int x) {
+    RECT r{};
+    GetClientRect(ProgressBar1, &r);
+    preview_->ProgressBar1MouseMove(leftButton, x, r.right - r.left);
+}
+
+void TKeshAudio::BarMouse(UINT message, WPARAM keys, LPARAM lParam) {
+    const int x = GET_X_LPARAM(lParam);
+    if (message == WM_LBUTTONDOWN) {
+        // The bar keeps the mouse while the button is held, so a drag past its ends still seeks.
+        SetCapture(ProgressBar1);
+        seeking_ = true;
+        ProgressBar1MouseMove(true, x);
+    } else if (message == WM_MOUSEMOVE) {
+        ProgressBar1MouseMove(seeking_ && (keys & MK_LBUTTON) != 0, x);
+    } else if (message == WM_LBUTTONUP) {
+        seeking_ = false;
+        if (GetCapture() == ProgressBar1) ReleaseCapture();
+        ProgressBar1MouseMove(false, x);
+    }
+}
+
+void TKeshAudio::RadioLength1Click() { ShowDurationEditor(hwnd_, dialogs_); }
+void TKeshAudio::Help1Click() { ShowAboutForm(hwnd_); }
+void TKeshAudio::Exit1Click() {
+    if (hwnd_) SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+// ---- the window's messages ------------------------------------------------------------------
+
+LRESULT TKeshAudio::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_NCCREATE:
+            hwnd_ = hwnd;
+            break;
+        case WM_CREATE:
+            return 0;
+        case WM_SIZE:
+            layout();
+            return 0;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another scale: the sizes follow, where Windows puts it.
+            dpi_ = HIWORD(wParam);
+            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            layout();
+            return 0;
+        }
+        case WM_GETMINMAXINFO: {
+            const SIZE size = originalSize();
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = {size.cx, size.cy};
+            return 0;
+        }
+        case WM_SETFOCUS:
+            SetFocus(filterShown_ ? FilterEdit : StringGrid1);
+            return 0;
+        case WM_COMMAND:
+            if (reinterpret_cast<HWND>(lParam) == FilterEdit && lParam) {
+                if (HIWORD(wParam) == EN_CHANGE) {
+                    wchar_t text[512] = {};
+                    GetWindowTextW(FilterEdit, text, static_cast<int>(std::size(text)));
+                    SetFilterText(Utf8(text));
+                }
+                return 0;
+            }
+            command(LOWORD(wParam));
+            return 0;
+        case WM_INITMENUPOPUP:
+            if (reinterpret_cast<HMENU>(wParam) == File1) fillFileMenu();
+            return 0;
+        case WM_NOTIFY:
+            return notify(*reinterpret_cast<const NMHDR*>(lParam));
+        case WM_CONTEXTMENU:
+            if (reinterpret_cast<HWND>(wParam) == StringGrid1 && !IsLocked()) {
+                POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+                if (lParam == -1) {
+                    // From the keyboard: at the current row.
+                    RECT r{};
+                    const int row = ListView_GetNextItem(StringGrid1, -1, LVNI_FOCUSED);
+                    if (row < 0 || !ListView_GetItemRect(StringGrid1, row, &r, LVIR_LABEL)) GetClientRect(StringGrid1, &r);
+                    at = {r.left, r.bottom};
+                    ClientToScreen(StringGrid1, &at);
+                } else {
+                    LVHITTESTINFO hit{};
+                    hit.pt = at;
+                    ScreenToClient(StringGrid1, &hit.pt);
+                    const int row = ListView_HitTest(StringGrid1, &hit);
+                    if (row >= 0 && (hit.flags & LVHT_ONITEM)) SelectRows({static_cast<std::size_t>(row)});
+                }
+                showPopup(at);
+                return 0;
+            }
+            break;
+        case WM_TIMER:
+            if (wParam == kPreviewTimer) Timer1Timer();
+            if (wParam == kWaveTimer) pollWave();
+            return 0;
+        case kStripMessage:
+            updateStrip();
+            return 0;
+        case WM_DROPFILES: {
+            auto drop = reinterpret_cast<HDROP>(wParam);
+            if (!IsLocked() && DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+                std::wstring file(DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
+                DragQueryFileW(drop, 0, file.data(), static_cast<UINT>(file.size()));
+                file.resize(file.size() - 1);
+                DragQueryPoint(drop, &pendingDropAt_);
+                pendingDrop_ = Utf8(file);
+                PostMessageW(hwnd_, kDropMessage, 0, 0);
+            }
+            DragFinish(drop);
+            return 0;
+        }
+        case kDropMessage:
+            if (auto file = std::exchange(pendingDrop_, std::nullopt)) FileDropped(*file, pendingDropAt_);
+            return 0;
+        case WM_CLOSE:
+            // A command that runs lets messages through; it must not go on with a released
+            // workspace, so the window closes when it is done.
+            if (IsLocked()) {
+                closePending_ = true;
+                return 0;
+            }
+            savePlacement();
+            shutDown();
+            DestroyWindow(hwnd_);
+            return 0;
+        case WM_DESTROY:
+            if (quitOnClose_) PostQuitMessage(0);
+            return 0;
+        case WM_NCDESTROY:
+            hwnd_ = nullptr;
+            StringGrid1 = StatusBar1 = ProgressBar1 = FilterEdit = CancelButton = GroupBox1 = nullptr;
+            MainMenu1 = File1 = Recent1 = Tools1 = nullptr;  // destroyed with the window
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void TKeshAudio::showPopup(POINT screen) {
+    TrackPopupMenu(PopupMenu1, TPM_RIGHTBUTTON, screen.x, screen.y, 0, hwnd_, nullptr);
+}
+
+bool TKeshAudio::ListKey(UINT message, WPARAM key) {
+    const bool control = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    const bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    const bool alt = (GetKeyState(VK_MENU) & 0x8000) != 0;
+    if (message == WM_CHAR) return key == L' ' && !control && !shift && !alt;  // the space was the play icon's
+    if (key == VK_RETURN) {
+        StringGrid1DblClick();
+        return true;
+    }
+    if (key == VK_SPACE && !control && !shift && !alt) {
+        Image1Click();
+        return true;
+    }
+    if (key == 'C' && control && !shift && !alt) {
+        CopyRows();
+        return true;
+    }
+    return false;
+}
+
+void TKeshAudio::FilterKey(WPARAM key) {
+    if (key == VK_ESCAPE) ClearFilter();
+}
+
+// ---- shut-down ------------------------------------------------------------------------------
+
+void TKeshAudio::shutDown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    SetTimerEnabled(false);
+    if (hwnd_) KillTimer(hwnd_, kWaveTimer);
+    waveJob_.reset();
+    if (preview_) preview_->Stop();
+    ws_.ClearMemory();
+    scratch_.Remove();
+}
+
+// ---- the UI port ----------------------------------------------------------------------------
+
+void TKeshAudio::SetStatus(std::string_view text) {
+    SendMessageW(StatusBar1, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+}
+
+std::string TKeshAudio::StatusText() const {
+    const auto length = LOWORD(SendMessageW(StatusBar1, SB_GETTEXTLENGTHW, 0, 0));
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    SendMessageW(StatusBar1, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(length);
+    return Utf8(text);
+}
+
+namespace {
+int clampToInt(std::int64_t value) { return static_cast<int>(std::clamp<std::int64_t>(value, 0, INT_MAX)); }
+}  // namespace
+
+void TKeshAudio::SetProgress(std::int64_t position, std::int64_t maximum) {
+    barPosition_ = position;
+    barMaximum_ = maximum;
+    if (marquee_) return;
+    SendMessageW(ProgressBar1, PBM_SETRANGE32, 0, clampToInt(maximum));
+    SendMessageW(ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(clampToInt(position)), 0);
+}
+
+void TKeshAudio::SetMarquee(bool on) {
+    marquee_ = on;
+    const LONG_PTR style = GetWindowLongPtrW(ProgressBar1, GWL_STYLE);
+    if (on) {
+        SetWindowLongPtrW(ProgressBar1, GWL_STYLE, style | PBS_MARQUEE);
+        SendMessageW(ProgressBar1, PBM_SETMARQUEE, TRUE, 30);
+    } else {
+        SendMessageW(ProgressBar1, PBM_SETMARQUEE, FALSE, 0);
+        SetWindowLongPtrW(ProgressBar1, GWL_STYLE, style & ~static_cast<LONG_PTR>(PBS_MARQUEE));
+        SendMessageW(ProgressBar1, PBM_SETRANGE32, 0, clampToInt(barMaximum_));
+        SendMessageW(ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(clampToInt(barPosition_)), 0);
+        // The bar does not repaint on a change of style alone: the last marquee block would stay.
+        InvalidateRect(ProgressBar1, nullptr, TRUE);
+    }
+}
+
+int TKeshAudio::ProgressPosition() const { return static_cast<int>(SendMessageW(ProgressBar1, PBM_GETPOS, 0, 0)); }
+int TKeshAudio::ProgressMaximum() const {
+    return static_cast<int>(SendMessageW(ProgressBar1, PBM_GETRANGE, FALSE, 0));
+}
+
+void TKeshAudio::setMenuEnabled(HMENU menu, UINT item, bool enabled, bool byPosition) {
+    EnableMenuItem(menu, item, (byPosition ? MF_BYPOSITION : MF_BYCOMMAND) | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+void TKeshAudio::Lock() {
+    if (lockDepth_++ > 0) return;
+    if (cancellable_) {
+        SetWindowPos(CancelButton, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    }
+    EnableWindow(FilterEdit, FALSE);
+    EnableWindow(StringGrid1, FALSE);
+    for (UINT i = 0; i < 3; ++i) setMenuEnabled(MainMenu1, i, false, true);
+    DrawMenuBar(hwnd_);
+    DragAcceptFiles(hwnd_, FALSE);
+}
+
+void TKeshAudio::Unlock() {
+    if (lockDepth_ == 0 || --lockDepth_ > 0) return;
+    ShowWindow(CancelButton, SW_HIDE);
+    EnableWindow(FilterEdit, TRUE);
+    EnableWindow(StringGrid1, TRUE);
+    for (UINT i = 0; i < 3; ++i) setMenuEnabled(MainMenu1, i, true, true);
+    DrawMenuBar(hwnd_);
+    DragAcceptFiles(hwnd_, TRUE);
+    PostMessageW(hwnd_, closePending_ ? WM_CLOSE : kStripMessage, 0, 0);
+}
+
+void TKeshAudio::ShowError(std::string_view message) { dialogs_.Error(hwnd_, message); }
+
+void TKeshAudio::SetCaption(std::string_view caption) {
+    fileCaption_ = std::string(caption);
+    showCaption();
+}
+
+void TKeshAudio::MenusChanged() {
+    const auto& m = ws_.Menus;
+    ModifyMenuW(PopupMenu1, kExport1, MF_BYCOMMAND | MF_STRING, kExport1, NoMnemonic(m.export1Caption).c_str());
+    ModifyMenuW(PopupMenu1, kReplace1, MF_BYCOMMAND | MF_STRING, kReplace1,
+                (NoMnemonic(m.replace1Caption) + L"\tCtrl+R").c_str());
+    setMenuEnabled(PopupMenu1, kReplace1, m.replace1Enabled);
+    fillFileMenu();
+}
+
+std::optional<std::string> TKeshAudio::AskOpenFile(std::string_view filter) {
+    if (droppedInput_) return std::exchange(droppedInput_, std::nullopt);
+    return dialogs_.OpenFile(hwnd_, filter);
+}
+
+std::optional<std::string> TKeshAudio::AskSaveFile(std::string_view filter, std::string_view presetName) {
+    return dialogs_.SaveFile(hwnd_, filter, presetName);
+}
+
+std::optional<std::string> TKeshAudio::AskFolder(std::string_view caption) { return dialogs_.Folder(hwnd_, caption); }
+
+bool TKeshAudio::Ask(std::string_view title, std::string_view text, std::string_view yes, std::string_view no) {
+    return dialogs_.Ask(hwnd_, title, text, yes, no);
+}
+
+void TKeshAudio::PumpEvents() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // For the program's own loop, once the command is done.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return;
+        }
+        // Esc stops the work that can be stopped, wherever the focus is.
+        if (cancellable_ && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+            cancelRequested_ = true;
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+void TKeshAudio::ShowPauseIcon(bool pause) {
+    pauseIconShown_ = pause;
+    SendMessageW(StatusBar1, SB_SETICON, 1, reinterpret_cast<LPARAM>(pause ? pauseIcon_ : playIcon_));
+}
+
+void TKeshAudio::SetTimerEnabled(bool enabled) {
+    if (!hwnd_ || enabled == timerOn_) return;
+    timerOn_ = enabled;
+    if (enabled) SetTimer(hwnd_, kPreviewTimer, kPreviewTimerMs, nullptr);
+    else KillTimer(hwnd_, kPreviewTimer);
+}
+
+// ---- the waveform strip ---------------------------------------------------------------------
+
+std::optional<std::size_t> TKeshAudio::stripEntry() const {
+    // A multichannel file plays whole: the strip shows all its channels from any row.
+    if (ws_.FileKind() == workspace::kKindMultichannel && ws_.EntryCount() > 0) return 0;
+    const int current = ListView_GetNextItem(StringGrid1, -1, LVNI_FOCUSED);
+    if (current < 0) return std::nullopt;
+    const auto entry = view_.EntryAt(static_cast<std::size_t>(current));
+    if (!entry || *entry >= ws_.EntryCount()) return std::nullopt;
+    return entry;
+}
+
+void TKeshAudio::updateStrip() {
+    if (!stripShown_ || IsLocked() || shutDown_) return;
+    const auto entry = stripEntry();
+    const int width = Strip->Width();
+    if (entry == waveEntry_ && width == waveWidth_ && (waveJob_ || Strip->Wave())) return;
+    waveJob_.reset();
+    waveEntry_ = entry;
+    waveWidth_ = width;
+    Strip->SetWave(std::nullopt);
+    Strip->SetPosition(std::nullopt);
+    if (!entry || width <= 0) return;
+    // The cached WAV the preview and the exports use; the columns are made from it on a
+    // thread of their own.
+    workspace::SilentPort quiet;
+    auto wav = exporting::EnsureCacheWav(ws_, *entry, quiet);
+    if (!wav) return;
+    waveJob_ = std::make_unique<preview::WaveformJob>(*wav, static_cast<std::size_t>(width));
+    SetTimer(hwnd_, kWaveTimer, kWaveTimerMs, nullptr);
+}
+
+void TKeshAudio::pollWave() {
+    if (waveJob_) {
+        auto result = waveJob_->Take();
+        if (!result) return;
+        waveJob_.reset();
+        if (*result) Strip->SetWave(std::move(**result));
+    }
+    KillTimer(hwnd_, kWaveTimer);
+}
+
+std::string TKeshAudio::MenuText(WORD id) const {
+    for (HMENU menu : {MainMenu1, PopupMenu1}) {
+        wchar_t text[512] = {};
+        if (GetMenuStringW(menu, id, text, static_cast<int>(std::size(text)), MF_BYCOMMAND) > 0) {
+            std::wstring shown(text);
+            return Utf8(shown.substr(0, shown.find(L'\t')));
+        }
+    }
+    return {};
+}
+
+bool TKeshAudio::MenuEnabled(WORD id) const {
+    for (HMENU menu : {MainMenu1, PopupMenu1}) {
+        const UINT state = GetMenuState(menu, id, MF_BYCOMMAND);
+        if (state != static_cast<UINT>(-1)) return (state & (MF_GRAYED | MF_DISABLED)) == 0;
+    }
+    return false;
+}
+
+}  // namespace brenzo::ui::win32
