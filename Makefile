@@ -3,7 +3,7 @@ SHELL := /bin/bash
 BUILD := build/default
 BIN := $(BUILD)/bin
 
-.PHONY: all setup build test test-debug test-windows run samples bench fuzz clean
+.PHONY: all setup build test test-debug test-windows run samples bench fuzz fuzz-run clean
 
 all: build
 
@@ -43,6 +43,10 @@ bench: build
 fuzz: setup
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz -j 2
+
+# Every fuzzer for FUZZ_TIME seconds (default 60); fails on any finding.
+fuzz-run: fuzz
+	@FUZZ_TIME=$(or $(FUZZ_TIME),60) FUZZ_JOBS=$(or $(FUZZ_JOBS),1) scripts/fuzz-run
 
 clean:
 	rm -rf build samples

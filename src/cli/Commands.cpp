@@ -74,15 +74,46 @@ int ResolveEntry(const Workspace& ws, const std::string& file, const Selection& 
     return PickEntry(sel, file, "entry", ws.EntryCount(), [&](std::size_t i) { return ws.RowName(i); }, entry);
 }
 
+int ResolveTarget(const Workspace& ws, const std::string& file, const Selection& sel, std::string_view whole,
+                  std::size_t& entry) {
+    entry = 0;
+    if (!ws.WholeFile()) return ResolveEntry(ws, file, sel, entry);
+    if (sel.index || sel.name) return Fail(kUsage, std::string(whole) + "; --index and --name do not apply");
+    return kDone;
+}
+
 Workspace MakeWorkspace(const Globals& g, const workspace::ScratchFolders* scratch) {
     return Workspace(workspace::HashNames(HashesPath(g)), scratch);
 }
+
+namespace {
+
+// The numbers `list --json` shows of an entry, from a bank's records or a channel's description.
+struct EntryNumbers {
+    std::uint32_t hash = 0, rate = 0, samples = 0, size = 0, compression = 0;
+};
+
+EntryNumbers numbersOf(const Workspace& ws, std::size_t i) {
+    return workspace::VisitOpened(
+        ws, [](std::monostate) { return EntryNumbers{}; },
+        [&](const workspace::OpenedBank& bank) {
+            const auto& info = bank.model.BanksInfo[i];
+            return EntryNumbers{bank.model.BanksHeadInfo[i].Hash, info.Frequency, info.Size2, info.Size,
+                                info.Compression};
+        },
+        [&](const formats::TMultiADPCM& multi) {
+            const auto& ch = multi.ChHeaders[i];
+            return EntryNumbers{multi.ChHeadSizes[i].HeadHash, ch.Frequency, ch.Length, ch.Size, ch.Compression};
+        });
+}
+
+}  // namespace
 
 int Info(const Globals& g, const std::string& file) {
     ConsolePort port;
     Workspace ws = MakeWorkspace(g);
     if (int s = OpenContainer(g, file, ws, port); s != kDone) return s;
-    PrintLine(ws.Caption);
+    PrintLine(TerminalSafe(ws.Caption));
     return kDone;
 }
 
@@ -115,25 +146,16 @@ int List(const Globals& g, const std::string& file, bool json) {
     nlohmann::ordered_json entries = nlohmann::ordered_json::array();
     for (std::size_t i = 0; i < ws.EntryCount(); ++i) {
         const auto row = ws.Row(i);
-        std::uint32_t hash, rate, samples, size, compression;
-        if (ws.CurrentBank()) {
-            const auto& info = ws.CurrentBank()->BanksInfo[i];
-            hash = ws.CurrentBank()->BanksHeadInfo[i].Hash;
-            rate = info.Frequency, samples = info.Size2, size = info.Size, compression = info.Compression;
-        } else {
-            const auto& ch = ws.CurrentMulti()->ChHeaders[i];
-            hash = ws.CurrentMulti()->ChHeadSizes[i].HeadHash;
-            rate = ch.Frequency, samples = ch.Length, size = ch.Size, compression = ch.Compression;
-        }
+        const EntryNumbers n = numbersOf(ws, i);
         nlohmann::ordered_json e;
         e["index"] = i;
         e["name"] = row.name;
-        e["hash"] = hash;
+        e["hash"] = n.hash;
         e["duration"] = row.duration;
-        e["rate"] = rate;
-        e["samples"] = samples;
-        e["size"] = size;
-        e["compression"] = compression;
+        e["rate"] = n.rate;
+        e["samples"] = n.samples;
+        e["size"] = n.size;
+        e["compression"] = n.compression;
         entries.push_back(std::move(e));
     }
     PrintLine(entries.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
@@ -145,12 +167,7 @@ int Export(const Globals& g, const std::string& file, const Selection& sel, cons
     Workspace ws = MakeWorkspace(g);
     if (int s = OpenContainer(g, file, ws, port); s != kDone) return s;
     std::size_t entry = 0;
-    if (ws.FileKind() == workspace::kKindMultichannel) {
-        if (sel.index || sel.name)
-            return Fail(kUsage, "a multichannel file is exported whole; --index and --name do not apply");
-    } else if (int s = ResolveEntry(ws, file, sel, entry); s != kDone) {
-        return s;
-    }
+    if (int s = ResolveTarget(ws, file, sel, "a multichannel file is exported whole", entry); s != kDone) return s;
     port.Progress("Exporting...");
     Status s = exporting::ExportEntry(ws, platform::PathFromUtf8(out), static_cast<std::uint32_t>(entry), port);
     port.ClearProgress();

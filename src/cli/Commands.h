@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "workspace/Workspace.h"
 
@@ -44,6 +45,10 @@ int PickEntry(const Selection& sel, const std::string& file, const std::string& 
               const std::function<std::optional<int>()>& unknownName = {});
 // The entry --index or --name picks; a usage error is printed and its status returned.
 int ResolveEntry(const workspace::Workspace& ws, const std::string& file, const Selection& sel, std::size_t& entry);
+// What a command acts on: the entry --index or --name picks in a bank, or a multichannel file
+// whole (entry 0), which takes neither; `whole` says so in the usage error.
+int ResolveTarget(const workspace::Workspace& ws, const std::string& file, const Selection& sel, std::string_view whole,
+                  std::size_t& entry);
 
 int Info(const Globals& g, const std::string& file);
 int List(const Globals& g, const std::string& file, bool json);

@@ -53,17 +53,13 @@ int Replace(const Globals& g, const std::string& file, const Selection& sel, con
     workspace::Workspace ws = MakeWorkspace(g, &*scratch);
     if (int s = OpenContainer(g, file, ws, port); s != kDone) return s;
     std::size_t entry = 0;
-    if (ws.FileKind() == workspace::kKindMultichannel) {
-        if (sel.index || sel.name)
-            return Fail(kUsage, "all channels of a multichannel file are replaced; --index and --name do not apply");
-    } else if (int s = ResolveEntry(ws, file, sel, entry); s != kDone) {
+    if (int s = ResolveTarget(ws, file, sel, "all channels of a multichannel file are replaced", entry); s != kDone)
         return s;
-    }
     auto converter = engine::MakeConverter();
     auto options = OptionsOf(fit);
     std::vector<std::string> notes;
     options.note = [&](std::size_t n, std::string_view text) {
-        notes.push_back(std::to_string(n) + "\t" + ws.RowName(n) + "\t" + std::string(text));
+        notes.push_back(std::to_string(n) + "\t" + TerminalSafe(ws.RowName(n)) + "\t" + TerminalSafe(text));
     };
     Status s = replace::ReplaceEntry(ws, port, *converter, platform::PathFromUtf8(input), entry, options);
     port.ClearProgress();
@@ -125,7 +121,7 @@ int ImportAll(const Globals& g, const std::string& file, const std::string& dir,
     }
     std::string text;
     for (const auto& i : plan->replaced) {
-        text += std::to_string(i.entry) + "\t" + i.name + "\t" + platform::FileNameUtf8(i.input);
+        text += std::to_string(i.entry) + "\t" + TerminalSafe(i.name) + "\t" + TerminalSafe(platform::FileNameUtf8(i.input));
         if (auto gain = gains.find(i.entry); gain != gains.end()) text += "\t" + gain->second;
         text += "\n";
     }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/Output.h"
 #include "platform/Files.h"
 
 namespace brenzo::cli {
@@ -11,7 +12,8 @@ ConsolePort::~ConsolePort() { ClearProgress(); }
 
 void ConsolePort::Progress(std::string_view text) {
     if (!terminal_) return;
-    std::fprintf(stderr, "\r%.*s\x1b[K", static_cast<int>(text.size()), text.data());
+    const std::string shown = TerminalSafe(text);
+    std::fprintf(stderr, "\r%.*s\x1b[K", static_cast<int>(shown.size()), shown.data());
     std::fflush(stderr);
     shown_ = true;
 }

@@ -18,17 +18,17 @@ void PrintLine(std::string_view text) {
 
 void PrintError(std::string_view message) {
     std::string line = "brenzo-cli: ";
-    line += message;
+    line += TerminalSafe(message, true);
     line += '\n';
     platform::WriteText(stderr, line);
 }
 
-std::string TerminalSafe(std::string_view utf8) {
+std::string TerminalSafe(std::string_view utf8, bool keepLineBreaks) {
     std::string out;
     out.reserve(utf8.size());
     for (char c : utf8) {
         const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F)
+        if ((b < 0x20 || b == 0x7F) && !(keepLineBreaks && c == '\n'))
             out += "\xEF\xBF\xBD";
         else
             out += c;

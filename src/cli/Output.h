@@ -14,8 +14,9 @@ void PrintLine(std::string_view text);
 void PrintError(std::string_view message);
 
 // The tab-separated listings keep one entry per line and never let a name drive the terminal:
-// control characters of a name (all in 0x00..0x1F and 0x7F) are shown as U+FFFD.
-std::string TerminalSafe(std::string_view utf8);
+// control characters of a name (all in 0x00..0x1F and 0x7F) are shown as U+FFFD. Captions,
+// progress and error messages follow the same rule; a message keeps its own line breaks.
+std::string TerminalSafe(std::string_view utf8, bool keepLineBreaks = false);
 
 // Prints the message and gives the exit status to return.
 int Fail(int status, std::string_view message);

@@ -10,6 +10,7 @@
 #endif
 #include "cli/Output.h"
 #include "platform/Files.h"
+#include "platform/Interrupts.h"
 
 using namespace brenzo::cli;
 
@@ -23,6 +24,8 @@ void addSelection(CLI::App* cmd, Selection& sel) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any thread starts: an interrupted run removes what it created.
+    brenzo::platform::CleanUpOnInterrupt();
     brenzo::platform::SetBinaryStdout();
     CLI::App app{"brenzo-cli: list, export and replace the sounds of Kesh Audio containers"};
     app.require_subcommand(1);

@@ -229,14 +229,17 @@ void encodeChannels(std::span<const std::uint8_t> frames, std::size_t channels, 
                     std::vector<std::uint8_t>* coded, std::vector<std::uint8_t>* states, std::size_t codedLength) {
     const std::size_t stride = 2 * channels;
     const std::size_t whole = frames.size() / stride;
-    const std::uint8_t* src = frames.data() + 2 * first;
+    // No pointer into the frames is formed past what they hold (an empty span has none).
+    const std::uint8_t* src = frames.data();
     std::array<std::uint8_t*, K> dst{};
     std::array<std::vector<std::uint8_t>*, K> st{};
     for (std::size_t k = 0; k < K; ++k) {
         dst[k] = growBy(coded[k], codedLength);
         st[k] = &states[k];
     }
-    auto fast = [src, stride](std::size_t k, std::size_t s) -> std::int32_t { return loadI16(src + s * stride + 2 * k); };
+    auto fast = [src, stride, first](std::size_t k, std::size_t s) -> std::int32_t {
+        return loadI16(src + s * stride + 2 * (first + k));
+    };
     auto checked = [&](std::size_t k, std::size_t s) -> std::int32_t { return s < whole ? fast(k, s) : 0; };
     encodeSamples<K>(codedLength, std::min(codedLength, whole / 2), fast, checked, dst, st);
 }

@@ -37,6 +37,19 @@ public:
     // reads "cannot decode <file>: <reason>".
     virtual Result<ConvertedFormat> Convert(const std::filesystem::path& source, const std::filesystem::path& target,
                                             const RatePolicy& rate, const std::function<void()>& pump) = 0;
+
+    // A smaller bound than a WAV file's on the converted samples' bytes, with the reason the
+    // refusal gives: a source is refused as soon as its length (declared, or written so far)
+    // passes it, not after a whole conversion. An implementation may leave the check to the
+    // caller.
+    void LimitDataBytes(std::uint64_t bytes, std::string reason) {
+        dataLimit_ = bytes;
+        dataLimitReason_ = std::move(reason);
+    }
+
+protected:
+    std::optional<std::uint64_t> dataLimit_;
+    std::string dataLimitReason_;
 };
 
 // One playing (or paused) file. Positions and lengths are bytes of 16-bit PCM at the file's

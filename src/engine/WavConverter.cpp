@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "codec/Wav.h"
@@ -17,6 +18,9 @@ namespace fs = std::filesystem;
 
 // RIFF sizes are 32-bit and count the 36 header bytes behind the size field too.
 constexpr std::uint64_t kMaxDataBytes = std::numeric_limits<std::uint32_t>::max() - 36;
+
+// What a pass reports when the written size passes the caller's limit.
+constexpr std::string_view kPastLimit = "past the caller's limit";
 
 // About 512 KiB of float samples per piece, whatever the channel count; `pump` runs per piece.
 constexpr std::size_t kPieceSamples = 128 * 1024;
@@ -65,6 +69,7 @@ public:
         std::optional<std::uint64_t> expected;
         if (in.frames) expected = Resampler::OutputFrames(*in.frames, in.rate, out.rate);
         if (expected && *expected > kMaxDataBytes / frameBytes) return tooLong(source);
+        if (expected && dataLimit_ && *expected > *dataLimit_ / frameBytes) return refused(source, dataLimitReason_);
 
         for (int attempt = 0; attempt < 2; ++attempt) {
             if (attempt > 0) {
@@ -78,6 +83,7 @@ public:
                 resampler = std::move(*r);
             }
             auto pass = run(**decoder, resampler.get(), source, target, out.rate, expected.value_or(0), pump);
+            if (!pass && dataLimit_ && pass.message() == kPastLimit) return refused(source, dataLimitReason_);
             if (!pass) return pass.error();
             if (pass->decodedFrames == 0 && !(*decoder)->DeclaresEmpty()) return Decoder::NothingDecoded(source);
             if (expected && pass->frames == *expected) {
@@ -97,8 +103,8 @@ private:
 
     // Decodes (and resamples) the whole source into a new file beside the target whose header
     // declares `declaredFrames`; the caller commits it when that was the true length.
-    static Result<Pass> run(Decoder& decoder, Resampler* resampler, const fs::path& source, const fs::path& target,
-                            std::uint32_t rate, std::uint64_t declaredFrames, const std::function<void()>& pump) {
+    Result<Pass> run(Decoder& decoder, Resampler* resampler, const fs::path& source, const fs::path& target,
+                     std::uint32_t rate, std::uint64_t declaredFrames, const std::function<void()>& pump) const {
         const SourceFormat& in = decoder.format();
         const std::uint64_t frameBytes = 2ull * in.channels;
 
@@ -118,6 +124,7 @@ private:
         auto emit = [&](std::span<const float> samples) -> Status {
             const std::uint64_t add = samples.size() * 2;
             if (add > kMaxDataBytes - dataBytes) return tooLong(source);
+            if (dataLimit_ && add > *dataLimit_ - std::min(dataBytes, *dataLimit_)) return Error{std::string(kPastLimit)};
             bytes.clear();
             AppendPcm16Le(samples, bytes);
             dataBytes += add;

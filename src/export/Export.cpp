@@ -20,12 +20,18 @@ Status exportTo(const std::filesystem::path& path, Produce produce) {
 }
 }  // namespace
 
-Status ExportBANK_ADPCM(const workspace::Workspace& ws, const std::filesystem::path& path, std::uint32_t n,
-                        workspace::UiPort& port) {
-    if (!ws.CurrentBank()) return Error{"no sound bank is loaded"};
-    return exportTo(path, [&](ByteSink& out) {
-        return ExportBankSound(ws.SourceImage, *ws.CurrentBank(), n, SoundForm::Adpcm, out, &port);
-    });
+SoundForm FormOfSound(const workspace::OpenedBank& bank, std::uint32_t n) {
+    if (bank.kind == formats::BankKind::WithAnimations) return SoundForm::Adpcm;
+    return n < bank.model.BanksInfo.size() ? FormOfCompression(bank.model.BanksInfo[n].Compression) : SoundForm::Unknown;
+}
+
+Status ExportOpened(const workspace::Workspace& ws, std::uint32_t n, ByteSink& out, workspace::UiPort* port) {
+    return workspace::VisitOpened(
+        ws, [](std::monostate) -> Status { return Error{"nothing is loaded"}; },
+        [&](const workspace::OpenedBank& bank) {
+            return ExportBankSound(ws.SourceImage, bank.model, n, FormOfSound(bank, n), out, port);
+        },
+        [&](const formats::TMultiADPCM& multi) { return ExportMultichannel(ws.SourceImage, multi, out, port); });
 }
 
 Status ExportBANK_PCM(const workspace::Workspace& ws, const std::filesystem::path& path, std::uint32_t n,
@@ -45,29 +51,20 @@ Status ExportMULTI_ADPCM(const workspace::Workspace& ws, const std::filesystem::
     });
 }
 
-namespace {
-
-Status exportByKind(const workspace::Workspace& ws, const std::filesystem::path& path, std::uint32_t n,
-                    workspace::UiPort& port) {
-    switch (ws.FileKind()) {
-        case workspace::kKindBankWithAnimations:
-            return ExportBANK_ADPCM(ws, path, n, port);
-        case workspace::kKindPlainBank:
-            if (!ws.CurrentBank() || n >= ws.CurrentBank()->BanksInfo.size()) return Error{"the bank has no such sound"};
-            return ExportBANK_PCM(ws, path, n, ws.CurrentBank()->BanksInfo[n].Compression, port);
-        case workspace::kKindMultichannel:
-            return ExportMULTI_ADPCM(ws, path, port);
-        default:
-            return Error{"nothing is loaded"};
-    }
-}
-
-}  // namespace
-
 Status ExportEntry(const workspace::Workspace& ws, const std::filesystem::path& path, std::uint32_t n,
                    workspace::UiPort& port) {
-    const std::string what = ws.FileKind() == workspace::kKindMultichannel ? ws.FileName : ws.RowName(n);
-    return CatchOutOfMemory("export " + what, [&] { return exportByKind(ws, path, n, port); });
+    return workspace::VisitOpened(
+        ws, [](std::monostate) -> Status { return Error{"nothing is loaded"}; },
+        [&](const workspace::OpenedBank& bank) {
+            return CatchOutOfMemory("export " + ws.RowName(n), [&] {
+                // Checked before the file is made: a sound the bank does not have leaves nothing behind.
+                if (n >= bank.model.BanksInfo.size()) return Status{Error{"the bank has no such sound"}};
+                return exportTo(path, [&](ByteSink& out) { return ExportOpened(ws, n, out, &port); });
+            });
+        },
+        [&](const formats::TMultiADPCM&) {
+            return CatchOutOfMemory("export " + ws.FileName, [&] { return ExportMULTI_ADPCM(ws, path, port); });
+        });
 }
 
 }  // namespace brenzo::exporting

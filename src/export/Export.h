@@ -19,6 +19,10 @@ enum class SoundForm { Adpcm, Pcm, Unknown };
 // The form ExportBANK_PCM gives a Compression value; a kind-0 bank is always ADPCM.
 SoundForm FormOfCompression(std::uint32_t compression);
 
+// The form of sound n of an opened bank: always ADPCM in a bank with animations, else as its
+// record's Compression says (Unknown past the last sound).
+SoundForm FormOfSound(const workspace::OpenedBank& bank, std::uint32_t n);
+
 // Writes sound n of a bank as a mono 16-bit WAV. ADPCM: the header declares Size * 4 bytes
 // and StatesCount whole blocks are decoded after it (coded bytes past the end of the image
 // decode as zero bytes). PCM: Size bytes copied, refused when they run past the end of the
@@ -35,9 +39,12 @@ Status ExportMultichannel(std::span<const std::uint8_t> image, const formats::TM
 // needs it: the check a rebuild makes before it keeps anything of the old layout.
 Status CheckMultiBlocks(std::span<const std::uint8_t> image, const formats::TMultiADPCM& multi);
 
+// Writes what entry n of the workspace's opened file exports to: sound n of a bank in its form,
+// or the whole multichannel file. Nothing opened is refused.
+Status ExportOpened(const workspace::Workspace& ws, std::uint32_t n, ByteSink& out,
+                    workspace::UiPort* port = nullptr);
+
 // The exports of the workspace's opened file, to a path; nothing is left at the path on failure.
-Status ExportBANK_ADPCM(const workspace::Workspace& ws, const std::filesystem::path& path, std::uint32_t n,
-                        workspace::UiPort& port);
 Status ExportBANK_PCM(const workspace::Workspace& ws, const std::filesystem::path& path, std::uint32_t n,
                       std::uint32_t c, workspace::UiPort& port);
 Status ExportMULTI_ADPCM(const workspace::Workspace& ws, const std::filesystem::path& path, workspace::UiPort& port);

@@ -10,7 +10,6 @@
 
 namespace brenzo::exporting {
 
-using workspace::kKindMultichannel;
 using workspace::UiPort;
 using workspace::Workspace;
 
@@ -44,7 +43,7 @@ void report(UiPort& port, const Status& status) {
 std::filesystem::path CacheWavPath(const Workspace& ws, std::size_t entry) {
     if (!ws.Scratch()) return {};
     const auto folder = ws.Scratch()->FileWorkFolder(ws.FileName);
-    if (ws.FileKind() == kKindMultichannel) return folder / platform::PathFromUtf8(MultiExportFileName(ws));
+    if (ws.WholeFile()) return folder / platform::PathFromUtf8(MultiExportFileName(ws));
     const std::string name = ws.RowName(entry);
     return folder / platform::PathFromUtf8(workspace::SafeFileName(std::to_string(entry) + " " + name) + ".wav");
 }

@@ -35,7 +35,7 @@ Status ExportEntriesInto(const workspace::Workspace& ws, const std::filesystem::
 }
 
 void ExportSelectedClick(workspace::Workspace& ws, workspace::UiPort& port, std::span<const std::size_t> entries) {
-    if (ws.FileKind() == workspace::kKindMultichannel) {
+    if (ws.WholeFile()) {
         Exportall1Click(ws, port);
         return;
     }

@@ -19,6 +19,9 @@ using codec::kStateBlockSamples;
 
 namespace {
 
+// Output a file of any size may give beyond 16 times its bytes.
+constexpr std::uint64_t kExportSlack = std::uint64_t{4} << 20;
+
 struct Entry {
     std::uint32_t ChunkStart = 0;
     std::uint32_t ChunkCount = 0;
@@ -130,15 +133,28 @@ Status ExportMultichannel(std::span<const std::uint8_t> image, const formats::TM
     const std::uint32_t n = multi.Channels;
     if (n == 0 || multi.ChHeaders.size() != n) return Error{"the file has no channels"};
     if (n > 0xFFFF) return Error{"it has more channels than a WAV file can hold"};
+    const bool adpcm = multi.IsAdpcm();
+    const formats::TADPCMChannel& first = multi.ChHeaders[0];
+    // Channels shorter than channel 0 are padded with silence, ADPCM states need not have their
+    // data in the file, and PCM runs of different blocks may overlap: a small file could claim
+    // gigabytes of output. Stored audio expands at most fourfold (ADPCM), so an output of more
+    // than 16 times the file is refused, before any of it is gathered or written.
+    auto checkFrames = [&](std::uint64_t frames) -> Status {
+        if (frames * n * 2 > 16 * std::uint64_t{image.size()} + kExportSlack)
+            return Error{"its channels claim far more audio than the file holds"};
+        if (frames * n * 2 > 0xFFFFFFFFu - 36) return Error{"its audio is larger than a WAV file can hold"};
+        return {};
+    };
+    if (adpcm) {
+        if (Status s = checkFrames(std::uint64_t{first.States.size()} * kStateBlockSamples); !s) return s;
+    }
     auto gathered = gather(image, multi, port);
     if (!gathered) return gathered.error();
     auto& channels = *gathered;
-    const bool adpcm = multi.IsAdpcm();
-    const formats::TADPCMChannel& first = multi.ChHeaders[0];
 
     const std::uint64_t frames = adpcm ? std::uint64_t{first.States.size()} * kStateBlockSamples
                                        : channels[0].pcmBytes / 2;
-    if (frames * n * 2 > 0xFFFFFFFFu - 36) return Error{"its audio is larger than a WAV file can hold"};
+    if (Status s = checkFrames(frames); !s) return s;
     const std::uint32_t dataSize = adpcm ? n * first.Size * 4u : static_cast<std::uint32_t>(frames * n * 2);
     std::vector<std::uint8_t> header;
     codec::WriteWavHeader(header, static_cast<std::uint16_t>(n), first.Frequency, dataSize);

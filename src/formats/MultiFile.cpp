@@ -36,6 +36,10 @@ Result<TMultiADPCM> ReadMulti(std::span<const std::uint8_t> image, const MultiPr
     }
 
     multi.ChHeaders.resize(multi.Channels);
+    // Descriptions may overlap (a directory's HeadSize of 0 makes every channel read the same
+    // one), so each channel's states are not bounded by the file on their own: all of them
+    // together may not claim more than the file's bytes could hold, 3 bytes a state.
+    std::uint64_t statesLeft = image.size() / 3;
     std::uint64_t at = kMultiHeaderSize + 16 * std::uint64_t{multi.Channels};
     for (std::uint32_t i = 0; i < multi.Channels; ++i) {
         if (progress) progress(i, multi.Channels);
@@ -55,8 +59,9 @@ Result<TMultiADPCM> ReadMulti(std::span<const std::uint8_t> image, const MultiPr
             ch.Samples = r.u32();
             ch._unk2 = r.i64();
             ch.StatesCount = r.u32();
-            if (r.ranShort() || r.remaining() / 3 < ch.StatesCount)
+            if (r.ranShort() || r.remaining() / 3 < ch.StatesCount || statesLeft < ch.StatesCount)
                 return Error{"channel " + std::to_string(i) + " claims more states than the file holds"};
+            statesLeft -= ch.StatesCount;
             ch.States.resize(ch.StatesCount);
             for (auto& s : ch.States) {
                 s.valprev = r.i16();

@@ -34,11 +34,31 @@ Status KeepBackup(const fs::path& container) {
     return {};
 }
 
-Status RestoreBackup(const fs::path& container) {
+Status RestoreBackup(const fs::path& container, const FileIdentity* opened) {
     const fs::path bak = BackupPath(container);
     if (!HasBackup(container))
         return Error{"cannot restore " + FileNameUtf8(container) + ": there is no " + FileNameUtf8(bak), true};
-    return CopyFileAtomically(bak, container, Durability::Flushed);
+    // A container that is gone is simply put back; one that is there is replaced only as a save
+    // would replace it, and not after another program (or a save) changed it meanwhile.
+    std::error_code ec;
+    const bool present = fs::exists(fs::symlink_status(container, ec));
+    FileIdentity expected;
+    if (opened) {
+        expected = *opened;
+    } else if (present) {
+        auto now = IdentityOf(container);
+        if (!now) return now.status();
+        expected = *now;
+    }
+    if (present || opened)
+        if (Status s = CheckReplaceable(container); !s) return s;
+    auto bytes = ReadWholeFile(bak);
+    if (!bytes) return bytes.status();
+    auto file = AtomicFile::Create(container, Durability::Flushed);
+    if (!file) return file.status();
+    if (present || opened) (*file)->ExpectUnchanged(expected);
+    if (Status s = (*file)->Write(*bytes); !s) return s;
+    return (*file)->Commit();
 }
 
 }  // namespace brenzo::platform

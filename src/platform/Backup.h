@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "common/Result.h"
+#include "platform/Files.h"
 
 namespace brenzo::platform {
 
@@ -16,8 +17,9 @@ bool HasBackup(const std::filesystem::path& container);
 // bytes), else a copy flushed to the disk.
 Status KeepBackup(const std::filesystem::path& container);
 
-// Puts the backup back over the container, atomically and flushed as a save is; the backup
-// stays.
-Status RestoreBackup(const std::filesystem::path& container);
+// Puts the backup back over the container, atomically and flushed as a save is, behind the
+// save's guards: only a regular file that may be replaced, and only while it is still the file
+// that was opened (`opened`, or what it is when the restore begins); the backup stays.
+Status RestoreBackup(const std::filesystem::path& container, const FileIdentity* opened = nullptr);
 
 }  // namespace brenzo::platform

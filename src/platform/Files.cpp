@@ -16,11 +16,41 @@ Error failure(const char* verb, const fs::path& path, const std::string& reason)
     return Error{std::string("cannot ") + verb + " " + FileNameUtf8(path) + ": " + reason, true};
 }
 
+Error changedSinceOpened(const fs::path& path) {
+    return Error{FileNameUtf8(path) + " was changed by another program since it was opened; open it again", true};
+}
+
+Error hardLinked(const fs::path& path, std::uint64_t links) {
+    // A save writes a new file and renames it over this name; the other names would keep the
+    // old contents. Refused rather than written in place, where a failure halfway would lose
+    // the file.
+    return failure("save", path,
+                   "it has " + std::to_string(links) +
+                       " hard links, and a save would replace it under this name only; save a copy of "
+                       "its own instead");
+}
+
+std::string wholePath(const fs::path& folder) {
+    std::error_code ec;
+    fs::path whole = fs::absolute(folder, ec);
+    if (ec) return PathToUtf8(folder);
+    whole = whole.lexically_normal();
+    if (!whole.has_filename() && whole.has_relative_path()) whole = whole.parent_path();
+    return PathToUtf8(whole);
+}
+
+std::string temporaryPrefix(const fs::path& target) { return "." + FileNameUtf8(target) + ".brenzo-"; }
+
+bool isTemporaryName(const std::string& name, const std::string& prefix) {
+    return name.size() == prefix.size() + kSuffixLength && name.compare(0, prefix.size(), prefix) == 0 &&
+           name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789", prefix.size()) == std::string::npos;
+}
+
 std::string randomSuffix() {
     static std::mt19937_64 engine{std::random_device{}() ^
                                   static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
     static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string s(10, 'x');
+    std::string s(kSuffixLength, 'x');
     for (char& c : s) c = kDigits[engine() % 36];
     return s;
 }

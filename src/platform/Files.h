@@ -16,8 +16,24 @@ namespace brenzo::platform {
 
 namespace fs = std::filesystem;
 
-// The whole file, or why it cannot be read ("cannot read bank.bin: no such file").
-Result<Bytes> ReadWholeFile(const fs::path& path);
+// Which file a path named when it was read, and what it held: a file replaced, or written
+// since, differs in at least one field (the time is the last write's, in nanoseconds).
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t number = 0;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// The whole file, or why it cannot be read ("cannot read bank.bin: no such file"). Only a
+// regular file (or a link to one) is read: a pipe, a device or a folder is refused without
+// waiting on it. `identity`, when given, receives what the file was as it was read.
+Result<Bytes> ReadWholeFile(const fs::path& path, FileIdentity* identity = nullptr);
+
+// What the regular file at `path` (or the one a link there points to) is now, without reading it.
+Result<FileIdentity> IdentityOf(const fs::path& path);
 
 bool FileExists(const fs::path& path);
 Status RemoveFile(const fs::path& path);
@@ -40,25 +56,42 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     Status Write(std::span<const std::uint8_t> bytes);
+    // Makes Commit refuse, with nothing written, when the target is no longer the file that
+    // was read as `opened`: another program (or another save) changed or replaced it since.
+    // The check and the rename happen under an exclusive lock on the target, so two saves of
+    // one file are serialised and the second is refused instead of undoing the first.
+    void ExpectUnchanged(const FileIdentity& opened) { expected_ = opened; hasExpected_ = true; }
     // Flushes to the disk (a Flushed file only) and renames over the target.
     Status Commit();
     const fs::path& target() const { return target_; }
+    // What the target is after a successful Commit (for the next save's check).
+    const FileIdentity& written() const { return written_; }
 
 private:
     AtomicFile() = default;
     struct Handle;
     std::unique_ptr<Handle> handle_;
+    fs::path requested_;  // the name asked for, beside which its backup lies
     fs::path target_;
     fs::path temp_;
     bool committed_ = false;
     bool failed_ = false;
     Durability durability_ = Durability::Flushed;
     std::string failure_;
+    FileIdentity expected_;
+    bool hasExpected_ = false;
+    FileIdentity written_;
 };
 
-// Whether an existing file could be replaced through an AtomicFile (it is not read-only),
-// asked before long work whose end is that replacement.
+// Whether an existing file could be replaced through an AtomicFile (it is not read-only, it
+// has no other names that a rename would leave holding the old contents, its own backup
+// aside, and its folder takes new files), asked before long work whose end is that
+// replacement.
 Status CheckReplaceable(const fs::path& target);
+
+// The temporary files that killed saves left beside `target` (its own name pattern only)
+// whose writer is gone; a file a live writer holds locked is left alone.
+void RemoveStaleTemporaryFiles(const fs::path& target);
 
 // Writes the bytes to `target` through an AtomicFile.
 Status WriteFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes,

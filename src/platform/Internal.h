@@ -1,22 +1,47 @@
 #pragma once
 
 // What the POSIX and Windows halves of the platform layer share; nothing outside it includes this.
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
 #include "common/Result.h"
+#include "platform/Files.h"
 
 namespace brenzo::platform::detail {
 
 // "cannot VERB NAME: REASON", marked as a file-system failure.
 Error failure(const char* verb, const std::filesystem::path& path, const std::string& reason);
 
+// A folder named in a message: whole, so that "." or a relative name says where it is.
+std::string wholePath(const std::filesystem::path& folder);
+
 // The reason of the system call that failed last on this thread, in words.
 std::string lastError();
 
 // Ten random letters and digits for a fresh temporary or scratch name.
+inline constexpr std::size_t kSuffixLength = 10;
 std::string randomSuffix();
+
+// "NAME was changed by another program since it was opened; open it again".
+Error changedSinceOpened(const std::filesystem::path& path);
+// The refusal to save over a file with several hard links.
+Error hardLinked(const std::filesystem::path& path, std::uint64_t links);
+// How many of a file's `links` names a save would leave holding the old contents: its own
+// backup ("NAME.bak" beside `container`, which may be a hard link to it) is meant to keep them,
+// so it is not counted. `file` is the identity of the file that `container` names.
+std::uint64_t linksBesidesBackup(const std::filesystem::path& container, const FileIdentity& file,
+                                 std::uint64_t links);
+
+// A save of `target` writes "." + its name + ".brenzo-" + randomSuffix() beside it.
+std::string temporaryPrefix(const std::filesystem::path& target);
+bool isTemporaryName(const std::string& name, const std::string& prefix);
+
+// How long a save waits for another save (or another program's lock) on its target.
+inline constexpr auto kLockWait = std::chrono::seconds(10);
+inline constexpr auto kLockPoll = std::chrono::milliseconds(20);
 
 // Pages straight from the system for a large image (throws std::bad_alloc), and their return.
 void* mapPages(std::size_t bytes);

@@ -47,11 +47,24 @@ void Preview::setBar(std::int64_t position, std::int64_t maximum) {
     port_.SetProgress(position, maximum);
 }
 
+void Preview::setPaused(bool paused) {
+    if (state_ == PreviewState::Idle) return;
+    const bool seeking = IsSeeking();
+    state_ = paused ? (seeking ? PreviewState::SeekingPaused : PreviewState::Paused)
+                    : (seeking ? PreviewState::SeekingPlaying : PreviewState::Playing);
+}
+
+void Preview::setSeeking(bool seeking) {
+    if (state_ == PreviewState::Idle) return;
+    const bool paused = IsPaused();
+    state_ = seeking ? (paused ? PreviewState::SeekingPaused : PreviewState::SeekingPlaying)
+                     : (paused ? PreviewState::Paused : PreviewState::Playing);
+}
+
 void Preview::Stop() {
     if (stream_) stream_->Stop();
     stream_.reset();
-    playing_ = false;
-    paused_ = false;
+    state_ = PreviewState::Idle;
     display_.ShowPauseIcon(false);
     display_.SetTimerEnabled(false);
 }
@@ -62,8 +75,7 @@ void Preview::endToIdle() {
     display_.ShowPauseIcon(false);
     if (stream_) stream_->Stop();
     stream_.reset();
-    playing_ = false;
-    paused_ = false;
+    state_ = PreviewState::Idle;
     display_.SetTimerEnabled(false);
 }
 
@@ -83,13 +95,13 @@ std::string engineReason(const std::string& message, const std::string& cacheNam
 
 // The name the user knows the sound by: its row's name, or the file of a multichannel file.
 std::string Preview::soundName(std::size_t entry) const {
-    return ws_.FileKind() == workspace::kKindMultichannel ? ws_.FileName : ws_.RowName(entry);
+    return ws_.WholeFile() ? ws_.FileName : ws_.RowName(entry);
 }
 
 void Preview::start(std::size_t entry) {
     if (stream_) stream_->Stop();
     stream_.reset();
-    playing_ = paused_ = false;
+    state_ = PreviewState::Idle;
     port_.Lock();
     port_.SetStatus("Loading...");
     port_.SetMarquee(true);
@@ -116,8 +128,7 @@ void Preview::start(std::size_t entry) {
     stream_->Play();
     display_.ShowPauseIcon(true);
     display_.SetTimerEnabled(true);
-    playing_ = true;
-    paused_ = false;
+    state_ = PreviewState::Playing;
     port_.Unlock();
     port_.SetMarquee(false);
 }
@@ -132,14 +143,14 @@ void Preview::StringGrid1DblClick(std::optional<std::size_t> selected) {
 
 void Preview::Image1Click(std::optional<std::size_t> selected) {
     if (ws_.FileKind() == workspace::kKindNone) return;
-    if (playing_ && paused_) {
+    if (IsPaused()) {
         display_.ShowPauseIcon(true);
-        paused_ = false;
+        setPaused(false);
         stream_->Play();
         display_.SetTimerEnabled(true);
-    } else if (playing_) {
+    } else if (IsPlaying()) {
         display_.ShowPauseIcon(false);
-        paused_ = true;
+        setPaused(true);
         stream_->Pause();
         display_.SetTimerEnabled(false);
         port_.SetStatus("Paused - " + PositionText(stream_->BytesToSeconds(stream_->PositionBytes())));
@@ -151,24 +162,24 @@ void Preview::Image1Click(std::optional<std::size_t> selected) {
 }
 
 void Preview::Timer1Timer() {
-    if (!playing_ || !stream_) return;
+    if (!IsPlaying() || !stream_) return;
     const std::uint64_t length = stream_->LengthBytes();
     const std::uint64_t position = stream_->PositionBytes();
-    if (!seeking_) setBar(static_cast<std::int64_t>(position / PreviewStepBytes(length)), barMax_);
+    if (!IsSeeking()) setBar(static_cast<std::int64_t>(position / PreviewStepBytes(length)), barMax_);
     port_.SetStatus("Playing - " + PositionText(stream_->BytesToSeconds(position)));
     if (position == length) endToIdle();
 }
 
 void Preview::ProgressBar1MouseMove(bool leftButton, std::int32_t x, std::int32_t clientWidth) {
-    if (leftButton && (playing_ || paused_) && stream_) {
-        seeking_ = true;
+    if (leftButton && IsPlaying() && stream_) {
+        setSeeking(true);
         const auto position = SeekPosition(x, clientWidth, static_cast<std::int32_t>(barMax_));
         setBar(position, barMax_);
         stream_->SetPositionBytes(static_cast<std::uint64_t>(position) * PreviewStepBytes(stream_->LengthBytes()));
         // No timer tick follows while paused: the status shows the new position here.
-        if (paused_) port_.SetStatus("Paused - " + PositionText(stream_->BytesToSeconds(stream_->PositionBytes())));
+        if (IsPaused()) port_.SetStatus("Paused - " + PositionText(stream_->BytesToSeconds(stream_->PositionBytes())));
     } else {
-        seeking_ = false;
+        setSeeking(false);
     }
 }
 

@@ -33,6 +33,11 @@ std::int64_t SeekPosition(std::int32_t x, std::int32_t width, std::int32_t maxim
 // "hh:nn:ss" of a playing position: the seconds rounded to the millisecond, shown whole.
 std::string PositionText(double seconds);
 
+// Where the preview is: nothing open (Idle), or a stream that plays or is paused; either of
+// those is Seeking while the left button drags over the bar, which then shows the drag, not the
+// stream's position.
+enum class PreviewState { Idle, Playing, Paused, SeekingPlaying, SeekingPaused };
+
 // Preview playback: Idle, Playing, Paused. Plays a row's CacheWav (written by the export of
 // the file's kind when missing); a multichannel file plays whole from any row.
 class Preview {
@@ -40,9 +45,11 @@ public:
     Preview(workspace::Workspace& ws, workspace::UiPort& port, PreviewDisplay& display, engine::Player& player);
     ~Preview();
 
-    bool IsPlaying() const { return playing_; }
-    bool IsPaused() const { return paused_; }
-    bool IsSeeking() const { return seeking_; }
+    PreviewState State() const { return state_; }
+    // A stream is open: playing or paused.
+    bool IsPlaying() const { return state_ != PreviewState::Idle; }
+    bool IsPaused() const { return state_ == PreviewState::Paused || state_ == PreviewState::SeekingPaused; }
+    bool IsSeeking() const { return state_ == PreviewState::SeekingPlaying || state_ == PreviewState::SeekingPaused; }
     std::int64_t BarMaximum() const { return barMax_; }
     std::int64_t BarPosition() const { return barPos_; }
 
@@ -62,15 +69,17 @@ private:
     std::string soundName(std::size_t entry) const;
     void endToIdle();
     void setBar(std::int64_t position, std::int64_t maximum);
+    // Pauses or resumes an open stream's state, keeping a drag; starts or ends a drag, keeping
+    // whether it plays. Neither leaves Idle.
+    void setPaused(bool paused);
+    void setSeeking(bool seeking);
 
     workspace::Workspace& ws_;
     workspace::UiPort& port_;
     PreviewDisplay& display_;
     engine::Player& player_;
     std::unique_ptr<engine::Stream> stream_;
-    bool playing_ = false;
-    bool paused_ = false;
-    bool seeking_ = false;
+    PreviewState state_ = PreviewState::Idle;
     std::int64_t barPos_ = 0;
     std::int64_t barMax_ = 100;
 };

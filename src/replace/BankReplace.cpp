@@ -175,9 +175,11 @@ Status SaveOverOpenedFile(Workspace& ws, const formats::ImagePlan& plan) {
     }
     auto file = platform::AtomicFile::Create(ws.OpenedPath);
     if (!file) return file.status();
+    if (ws.OpenedIdentity) (*file)->ExpectUnchanged(*ws.OpenedIdentity);
     if (Status s = plan.ForEach([&](std::span<const std::uint8_t> bytes) { return (*file)->Write(bytes); }); !s)
         return s;
     if (Status s = (*file)->Commit(); !s) return s;
+    ws.OpenedIdentity = (*file)->written();
     // The file now holds exactly these bytes.
     if (inPlace) {
         plan.UpdateInPlace(ws.SourceImage);

@@ -15,6 +15,8 @@ Status Convert2Wav(engine::Converter& converter, const std::filesystem::path& so
     port.SetStatus("Converting to WAV...");
     port.SetMarquee(true);
     (void)platform::RemoveFile(target);
+    // Refused as soon as the length is known, not after converting and reading it whole.
+    converter.LimitDataBytes(kMaxConvertedBytes, "the converted audio is 2 GiB or longer, more than a container can hold");
     auto converted = converter.Convert(source, target, ClampMixerRate, [&] { port.Pump(); });
     port.SetStatus("");
     port.SetMarquee(false);
@@ -36,7 +38,7 @@ Result<ConvertedImage> LoadConvertedWav(const std::filesystem::path& path) {
 }
 
 Status CheckConvertedSize(const codec::ConvertedWavInfo& info) {
-    if (info.DataSize >= 0x80000000u)
+    if (info.DataSize > kMaxConvertedBytes)
         return Error{"the converted audio is 2 GiB or longer, more than a container can hold"};
     return {};
 }

@@ -44,5 +44,7 @@ Result<ConvertedImage> LoadConvertedWav(const std::filesystem::path& path);
 
 // A DataSize the 32-bit fields of a container cannot take is refused.
 Status CheckConvertedSize(const codec::ConvertedWavInfo& info);
+// The most converted audio a container takes: just under 2 GiB.
+inline constexpr std::uint32_t kMaxConvertedBytes = 0x7FFFFFFFu;
 
 }  // namespace brenzo::replace

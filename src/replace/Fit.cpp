@@ -108,18 +108,7 @@ std::string DescribeGain(const LoudnessMatch& m) {
 
 Result<Audio> CurrentAudio(const workspace::Workspace& ws, std::size_t entry) {
     exporting::MemorySink sink;
-    Status s;
-    if (ws.CurrentMulti()) {
-        s = exporting::ExportMultichannel(ws.SourceImage, *ws.CurrentMulti(), sink);
-    } else if (ws.CurrentBank() && entry < ws.CurrentBank()->BanksInfo.size()) {
-        const auto form = ws.FileKind() == workspace::kKindBankWithAnimations
-                              ? exporting::SoundForm::Adpcm
-                              : exporting::FormOfCompression(ws.CurrentBank()->BanksInfo[entry].Compression);
-        s = exporting::ExportBankSound(ws.SourceImage, *ws.CurrentBank(), static_cast<std::uint32_t>(entry), form, sink);
-    } else {
-        return Error{"nothing is loaded"};
-    }
-    if (!s) return s.error();
+    if (Status s = exporting::ExportOpened(ws, static_cast<std::uint32_t>(entry), sink); !s) return s.error();
     auto info = codec::ProbeConvertedWav(sink.bytes());
     if (!info) return info.error();
     Audio a;

@@ -28,11 +28,8 @@ namespace {
 
 constexpr std::array<std::string_view, 8> kExtensions{".wav", ".mp3", ".ogg", ".oga", ".flac", ".opus", ".aif", ".aiff"};
 
-bool isBank(const Workspace& ws) {
-    return (ws.FileKind() == workspace::kKindBankWithAnimations || ws.FileKind() == workspace::kKindPlainBank) &&
-           ws.CurrentBank();
-}
-bool isMulti(const Workspace& ws) { return ws.FileKind() == workspace::kKindMultichannel && ws.CurrentMulti(); }
+bool isBank(const Workspace& ws) { return ws.CurrentBank() != nullptr; }
+bool isMulti(const Workspace& ws) { return ws.CurrentMulti() != nullptr; }
 
 std::string stemOf(std::string_view fileName) {
     const auto dot = fileName.rfind('.');
@@ -57,14 +54,7 @@ std::map<std::string, std::size_t> entryKeys(const Workspace& ws) {
 // Whether the file holds exactly what "Export all" writes for the entry now.
 bool sameAsExport(const Workspace& ws, std::size_t entry, const fs::path& file) {
     exporting::MemorySink sink;
-    Status s = isMulti(ws) ? exporting::ExportMultichannel(ws.SourceImage, *ws.CurrentMulti(), sink)
-                           : exporting::ExportBankSound(
-                                 ws.SourceImage, *ws.CurrentBank(), static_cast<std::uint32_t>(entry),
-                                 ws.FileKind() == workspace::kKindBankWithAnimations
-                                     ? exporting::SoundForm::Adpcm
-                                     : exporting::FormOfCompression(ws.CurrentBank()->BanksInfo[entry].Compression),
-                                 sink);
-    if (!s) return false;
+    if (!exporting::ExportOpened(ws, static_cast<std::uint32_t>(entry), sink)) return false;
     auto bytes = platform::ReadWholeFile(file);
     return bytes && std::equal(bytes->begin(), bytes->end(), sink.bytes().begin(), sink.bytes().end());
 }

@@ -78,12 +78,8 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
     return rebuilt;
 }
 
-Status CheckMultiReplaceable(const Workspace& ws) {
-    if (!ws.CurrentMulti()) return Error{"no multichannel file is loaded"};
-    const auto& multi = *ws.CurrentMulti();
-    auto refuse = [&](const std::string& why) {
-        return Status{Error{"The channels of " + ws.FileName + " cannot be replaced: " + why + "."}};
-    };
+Status CheckMultiRebuildable(std::span<const std::uint8_t> image, const formats::TMultiADPCM& multi) {
+    auto refuse = [](const std::string& why) { return Status{Error{why}}; };
     auto shape = formats::ShapeFor(multi.IsAdpcm(), multi.Channels);
     if (!shape) return refuse(shape.message());
     if (multi.BlockSize < shape->fullBlockContent())
@@ -92,11 +88,18 @@ Status CheckMultiReplaceable(const Workspace& ws) {
     if (multi.ChInfoOffset != formats::kMultiHeaderSize)
         return refuse("its channel directory is not where the header ends");
     // The rebuild keeps the old BlockSize: a damaged one would size the new file.
-    if (Status s = exporting::CheckMultiBlocks(ws.SourceImage, multi); !s)
+    if (Status s = exporting::CheckMultiBlocks(image, multi); !s)
         return refuse("the file is damaged (" + s.message() + ")");
     for (const auto& ch : multi.ChHeaders)
         if ((ch.Compression == formats::kMultiCompressionAdpcm) != multi.IsAdpcm())
             return refuse("its channels do not all share one sample format");
+    return {};
+}
+
+Status CheckMultiReplaceable(const Workspace& ws) {
+    if (!ws.CurrentMulti()) return Error{"no multichannel file is loaded"};
+    if (Status s = CheckMultiRebuildable(ws.SourceImage, *ws.CurrentMulti()); !s)
+        return Error{"The channels of " + ws.FileName + " cannot be replaced: " + s.message() + "."};
     // A file that cannot be saved is found out before the conversion, not after it.
     return platform::CheckReplaceable(ws.OpenedPath);
 }

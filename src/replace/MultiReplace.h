@@ -32,7 +32,11 @@ struct RebuiltMulti {
 Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<const std::uint8_t> frames,
                                   std::uint32_t dataSize, std::uint16_t rate, workspace::UiPort* port = nullptr);
 
-// Why the opened multichannel file cannot be rebuilt, if it cannot.
+// Why a multichannel file read from `image` cannot be rebuilt, if it cannot ("its channels do
+// not all share one sample format").
+Status CheckMultiRebuildable(std::span<const std::uint8_t> image, const formats::TMultiADPCM& multi);
+
+// Why the opened multichannel file cannot be rebuilt, if it cannot, or cannot be saved.
 Status CheckMultiReplaceable(const workspace::Workspace& ws);
 
 // Replaces all channels of the opened multichannel file with the user's file; on success the

@@ -16,27 +16,24 @@ namespace {
 
 Status replaceByKind(Workspace& ws, UiPort& port, engine::Converter& converter, const std::filesystem::path& newFile,
                      std::size_t entry, const ReplaceOptions& options) {
-    switch (ws.FileKind()) {
-        case kKindBankWithAnimations:
-            return ReplaceBANK_ADPCM(ws, port, converter, newFile, static_cast<std::uint32_t>(entry), options);
-        case kKindPlainBank: {
-            const std::uint32_t c = ws.CurrentBank() && !ws.CurrentBank()->BanksInfo.empty()
-                                        ? ws.CurrentBank()->BanksInfo[0].Compression
-                                        : 0;
-            return ReplaceBANK_PCM(ws, port, converter, newFile, static_cast<std::uint32_t>(entry), c, options);
-        }
-        case kKindMultichannel:
-            return ReplaceMULTI_ADPCM(ws, port, converter, newFile, options);
-        default:
-            return Error{"nothing is loaded"};
-    }
+    const auto n = static_cast<std::uint32_t>(entry);
+    return VisitOpened(
+        ws, [](std::monostate) -> Status { return Error{"nothing is loaded"}; },
+        [&](const OpenedBank& bank) {
+            if (bank.kind == formats::BankKind::WithAnimations)
+                return ReplaceBANK_ADPCM(ws, port, converter, newFile, n, options);
+            // A plain bank is rebuilt in the form of its first sound.
+            const std::uint32_t c = bank.model.BanksInfo.empty() ? 0 : bank.model.BanksInfo[0].Compression;
+            return ReplaceBANK_PCM(ws, port, converter, newFile, n, c, options);
+        },
+        [&](const formats::TMultiADPCM&) { return ReplaceMULTI_ADPCM(ws, port, converter, newFile, options); });
 }
 
 }  // namespace
 
 Status ReplaceEntry(Workspace& ws, UiPort& port, engine::Converter& converter, const std::filesystem::path& newFile,
                     std::size_t entry, const ReplaceOptions& options) {
-    const std::string what = ws.FileKind() == kKindMultichannel ? "the channels of " + ws.FileName : ws.RowName(entry);
+    const std::string what = ws.WholeFile() ? "the channels of " + ws.FileName : ws.RowName(entry);
     Status s = CatchOutOfMemory("replace " + what, [&] { return replaceByKind(ws, port, converter, newFile, entry, options); });
     // The save's temporary file went with the failure; the converted input goes too.
     if (!s && ws.Scratch()) (void)platform::RemoveFile(ws.Scratch()->ConvertedWav());
@@ -45,9 +42,10 @@ Status ReplaceEntry(Workspace& ws, UiPort& port, engine::Converter& converter, c
 
 void Replace1Click(Workspace& ws, UiPort& port, engine::Converter& converter, std::optional<std::size_t> selected,
                    const ReplaceOptions& options) {
-    const bool bank = ws.FileKind() == kKindBankWithAnimations || ws.FileKind() == kKindPlainBank;
-    const bool multi = ws.FileKind() == kKindMultichannel;
-    if (!bank && !multi) return;
+    if (ws.FileKind() == kKindNone) return;
+    // A bank replaces the selected sound and says so while it works; a multichannel file is
+    // replaced whole, quietly.
+    const bool bank = !ws.WholeFile();
     if (bank && !(selected && *selected < ws.EntryCount())) return;
     if (!ws.Menus.replace1Enabled) return;
 
@@ -87,7 +85,7 @@ void RestoreOriginalClick(Workspace& ws, UiPort& port) {
                   "Restore", "Cancel"))
         return;
     if (ws.StopPreview) ws.StopPreview();
-    if (Status s = platform::RestoreBackup(ws.OpenedPath); !s) {
+    if (Status s = platform::RestoreBackup(ws.OpenedPath, ws.OpenedIdentity ? &*ws.OpenedIdentity : nullptr); !s) {
         port.ShowError(s.message());
         return;
     }

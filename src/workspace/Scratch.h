@@ -1,10 +1,15 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "common/Result.h"
+
+namespace brenzo::platform {
+class OwnerLock;
+}
 
 namespace brenzo::workspace {
 
@@ -13,10 +18,16 @@ namespace brenzo::workspace {
 // never through a link someone planted), and one FileWorkFolder per opened container under its
 // "files" sub-folder, so that no container's name can meet a scratch file of the program's own
 // ("conv_res.wav").
+// WorkFolder holds "owner.lock", which its instance keeps locked while it runs: a folder whose
+// lock can be taken was left by a run that was killed, and the next start removes it.
 class ScratchFolders {
 public:
-    // Creates WorkFolder in `tempPath` (the user's temporary directory when empty).
+    // Removes the scratch folders that dead runs left in `tempPath` (the user's temporary
+    // directory when empty), then creates WorkFolder there.
     static Result<ScratchFolders> Create(std::filesystem::path tempPath = {});
+    // The sweep alone: every "Q7ZK-" folder in `tempPath` whose "owner.lock" can be taken.
+    // A folder without that file (someone else's, or a run's of an older version) stays.
+    static void RemoveAbandoned(const std::filesystem::path& tempPath);
 
     const std::filesystem::path& WorkFolder() const { return workFolder_; }
     std::filesystem::path FileWorkFolder(std::string_view fileName) const;
@@ -31,6 +42,7 @@ public:
 
 private:
     std::filesystem::path workFolder_;
+    std::shared_ptr<platform::OwnerLock> lock_;
 };
 
 }  // namespace brenzo::workspace

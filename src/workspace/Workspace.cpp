@@ -69,7 +69,9 @@ OpenOutcome Workspace::openFile(const std::filesystem::path& path, UiPort& port)
 
     OpenedPath = path;
     FileName = platform::FileNameUtf8(path);
-    auto bytes = CatchOutOfMemory("open " + FileName, [&] { return platform::ReadWholeFile(path); });
+    platform::FileIdentity identity;
+    auto bytes = CatchOutOfMemory("open " + FileName, [&] { return platform::ReadWholeFile(path, &identity); });
+    OpenedIdentity.reset();
     // The cached WAVs are found by name, so the cache of an earlier file of the same name must
     // go; a cache that cannot be emptied is never used.
     if (bytes && scratch_) {
@@ -86,6 +88,7 @@ OpenOutcome Workspace::openFile(const std::filesystem::path& path, UiPort& port)
         return OpenOutcome::Unreadable;
     }
     SourceImage = std::move(*bytes);
+    OpenedIdentity = identity;
     Names().Refresh();
 
     const std::uint8_t kind = DetectKind(SourceImage);

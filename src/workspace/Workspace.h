@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "common/Bytes.h"
+#include "common/Overloaded.h"
 #include "common/Result.h"
 #include "formats/BankModel.h"
 #include "formats/MultiModel.h"
+#include "platform/Files.h"
 #include "workspace/HashNames.h"
 #include "workspace/Scratch.h"
 #include "workspace/UiPort.h"
@@ -75,6 +77,9 @@ public:
     const formats::TMultiADPCM* CurrentMulti() const { return std::get_if<formats::TMultiADPCM>(&model_); }
     const OpenedModel& Model() const { return model_; }
     void SetModel(OpenedModel model) { model_ = std::move(model); }
+    // Whether the commands take the opened file whole rather than one of its entries: a
+    // multichannel file's channels are exported, played and replaced together.
+    bool WholeFile() const { return std::holds_alternative<formats::TMultiADPCM>(model_); }
 
     Bytes SourceImage;
     // Why the opened file is not whole; a damaged container is listed but never rebuilt.
@@ -89,6 +94,9 @@ public:
     // The opened file, as chosen, and its name without the folder.
     std::filesystem::path OpenedPath;
     std::string FileName;
+    // What the opened file was when it was read (and after each save): a save refuses to
+    // replace a file that another program changed since.
+    std::optional<platform::FileIdentity> OpenedIdentity;
 
     // Called before anything that must not run beside a playing preview (open, replace).
     std::function<void()> StopPreview;
@@ -132,6 +140,13 @@ private:
     HashNames HashNames_;
     const ScratchFolders* scratch_;
 };
+
+// Calls the one of `choices` that takes what is opened (std::monostate, const OpenedBank& or
+// const formats::TMultiADPCM&): the place where a command chooses what it does per kind.
+template <class... Choices>
+decltype(auto) VisitOpened(const Workspace& ws, Choices&&... choices) {
+    return std::visit(Overloaded{std::forward<Choices>(choices)...}, ws.Model());
+}
 
 // The "Load" command: the open dialog, then Open. A cancelled dialog changes nothing.
 void Load1Click(Workspace& ws, UiPort& port);

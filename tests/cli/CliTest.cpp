@@ -86,6 +86,32 @@ TEST_F(Cli, ListKeepsControlCharactersOfNamesOffTheTerminal) {
     EXPECT_EQ(nlohmann::json::parse(json.out)[0]["name"], "a\tb\x1b[31mc");
 }
 
+#ifndef _WIN32
+// File names reach the terminal in captions and messages too: the same rule holds there.
+TEST_F(Cli, CaptionsAndErrorsKeepControlCharactersOffTheTerminal) {
+    TempDir d;
+    const std::string escaped = "a\x1b[31mb\x07.bin", shown = "a\xEF\xBF\xBD[31mb\xEF\xBF\xBD.bin";
+    std::filesystem::copy_file(dir_->path() / "sfx_ui.bin", d / escaped);
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out, errPart;
+    };
+    const std::vector<Case> cases = {
+        {{"info", str(d / escaped)}, 0, "Sound Bank ADPCM (3 sounds) - " + shown + "\n", ""},
+        {{"info", str(d / ("gone" + escaped))}, 3, "", "cannot read gone" + shown},
+        {{"export", str(d / escaped), "--index", "0", "-o", str(d / "no" / escaped)}, 3, "", shown},
+    };
+    for (const auto& c : cases) {
+        auto r = RunCli(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args[0] << ": " << r.err;
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_THAT(r.err, HasSubstr(c.errPart));
+        EXPECT_EQ(r.err.find_first_of("\x1b\x07"), std::string::npos) << r.err;
+    }
+}
+#endif
+
 #if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
 // An allocation that fails is reported and ends nothing badly (the sanitizers reserve more
 // address space than the limit allows, so this runs without them only).
@@ -167,7 +193,16 @@ TEST_F(Cli, SelectionErrorsAreUsageErrors) {
     EXPECT_THAT(past.err, HasSubstr("has no entry 3 (it has 3)"));
     EXPECT_EQ(run({"export", sample("sfx_ui.bin"), "--index", "-1", "-o", o}).status, 1);
     EXPECT_EQ(run({"export", sample("sfx_ui.bin"), "--name", "nothing", "-o", o}).status, 1);
-    EXPECT_EQ(run({"export", sample("music_pcm.bin"), "--index", "0", "-o", o}).status, 1);
+    // A multichannel file is taken whole: a selection is refused, saying so, before any work.
+    auto whole = run({"export", sample("music_pcm.bin"), "--index", "0", "-o", o});
+    EXPECT_EQ(whole.status, 1);
+    EXPECT_EQ(whole.err, "brenzo-cli: a multichannel file is exported whole; --index and --name do not apply\n");
+#ifdef BRENZO_TEST_ENGINE
+    auto replaced = run({"replace", sample("music_pcm.bin"), "--name", "0x00001000", str(out / "none.wav")});
+    EXPECT_EQ(replaced.status, 1);
+    EXPECT_EQ(replaced.err,
+              "brenzo-cli: all channels of a multichannel file are replaced; --index and --name do not apply\n");
+#endif
     EXPECT_EQ(run({"list"}).status, 1);
     EXPECT_EQ(run({"list", "--bogus", sample("sfx_ui.bin")}).status, 1);
     EXPECT_FALSE(std::filesystem::exists(out / "x.wav"));

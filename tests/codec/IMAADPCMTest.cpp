@@ -144,13 +144,16 @@ TEST(AdpcmEncodeStream, DropsAnOddLastSampleAndTrailingBytes) {
 }
 
 TEST(AdpcmEncodeStream, ReadsMissingInputAsSilence) {
-    auto pcm = testing::Tone(100, 440, 22050);
-    Encoded shortInput = encode(pcm, 400);  // 200 samples claimed, 100 present
-    auto padded = pcm;
-    padded.resize(200, 0);
-    Encoded full = encode(padded, 400);
-    EXPECT_EQ(shortInput.coded, full.coded);
-    EXPECT_EQ(shortInput.states, full.states);
+    // Samples present of the 200 claimed; none at all is a sound of silence only.
+    for (std::size_t present : {std::size_t{100}, std::size_t{0}}) {
+        auto pcm = testing::Tone(present, 440, 22050);
+        Encoded shortInput = encode(pcm, 400);
+        auto padded = pcm;
+        padded.resize(200, 0);
+        Encoded full = encode(padded, 400);
+        EXPECT_EQ(shortInput.coded, full.coded) << present;
+        EXPECT_EQ(shortInput.states, full.states) << present;
+    }
 }
 
 TEST(AdpcmEncodeChannels, EachChannelEncodesAsItsSamplesAlone) {

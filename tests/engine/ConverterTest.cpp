@@ -519,6 +519,34 @@ TEST(EngineConverterRefusals, OutputBeyondWhatAWavHoldsIsRefusedBeforeAnyWork) {
     EXPECT_EQ(testing::FileNames(dir.path()), before);
 }
 
+// A caller's smaller limit (a container's 2 GiB) refuses a source whose length passes it,
+// declared or found while decoding, with the caller's reason; up to the limit it converts.
+TEST(EngineConverterRefusals, ACallersLimitRefusesALongSourceEarly) {
+    struct Case {
+        const char* what;
+        int format;
+        std::uint64_t limit;
+        bool converts;
+    };
+    for (const Case c : {Case{"declared, one byte short", kWav16, 2 * 80000 - 1, false},
+                         Case{"declared, exactly", kWav16, 2 * 80000, true},
+                         Case{"found while decoding", kMp3, 2 * 40000, false}}) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        auto samples = testing::Sweeps16(80000, 1, 8000, 9000);
+        WriteSound(dir / "in.snd", c.format, 8000, 1, std::span<const std::int16_t>(samples));
+        const auto before = testing::FileNames(dir.path());
+        auto converter = MakeConverter();
+        converter->LimitDataBytes(c.limit, "too long for the test");
+        auto converted = converter->Convert(dir / "in.snd", dir / "out.wav", EditorRates, [] {});
+        ASSERT_EQ(bool(converted), c.converts) << (converted ? "" : converted.message());
+        if (!converted) {
+            EXPECT_EQ(converted.message(), "cannot decode in.snd: too long for the test");
+            EXPECT_EQ(testing::FileNames(dir.path()), before);
+        }
+    }
+}
+
 TEST(EngineConverterRefusals, APolicyGivingNoRateIsRefused) {
     TempDir dir;
     auto samples = testing::Sweeps16(100, 1, 8000, 9000);

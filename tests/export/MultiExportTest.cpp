@@ -139,6 +139,28 @@ TEST(ExportMultichannel, EntriesPastTheEndAreRefused) {
     EXPECT_FALSE(ExportMultichannel(looping, *lm, sink));
 }
 
+// A small file that claims far more audio than it stores is refused before any output.
+TEST(ExportMultichannel, OutputBeyondSixteenTimesTheFileIsRefused) {
+    // 2,000 channels sharing one description of 10 states: 164 MB of frames from 64 KiB.
+    auto shared = testing::SharedDescriptionMulti(2000, 64 << 10, 10);
+    // One PCM channel whose 6,000 tiny blocks all point at the same 8,000 bytes: 48 MB.
+    std::vector<std::uint8_t> overlapping(256 << 10, 0);
+    const std::uint32_t blocks = 6000, blockSize = 40, headFull = 128;
+    for (auto [pos, v] : std::vector<std::pair<std::size_t, std::uint32_t>>{
+             {8, blocks}, {12, blockSize}, {20, 48}, {36, 1}, {44, headFull}, {48 + 12, 32}, {64 + 28, 1}})
+        testing::PutU32(overlapping, pos, v);
+    for (std::uint32_t g = 0; g < blocks; ++g) testing::PutU32(overlapping, headFull + g * blockSize + 24 + 12, 4000);
+    for (const std::vector<std::uint8_t>* image : {&shared, &overlapping}) {
+        auto m = formats::ReadMulti(*image);
+        ASSERT_TRUE(m) << m.message();
+        CountingSink sink;
+        Status s = ExportMultichannel(*image, *m, sink);
+        ASSERT_FALSE(s);
+        EXPECT_EQ(s.message(), "its channels claim far more audio than the file holds");
+        EXPECT_EQ(sink.count(), 0u);
+    }
+}
+
 TEST(ExportMultichannel, RepeatsExactly) {
     auto built = BuildMulti(true, tracks(2, 30000, 22050), 22050);
     EXPECT_EQ(exportAll(built.image), exportAll(built.image));

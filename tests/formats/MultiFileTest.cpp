@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "common/ByteWriter.h"
 #include "support/Builders.h"
 
@@ -100,6 +102,34 @@ TEST(ReadMulti, RefusesFilesTheModelCannotHold) {
     auto s = ReadMulti(states);
     ASSERT_FALSE(s);
     EXPECT_THAT(s.message(), HasSubstr("more states"));
+}
+
+// Many channels sharing one description: what the model holds stays proportional to the file
+// (16 times it plus a constant), however many states each channel claims.
+TEST(ReadMulti, ChannelsSharingOneDescriptionCostNoMoreThanTheFileHolds) {
+    struct Case {
+        std::uint32_t channels;
+        std::size_t bytes;
+        std::uint32_t states;  // 0: as many as the file holds
+        bool loads;
+    };
+    for (const Case c : {Case{1365, 64 << 10, 0, false}, Case{5461, 256 << 10, 0, false},
+                         Case{21845, 1 << 20, 0, false}, Case{21845, 1 << 20, 15, true},
+                         Case{1, 1 << 20, 0, true}}) {
+        SCOPED_TRACE(std::to_string(c.channels) + " channels in " + std::to_string(c.bytes) + " bytes");
+        const auto image = testing::SharedDescriptionMulti(c.channels, c.bytes, c.states);
+        const auto started = std::chrono::steady_clock::now();
+        auto m = ReadMulti(image);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
+        ASSERT_EQ(bool(m), c.loads) << (m ? "" : m.message());
+        if (!m) {
+            EXPECT_NE(m.message().find("claims more states than the file holds"), std::string::npos);
+            continue;
+        }
+        std::size_t held = m->ChHeaders.size() * sizeof(TADPCMChannel) + m->ChHeadSizes.size() * sizeof(TADPCMChannelHeader);
+        for (const auto& ch : m->ChHeaders) held += ch.States.size() * sizeof(TADPCMState);
+        EXPECT_LE(held, 16 * c.bytes + (1 << 20));
+    }
 }
 
 TEST(ReadMulti, EveryCutAndFlipReadsWithoutFault) {

@@ -8,6 +8,10 @@ import re
 import sys
 
 # Each folder and the folders it builds on directly; what they build on is allowed too.
+# `engine` knows nothing of containers, but it writes its WAV files through codec's one WAV
+# header writer (codec/Wav.h) rather than a second copy, and reaches files through platform: so
+# engine -> codec and engine -> platform are allowed, and nothing in codec may reach up into
+# containers or the engine. The README's "Layout" section states the same rules.
 LAYERS = {
     "common": [],
     "platform": ["common"],

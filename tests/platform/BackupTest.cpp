@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "platform/Files.h"
 #include "support/TempDir.h"
 
@@ -38,6 +42,46 @@ TEST(Backup, TheFirstOriginalIsKeptNeverOverwrittenAndRestoredOnDemand) {
     ASSERT_FALSE(none);
     EXPECT_TRUE(none.isFileSystemError());
     EXPECT_EQ(none.message(), "cannot restore other.bin: there is no other.bin.bak");
+}
+
+// A restore replaces the container as a save does, so it passes the same guards.
+TEST(Backup, ARestoreIsGuardedAsASaveIs) {
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path& dir)> meanwhile;  // after the container was opened
+        const char* refusal;                                   // "" when the restore goes ahead
+        bool passOpened;
+    };
+    const std::vector<Case> cases = {
+        {"untouched since opened", [](const fs::path&) {}, "", true},
+        {"changed since opened", [](const fs::path& d) { testing::WriteText(d / "bank.bin", "changed by another"); },
+         "bank.bin was changed by another program since it was opened; open it again", true},
+        {"another name for it", [](const fs::path& d) { fs::create_hard_link(d / "bank.bin", d / "twin.bin"); },
+         "cannot save bank.bin: it has 2 hard links", false},
+        {"gone", [](const fs::path& d) { fs::remove(d / "bank.bin"); }, "", false},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const auto file = dir / "bank.bin";
+        testing::WriteText(file, "original");
+        ASSERT_TRUE(KeepBackup(file));
+        ASSERT_TRUE(WriteFileAtomically(file, backupBytes("saved")));
+        FileIdentity opened;
+        ASSERT_TRUE(ReadWholeFile(file, &opened));
+        c.meanwhile(dir.path());
+        const auto before = fs::exists(file) ? ReadFile(file) : std::vector<std::uint8_t>{};
+        Status s = RestoreBackup(file, c.passOpened ? &opened : nullptr);
+        if (std::string(c.refusal).empty()) {
+            ASSERT_TRUE(s) << c.what << ": " << s.message();
+            EXPECT_EQ(ReadFile(file), backupBytes("original")) << c.what;
+        } else {
+            ASSERT_FALSE(s) << c.what;
+            EXPECT_TRUE(s.isFileSystemError()) << c.what;
+            EXPECT_NE(s.message().find(c.refusal), std::string::npos) << c.what << ": " << s.message();
+            EXPECT_EQ(ReadFile(file), before) << c.what;
+        }
+        EXPECT_EQ(ReadFile(dir / "bank.bin.bak"), backupBytes("original")) << c.what;
+    }
 }
 
 #ifndef _WIN32

@@ -134,6 +134,41 @@ TEST(Preview, PlaysPausesResumesSeeksAndEnds) {
     EXPECT_FALSE(f.display.pause);
 }
 
+TEST(Preview, ADragKeepsWhetherItPlaysAndEndsWithItsStream) {
+    // p: play row 0, i: the play/pause icon, d: drag on the bar, r: the button released, s: stop.
+    struct Case {
+        std::string steps;
+        PreviewState state;
+    };
+    const Case cases[] = {
+        {"d", PreviewState::Idle},
+        {"pd", PreviewState::SeekingPlaying},
+        {"pid", PreviewState::SeekingPaused},
+        {"pdr", PreviewState::Playing},
+        {"pidr", PreviewState::Paused},
+        {"pdi", PreviewState::SeekingPaused},
+        {"pidi", PreviewState::SeekingPlaying},
+        {"pds", PreviewState::Idle},
+        {"pdsp", PreviewState::Playing},
+    };
+    for (const Case& c : cases) {
+        Fixture f;
+        f.openBank();
+        for (char step : c.steps) {
+            if (step == 'p') f.preview.StringGrid1DblClick(0);
+            if (step == 'i') f.preview.Image1Click(0);
+            if (step == 'd') f.preview.ProgressBar1MouseMove(true, 10, 100);
+            if (step == 'r') f.preview.ProgressBar1MouseMove(false, 10, 100);
+            if (step == 's') f.preview.Stop();
+        }
+        EXPECT_EQ(f.preview.State(), c.state) << c.steps;
+        // A stream played after a drag ended with the last one shows its own position.
+        if (c.state == PreviewState::Playing) {
+            EXPECT_TRUE(f.tickUntil([&] { return f.preview.BarPosition() > 0; })) << c.steps;
+        }
+    }
+}
+
 TEST(Preview, ANewRowStopsThePausedOneAndStopEndsIdle) {
     Fixture f;
     f.openBank();

@@ -104,4 +104,30 @@ void PutU32(std::vector<std::uint8_t>& bytes, std::size_t pos, std::uint32_t val
     storeU32(&bytes[pos], value);
 }
 
+std::vector<std::uint8_t> SharedDescriptionMulti(std::uint32_t channels, std::size_t bytes, std::uint32_t states) {
+    const std::size_t description = formats::kMultiHeaderSize + 16 * std::size_t{channels};
+    if (states == 0) states = static_cast<std::uint32_t>((bytes - description - formats::kMultiAdpcmDescriptionBase) / 3);
+    std::vector<std::uint8_t> image;
+    ByteWriter w(image);
+    // BlocksCount, BlockSize, ChInfoOffset, Channels, HeadFullSize.
+    for (std::uint32_t v : {0u, 0u, 1u, 0x80000u, 0u}) w.u32(v);
+    w.i64(formats::kMultiHeaderSize);
+    for (std::uint32_t v : {0u, 0u, channels, 0u, static_cast<std::uint32_t>(bytes)}) w.u32(v);
+    for (std::uint32_t i = 0; i < channels; ++i) {
+        w.i64(0);
+        w.u32(0x100 + i);
+        w.u32(0);  // HeadSize
+    }
+    // Size, Length, iUnknown, Frequency, wUnknown, Compression, then the ADPCM fields.
+    for (std::uint32_t v : {0u, 0u, 0u, 2048 * states, 4096 * states, 0u}) w.u32(v);
+    for (std::uint16_t v : {std::uint16_t{44100}, std::uint16_t{0}, formats::kMultiCompressionAdpcm, std::uint16_t{0}})
+        w.u16(v);
+    w.i64(0);
+    w.u32(4096 * states);
+    w.i64(0);
+    w.u32(states);
+    image.resize(bytes, 0);
+    return image;
+}
+
 }  // namespace brenzo::testing

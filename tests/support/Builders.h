@@ -46,6 +46,11 @@ struct BuiltMulti {
 BuiltMulti BuildMulti(bool adpcm, const std::vector<std::vector<std::int16_t>>& channels, std::uint16_t rate,
                       std::uint32_t blockSize = 256 * 2048, std::uint32_t firstHash = 0x1000);
 
+// A hostile multichannel file of `bytes` bytes whose `channels` directory entries all have a
+// HeadSize of 0, so that every channel reads the one ADPCM description after the directory;
+// that description claims `states` states (0: as many as the rest of the file holds).
+std::vector<std::uint8_t> SharedDescriptionMulti(std::uint32_t channels, std::size_t bytes, std::uint32_t states = 0);
+
 // Reads a little-endian u32 at a position of a buffer.
 std::uint32_t U32At(std::span<const std::uint8_t> bytes, std::size_t pos);
 void PutU32(std::vector<std::uint8_t>& bytes, std::size_t pos, std::uint32_t value);

@@ -306,5 +306,40 @@ TEST(ScratchFolders, EachInstanceGetsItsOwnPrivateFolder) {
     EXPECT_TRUE(std::filesystem::exists(b->WorkFolder()));
 }
 
+TEST(ScratchFolders, AStartRemovesOnlyTheFoldersOfRunsThatAreGone) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    auto live = ScratchFolders::Create(dir.path());
+    ASSERT_TRUE(live);
+    auto make = [&](const std::string& name, bool lockFile) {
+        fs::create_directory(dir / name);
+        testing::WriteText(dir / name / "conv_res.wav", "left behind");
+        if (lockFile) testing::WriteText(dir / name / "owner.lock", "");
+    };
+    make("Q7ZK-deadrun123", true);       // a killed run's: its lock is free
+    make("Q7ZK-notours1234", true);      // not the name pattern
+    make("Q7ZK-nolockfile", false);      // no lock file: not known to be ours
+    make("elsewhere", true);
+    testing::WriteText(dir / "Q7ZK-plainfile1", "a file, not a folder");
+#ifndef _WIN32
+    fs::create_directory_symlink(dir / "elsewhere", dir / "Q7ZK-linkedone");  // never followed
+#endif
+    auto next = ScratchFolders::Create(dir.path());
+    ASSERT_TRUE(next);
+    EXPECT_FALSE(fs::exists(dir / "Q7ZK-deadrun123"));
+    for (const char* kept : {"Q7ZK-notours1234", "Q7ZK-nolockfile", "Q7ZK-plainfile1", "elsewhere"})
+        EXPECT_TRUE(fs::exists(dir / kept)) << kept;
+    EXPECT_TRUE(fs::exists(dir / "elsewhere" / "conv_res.wav"));
+    EXPECT_TRUE(fs::exists(live->WorkFolder() / "owner.lock"));
+    live->Remove();
+    next->Remove();
+
+    // A temporary directory that cannot be used is named whole: the folder's own name is random.
+    auto unusable = ScratchFolders::Create(dir / "no such folder");
+    ASSERT_FALSE(unusable);
+    EXPECT_NE(unusable.message().find(platform::PathToUtf8(dir / "no such folder")), std::string::npos)
+        << unusable.message();
+}
+
 }  // namespace
 }  // namespace brenzo::workspace

@@ -8,11 +8,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <system_error>
+#include <thread>
 
+#include "platform/Backup.h"
+#include "platform/Interrupts.h"
 #include "platform/Internal.h"
 #include "platform/Path.h"
+#include "platform/posix/Locks.h"
 
 namespace brenzo::platform {
 
@@ -20,7 +25,11 @@ namespace detail {
 std::string lastError() { return std::strerror(errno); }
 }  // namespace detail
 
+using detail::changedSinceOpened;
 using detail::failure;
+using detail::hardLinked;
+using detail::kLockPoll;
+using detail::kLockWait;
 using detail::lastError;
 
 namespace {
@@ -30,17 +39,109 @@ bool readOnly(const fs::path& target, const struct stat& st) {
     return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0;
 }
 
-}  // namespace
+FileIdentity identityOf(const struct stat& st) {
+    FileIdentity id;
+    id.device = static_cast<std::uint64_t>(st.st_dev);
+    id.number = static_cast<std::uint64_t>(st.st_ino);
+    id.size = static_cast<std::uint64_t>(st.st_size);
+    id.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return id;
+}
 
-Result<Bytes> ReadWholeFile(const fs::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return failure("read", path, lastError());
+int lockBothWaiting(int fd, bool writable) {
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    for (;;) {
+        const int code = TryLockBoth(fd, writable);
+        if (code != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) return code;
+        std::this_thread::sleep_for(kLockPoll);
+    }
+}
+
+// Opens a path only if it is a regular file (or a link to one), never waiting on a pipe.
+int openRegular(const fs::path& path, int flags, std::string& reason) {
+    int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return -1;
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::string reason = S_ISDIR(st.st_mode) ? "it is a folder" : lastError();
+        reason = S_ISDIR(st.st_mode) ? "it is a folder" : S_ISREG(st.st_mode) ? std::strerror(errno)
+                                                                             : "it is not a regular file";
         ::close(fd);
-        return failure("read", path, reason);
+        return -1;
     }
+    // Regular files ignore O_NONBLOCK, but later reads should not see it.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+// Opens the target of a save and locks it (waiting for another save to finish), then checks
+// that it is still the file that was opened: the same file under its name, unchanged. On
+// success `held` keeps the lock until the rename is done.
+Status holdUnchanged(const fs::path& requested, const fs::path& target, const FileIdentity& expected, int& held) {
+    bool writable = true;
+    int fd = ::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+        writable = false;
+        fd = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    }
+    if (fd < 0) return errno == ENOENT ? changedSinceOpened(target) : failure("replace", target, lastError());
+    const int code = lockBothWaiting(fd, writable);
+    if (code != 0) {
+        ::close(fd);
+        return failure("replace", target, code == EWOULDBLOCK ? "it is in use by another program" : std::strerror(code));
+    }
+    struct stat now {}, named {};
+    if (::fstat(fd, &now) != 0) {
+        auto e = failure("replace", target, lastError());
+        ::close(fd);
+        return e;
+    }
+    if (::stat(target.c_str(), &named) != 0 || named.st_dev != now.st_dev || named.st_ino != now.st_ino ||
+        identityOf(now) != expected) {
+        ::close(fd);
+        return changedSinceOpened(target);
+    }
+    if (const auto links = detail::linksBesidesBackup(requested, expected, static_cast<std::uint64_t>(now.st_nlink));
+        links > 1) {
+        ::close(fd);
+        return hardLinked(target, links);
+    }
+    held = fd;
+    return {};
+}
+
+}  // namespace
+
+namespace detail {
+std::uint64_t linksBesidesBackup(const fs::path& container, const FileIdentity& file, std::uint64_t links) {
+    struct stat bak {};
+    if (links > 1 && ::lstat(BackupPath(container).c_str(), &bak) == 0 &&
+        static_cast<std::uint64_t>(bak.st_dev) == file.device && static_cast<std::uint64_t>(bak.st_ino) == file.number)
+        --links;
+    return links;
+}
+}  // namespace detail
+
+Result<FileIdentity> IdentityOf(const fs::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return failure("read", path, lastError());
+    if (!S_ISREG(st.st_mode)) return failure("read", path, S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
+    return identityOf(st);
+}
+
+Result<Bytes> ReadWholeFile(const fs::path& path, FileIdentity* identity) {
+    std::string reason;
+    int fd = openRegular(path, O_RDONLY, reason);
+    if (fd < 0) return failure("read", path, reason);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        auto e = failure("read", path, lastError());
+        ::close(fd);
+        return e;
+    }
+    if (identity) *identity = identityOf(st);
     Bytes bytes;
     bytes.resize(static_cast<std::size_t>(st.st_size));
     std::size_t done = 0;
@@ -73,6 +174,16 @@ namespace {
 // flush has little left to do, and the writer is not stalled at once for seconds when the
 // kernel throttles a process that has dirtied hundreds of megabytes.
 constexpr std::uint64_t kWriteBehindSlice = std::uint64_t{8} << 20;
+
+// The file a save replaces: a link is followed to the file it points to; any other path is
+// used as given, so that a long relative path is never made into an absolute one past the
+// system's limit.
+fs::path replacedFile(const fs::path& requested) {
+    std::error_code ec;
+    if (!fs::is_symlink(requested, ec)) return requested;
+    fs::path resolved = fs::canonical(requested, ec);
+    return ec ? requested : resolved;
+}
 
 void writeBehind(int fd, std::uint64_t& writingFrom, std::uint64_t& settledTo, std::uint64_t written) {
 #ifdef __linux__
@@ -111,25 +222,42 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
     fs::path target = requested;
     const bool exists = fs::exists(requested, ec);
     if (exists) {
-        // A link is followed: the file it points to is the one replaced.
-        fs::path resolved = fs::canonical(requested, ec);
-        if (!ec) target = resolved;
-        if (fs::is_directory(target, ec)) return failure("write", requested, "it is a folder");
+        target = replacedFile(requested);
+        // Only a regular file is replaced: a rename over a pipe or a device would swap the
+        // node itself for a plain file.
+        const auto type = fs::status(target, ec).type();
+        if (type == fs::file_type::directory) return failure("write", requested, "it is a folder");
+        if (type != fs::file_type::regular && type != fs::file_type::not_found)
+            return failure("write", requested, "it is not a regular file");
     }
+    file->requested_ = requested;
     file->target_ = target;
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
 
     mode_t mode = 0666;
     struct stat st {};
-    if (exists && ::stat(target.c_str(), &st) == 0) {
+    const bool existing = exists && ::stat(target.c_str(), &st) == 0;
+    if (existing) {
         if (readOnly(target, st)) return failure("write", requested, "the file is read-only");
         mode = st.st_mode & 07777;
     }
+    if (durability == Durability::Flushed) RemoveStaleTemporaryFiles(target);
     for (int attempt = 0; attempt < 20; ++attempt) {
-        fs::path temp = folder / PathFromUtf8("." + FileNameUtf8(target) + ".brenzo-" + detail::randomSuffix());
+        fs::path temp = folder / PathFromUtf8(detail::temporaryPrefix(target) + detail::randomSuffix());
         int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd >= 0) {
-            if (exists) {
+            // Locked while it is written, so that another run's clean-up knows its writer
+            // lives; one that removed it in the moment before the lock is noticed here.
+            struct stat own {};
+            if (TryLockBoth(fd, true) != 0 || ::fstat(fd, &own) != 0 || own.st_nlink == 0) {
+                ::close(fd);
+                continue;
+            }
+            if (existing) {
+                // The new file keeps the old one's owner and group as far as the saver may
+                // set them (a member of the file's group may keep the group), then its mode:
+                // a change of owner clears the set-ID bits.
+                if (::fchown(fd, st.st_uid, st.st_gid) != 0) (void)!::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
                 if (::fchmod(fd, mode) != 0) { /* keep the private mode rather than fail */ }
             } else {
                 mode_t mask = ::umask(0);
@@ -138,6 +266,7 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
             }
             file->handle_->fd = fd;
             file->temp_ = temp;
+            RemoveOnInterrupt(temp);
             return file;
         }
         if (errno != EEXIST) return failure("write", requested, lastError());
@@ -152,6 +281,7 @@ AtomicFile::~AtomicFile() {
         std::error_code ec;
         fs::remove(temp_, ec);
     }
+    if (!temp_.empty()) ForgetOnInterrupt(temp_);
 }
 
 Status AtomicFile::Write(std::span<const std::uint8_t> bytes) {
@@ -186,23 +316,85 @@ Status AtomicFile::Commit() {
         failure_ = failure(verb, target_, reason).message;
         return Error{failure_, true};
     };
-    if (durability_ == Durability::Flushed && ::fsync(handle_->fd) != 0) return fail("write", lastError());
-    int rc = ::close(handle_->fd);
+    if (durability_ == Durability::Cached) {
+        // An export: a late write error (a network file system's) is known only at close.
+        int rc = ::close(handle_->fd);
+        handle_->fd = -1;
+        if (rc != 0) return fail("write", lastError());
+        if (::rename(temp_.c_str(), target_.c_str()) != 0) return fail("replace", lastError());
+        struct stat st {};
+        if (::stat(target_.c_str(), &st) == 0) written_ = identityOf(st);
+        committed_ = true;
+        return {};
+    }
+    // A save: flushed, then renamed while the temporary file is still held (and locked), so
+    // that no clean-up of another run takes it for a dead writer's.
+    if (::fsync(handle_->fd) != 0) return fail("write", lastError());
+    struct stat own {};
+    if (::fstat(handle_->fd, &own) != 0) return fail("write", lastError());
+    int held = -1;
+    if (hasExpected_) {
+        if (Status s = holdUnchanged(requested_, target_, expected_, held); !s) {
+            failed_ = true;
+            failure_ = s.message();
+            return s;
+        }
+    }
+    const bool renamed = ::rename(temp_.c_str(), target_.c_str()) == 0;
+    const std::string reason = renamed ? "" : lastError();
+    if (held >= 0) ::close(held);
+    if (!renamed) return fail("replace", reason);
+    // The data is on the disk already: what close could report has been reported by fsync.
+    ::close(handle_->fd);
     handle_->fd = -1;
-    if (rc != 0) return fail("write", lastError());
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) return fail("replace", lastError());
-    if (durability_ == Durability::Flushed) flushFolder(target_.has_parent_path() ? target_.parent_path() : fs::path("."));
     committed_ = true;
+    written_ = identityOf(own);
+    flushFolder(target_.has_parent_path() ? target_.parent_path() : fs::path("."));
     return {};
 }
 
 Status CheckReplaceable(const fs::path& requested) {
-    std::error_code ec;
-    fs::path target = fs::canonical(requested, ec);
-    if (ec) return failure("write", requested, ec.message());
+    const fs::path target = replacedFile(requested);
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0 && readOnly(target, st)) return failure("write", requested, "the file is read-only");
+    if (::stat(target.c_str(), &st) != 0) return failure("write", requested, lastError());
+    {
+        if (readOnly(target, st)) return failure("write", requested, "the file is read-only");
+        if (!S_ISREG(st.st_mode)) return failure("write", requested, "it is not a regular file");
+        if (const auto links = detail::linksBesidesBackup(requested, identityOf(st), static_cast<std::uint64_t>(st.st_nlink));
+            links > 1)
+            return hardLinked(requested, links);
+    }
+    // The save writes a new file beside the target: the folder is made to take one now, not
+    // after a long conversion (a permission check would pass a superuser on a read-only mount).
+    // A run killed before the unlink leaves a file that the next save's clean-up removes.
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const fs::path probe = folder / PathFromUtf8(detail::temporaryPrefix(target) + detail::randomSuffix());
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EEXIST) return Error{"cannot write into " + detail::wholePath(folder) + ": " + lastError(), true};
+    if (fd >= 0) {
+        ::close(fd);
+        ::unlink(probe.c_str());
+    }
     return {};
+}
+
+void RemoveStaleTemporaryFiles(const fs::path& target) {
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const std::string prefix = detail::temporaryPrefix(target);
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = FileNameUtf8(it->path());
+        if (!detail::isTemporaryName(name, prefix)) continue;
+        const fs::path path = it->path();
+        int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat held {}, named {};
+        // A lock taken means the writer is gone; the name must still be the locked file.
+        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && TryLockBoth(fd, false) == 0 &&
+            ::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
+            ::unlink(path.c_str());
+        ::close(fd);
+    }
 }
 
 }  // namespace brenzo::platform

@@ -16,7 +16,7 @@ Result<fs::path> CreatePrivateFolder(const fs::path& parent, const std::string& 
         fs::path folder = parent / PathFromUtf8(prefix + detail::randomSuffix());
         // mkdir never follows a link planted at the name: it fails with EEXIST instead.
         if (::mkdir(folder.c_str(), 0700) == 0) return folder;
-        if (errno != EEXIST) return detail::failure("create", folder, detail::lastError());
+        if (errno != EEXIST) return Error{"cannot create " + PathToUtf8(folder) + ": " + detail::lastError(), true};
     }
     return Error{"cannot create a scratch folder in " + PathToUtf8(parent) + ": no name is free", true};
 }

@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/Internal.h"
+#include "platform/posix/Locks.h"
 #include "platform/Files.h"
 
 namespace brenzo::platform {
@@ -30,20 +32,9 @@ Result<std::unique_ptr<LockedFile>> LockedFile::Open(const fs::path& path) {
     if (::fstat(fd, &st) != 0) return failure("open", path, lastError());
     if (!S_ISREG(st.st_mode)) return failure("open", path, "it is not a regular file");
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return failure("open", path, "the file is read-only");
-#ifdef F_OFD_SETLK
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
-        if (errno == EAGAIN || errno == EACCES) return failure("open", path, "it is in use by another program");
-        return failure("open", path, lastError());
-    }
-#else
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK) return failure("open", path, "it is in use by another program");
-        return failure("open", path, lastError());
-    }
-#endif
+    // Both kinds of lock: another program may take either.
+    if (const int code = TryLockBoth(fd, true); code != 0)
+        return failure("open", path, code == EWOULDBLOCK ? "it is in use by another program" : std::strerror(code));
     file->size_ = static_cast<std::uint64_t>(st.st_size);
     return file;
 }

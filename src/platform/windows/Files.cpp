@@ -6,6 +6,8 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/Backup.h"
+#include "platform/Interrupts.h"
 #include "platform/Internal.h"
 #include "platform/Path.h"
 #include "platform/windows/Windows.h"
@@ -44,7 +46,11 @@ std::string lastError() { return systemMessage(GetLastError()); }
 
 }  // namespace detail
 
+using detail::changedSinceOpened;
 using detail::failure;
+using detail::hardLinked;
+using detail::kLockPoll;
+using detail::kLockWait;
 using detail::lastError;
 using detail::systemMessage;
 
@@ -58,9 +64,45 @@ bool readOnly(const fs::path& target) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
+FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    FileIdentity id;
+    id.device = info.dwVolumeSerialNumber;
+    id.number = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    id.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    id.modified = static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                            info.ftLastWriteTime.dwLowDateTime);
+    return id;
+}
 }  // namespace
 
-Result<Bytes> ReadWholeFile(const fs::path& path) {
+namespace detail {
+std::uint64_t linksBesidesBackup(const fs::path& container, const FileIdentity& file, std::uint64_t links) {
+    if (links <= 1) return links;
+    HANDLE h = CreateFileW(BackupPath(container).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return links;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool same = GetFileInformationByHandle(h, &info) != 0 && identityOf(info).device == file.device &&
+                      identityOf(info).number == file.number;
+    CloseHandle(h);
+    return same ? links - 1 : links;
+}
+}  // namespace detail
+
+Result<FileIdentity> IdentityOf(const fs::path& path) {
+    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return failure("read", path, lastError());
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(h, &info) != 0;
+    const std::string why = known ? "" : lastError();
+    CloseHandle(h);
+    if (!known) return failure("read", path, why);
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return failure("read", path, "it is a folder");
+    return identityOf(info);
+}
+
+Result<Bytes> ReadWholeFile(const fs::path& path, FileIdentity* identity) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
@@ -72,12 +114,18 @@ Result<Bytes> ReadWholeFile(const fs::path& path) {
             return failure("read", path, "it is a folder");
         return failure("read", path, systemMessage(code));
     }
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        return failure("read", path, "it is not a regular file");
+    }
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(h, &size)) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileSizeEx(h, &size) || !GetFileInformationByHandle(h, &info)) {
         auto e = failure("read", path, lastError());
         CloseHandle(h);
         return e;
     }
+    if (identity) *identity = identityOf(info);
     Bytes bytes;
     bytes.resize(static_cast<std::size_t>(size.QuadPart));
     std::size_t done = 0;
@@ -112,18 +160,25 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
         // A link is followed: the file it points to is the one replaced.
         fs::path resolved = fs::canonical(requested, ec);
         if (!ec) target = resolved;
-        if (fs::is_directory(target, ec)) return failure("write", requested, "it is a folder");
+        // Only a regular file is replaced: a rename over a device would swap it for a file.
+        const auto type = fs::status(target, ec).type();
+        if (type == fs::file_type::directory) return failure("write", requested, "it is a folder");
+        if (type != fs::file_type::regular && type != fs::file_type::not_found)
+            return failure("write", requested, "it is not a regular file");
     }
+    file->requested_ = requested;
     file->target_ = target;
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
 
     if (exists && readOnly(target)) return failure("write", requested, "the file is read-only");
+    if (durability == Durability::Flushed) RemoveStaleTemporaryFiles(target);
     for (int attempt = 0; attempt < 20; ++attempt) {
-        fs::path temp = folder / PathFromUtf8("." + FileNameUtf8(target) + ".brenzo-" + detail::randomSuffix());
+        fs::path temp = folder / PathFromUtf8(detail::temporaryPrefix(target) + detail::randomSuffix());
         HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             file->handle_->h = h;
             file->temp_ = temp;
+            RemoveOnInterrupt(temp);
             return file;
         }
         if (GetLastError() != ERROR_FILE_EXISTS) return failure("write", requested, lastError());
@@ -138,6 +193,7 @@ AtomicFile::~AtomicFile() {
         std::error_code ec;
         fs::remove(temp_, ec);
     }
+    if (!temp_.empty()) ForgetOnInterrupt(temp_);
 }
 
 Status AtomicFile::Write(std::span<const std::uint8_t> bytes) {
@@ -171,6 +227,62 @@ Status AtomicFile::Commit() {
     CloseHandle(handle_->h);
     handle_->h = INVALID_HANDLE_VALUE;
     if (!flushed) return fail("write", reason);
+    // Saves of one target take turns through a lock file beside it, held without sharing from
+    // the check to the end of the rename (the target itself cannot stay open across its own
+    // replacement); it goes when closed.
+    struct Turn {
+        HANDLE h = INVALID_HANDLE_VALUE;
+        ~Turn() {
+            if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        }
+    } turn;
+    if (hasExpected_) {
+        const fs::path lockPath = target_.parent_path() / PathFromUtf8(detail::temporaryPrefix(target_) + "lock");
+        const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+        for (;;) {
+            turn.h = CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+            if (turn.h != INVALID_HANDLE_VALUE) break;
+            const DWORD code = GetLastError();
+            if ((code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED) ||
+                std::chrono::steady_clock::now() >= deadline)
+                return fail("replace", code == ERROR_SHARING_VIOLATION ? "another save of it does not finish"
+                                                                        : systemMessage(code));
+            std::this_thread::sleep_for(kLockPoll);
+        }
+        // The target is opened without write sharing while it is checked.
+        HANDLE held = INVALID_HANDLE_VALUE;
+        for (;;) {
+            held = CreateFileW(target_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (held != INVALID_HANDLE_VALUE) break;
+            const DWORD code = GetLastError();
+            if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+                failed_ = true;
+                failure_ = changedSinceOpened(target_).message;
+                return Error{failure_, true};
+            }
+            if (code != ERROR_SHARING_VIOLATION || std::chrono::steady_clock::now() >= deadline)
+                return fail("replace", code == ERROR_SHARING_VIOLATION ? "it is in use by another program"
+                                                                        : systemMessage(code));
+            std::this_thread::sleep_for(kLockPoll);
+        }
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool known = GetFileInformationByHandle(held, &info) != 0;
+        const std::string why = known ? "" : lastError();
+        CloseHandle(held);
+        if (!known) return fail("replace", why);
+        if (identityOf(info) != expected_) {
+            failed_ = true;
+            failure_ = changedSinceOpened(target_).message;
+            return Error{failure_, true};
+        }
+        if (const auto links = detail::linksBesidesBackup(requested_, expected_, info.nNumberOfLinks); links > 1) {
+            failed_ = true;
+            failure_ = hardLinked(target_, links).message;
+            return Error{failure_, true};
+        }
+    }
     // Another program may hold the target open for a moment (a virus scanner, an indexer, a
     // player): Windows refuses to replace a file open without delete sharing, so a sharing
     // violation is retried for about a second before it is reported.
@@ -189,6 +301,14 @@ Status AtomicFile::Commit() {
         if (code == ERROR_ACCESS_DENIED) return fail("replace", "it is open in another program, or access is denied");
         return fail("replace", systemMessage(code));
     }
+    // What the next save checks against, read from the file as it now is.
+    HANDLE now = CreateFileW(target_.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (now != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (GetFileInformationByHandle(now, &info)) written_ = identityOf(info);
+        CloseHandle(now);
+    }
     committed_ = true;
     return {};
 }
@@ -198,7 +318,41 @@ Status CheckReplaceable(const fs::path& requested) {
     fs::path target = fs::canonical(requested, ec);
     if (ec) return failure("write", requested, ec.message());
     if (readOnly(target)) return failure("write", requested, "the file is read-only");
+    HANDLE h = CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool known = GetFileInformationByHandle(h, &info) != 0;
+        CloseHandle(h);
+        if (known) {
+            if (const auto links = detail::linksBesidesBackup(requested, identityOf(info), info.nNumberOfLinks); links > 1)
+                return hardLinked(requested, links);
+        }
+    }
+    // The save writes a new file beside the target: the folder is made to take one now, not
+    // after a long conversion.
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const fs::path probe = folder / PathFromUtf8(detail::temporaryPrefix(target) + detail::randomSuffix());
+    HANDLE p = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (p == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        if (code != ERROR_FILE_EXISTS)
+            return Error{"cannot write into " + detail::wholePath(folder) + ": " + systemMessage(code), true};
+    } else {
+        CloseHandle(p);
+    }
     return {};
+}
+
+void RemoveStaleTemporaryFiles(const fs::path& target) {
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    const std::string prefix = detail::temporaryPrefix(target);
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        // A live writer holds its file without delete sharing, so only a dead one's goes.
+        if (detail::isTemporaryName(FileNameUtf8(it->path()), prefix)) DeleteFileW(it->path().c_str());
+    }
 }
 
 }  // namespace brenzo::platform

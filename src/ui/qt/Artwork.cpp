@@ -5,6 +5,13 @@
 #include <QRadialGradient>
 
 namespace brenzo::ui {
+
+QFont FormFont(int pixelSize) {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
 namespace {
 
 QPixmap roundButton(int size) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QPixmap>
 
 namespace brenzo::ui {
@@ -9,5 +10,8 @@ namespace brenzo::ui {
 QPixmap PlayIcon();
 QPixmap PauseIcon();
 QPixmap AboutPicture();
+
+// The forms' font: Tahoma, 11 pixels high unless asked otherwise.
+QFont FormFont(int pixelSize = 11);
 
 }  // namespace brenzo::ui

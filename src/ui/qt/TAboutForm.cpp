@@ -12,16 +12,13 @@ namespace brenzo::ui {
 TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About..."));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(FormFont());
 
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(8, 6, 8, 6);
     grid->setVerticalSpacing(0);
     auto* name = new QLabel(QStringLiteral("Brenzo"), this);
-    QFont big(QStringLiteral("Tahoma"));
-    big.setPixelSize(19);
+    QFont big = FormFont(19);
     big.setBold(true);
     name->setFont(big);
     auto* version = new QLabel(QStringLiteral("v") + QString::fromUtf8(kVersion.data(), static_cast<qsizetype>(kVersion.size())), this);

@@ -10,6 +10,7 @@
 
 #include "platform/Path.h"
 #include "radio/TrackDuration.h"
+#include "ui/qt/Artwork.h"
 
 namespace brenzo::ui {
 namespace {
@@ -21,9 +22,7 @@ TForm14::TForm14(Dialogs& dialogs, QWidget* parent) : QDialog(parent), dialogs_(
     setWindowTitle(QStringLiteral("Radio Music Duration Editor"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(FormFont());
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);

@@ -63,9 +63,7 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
       dialogs_(dialogs),
       ws_(workspace::HashNames(std::move(hashesFile)), &scratch) {
     setWindowTitle(QStringLiteral("Brenzo"));
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(FormFont());
     setAcceptDrops(true);
 
     buildMenus();
