@@ -4,6 +4,8 @@
 //   decode-portable, decode-avx2, decode-avx512   the block decoder on one path
 //   nibble      the plain per-nibble decoder, for reference
 //   encode      ADPCMEncodeStream
+//   encode-pair two channels of stereo frames encoded side by side (ADPCMEncodeChannels)
+//   encode-apart the same two channels one after the other
 //   makeima F   writes an IMA ADPCM WAV (ffmpeg's block layout) of the same audio to F
 //   makepcm F   writes the same audio as a 16-bit PCM WAV to F
 //   makebank F  writes a plain ADPCM bank holding the same audio as one sound to F
@@ -225,6 +227,24 @@ int main(int argc, char** argv) {
         seconds = median([&] {
             std::vector<std::uint8_t> c, st;
             ADPCMEncodeStream(pcm, c, st, static_cast<std::int32_t>(pcm.size()));
+        });
+    } else if (kernel == "encode-pair" || kernel == "encode-apart") {
+        // The stereo frames of a replace: the samples above beside themselves reversed.
+        std::vector<std::uint8_t> frames(2 * pcm.size());
+        for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
+            std::memcpy(&frames[2 * i], &pcm[i], 2);
+            std::memcpy(&frames[2 * i + 2], &pcm[pcm.size() - 2 - i], 2);
+        }
+        const bool pair = kernel == "encode-pair";
+        seconds = median([&] {
+            std::vector<std::vector<std::uint8_t>> c(2), st(2);
+            const auto bytes = static_cast<std::int32_t>(pcm.size());
+            if (pair) {
+                ADPCMEncodeChannels(frames, 2, 0, c, st, bytes);
+            } else {
+                for (std::size_t j = 0; j < 2; ++j)
+                    ADPCMEncodeChannels(frames, 2, j, std::span(c).subspan(j, 1), std::span(st).subspan(j, 1), bytes);
+            }
         });
     } else if (kernel == "makeima" && argc > 3) {
         writeImaWav(argv[3], coded, 1);

@@ -124,6 +124,7 @@ struct EncoderLane {
     std::int32_t value;
     std::size_t row;
 
+    EncoderLane() : EncoderLane(TADPCMState{}) {}
     explicit EncoderLane(const TADPCMState& s)
         : value(s.valprev), row(static_cast<std::size_t>(clampIndex(s.index)) * 16) {}
     TADPCMState state() const {
@@ -166,38 +167,93 @@ void appendState(std::vector<std::uint8_t>& states, const TADPCMState& s) {
 }
 }  // namespace
 
+namespace {
+
+// Encodes codedLength bytes of each of K streams from the zero state, side by side: the
+// predictor chains are independent, so one core works on all of them at once. Sample s of
+// stream k is fast(k, s), or checked(k, s) past the first 2 * fastPairs samples. One 3-byte
+// state per started block, as ADPCMEncodeStream describes.
+template <std::size_t K, class Fast, class Checked>
+void encodeSamples(std::size_t codedLength, std::size_t fastPairs, Fast fast, Checked checked,
+                   const std::array<std::uint8_t*, K>& dst, const std::array<std::vector<std::uint8_t>*, K>& states) {
+    for (auto* st : states) st->reserve(st->size() + (codedLength + kStateBlockBytes - 1) / kStateBlockBytes * 3);
+    std::array<EncoderLane, K> lanes{};
+    for (std::size_t i = 0; i < codedLength; ++i) {
+        if (i % kStateBlockBytes == 0 && i != 0)
+            for (std::size_t k = 0; k < K; ++k) appendState(*states[k], lanes[k].state());
+        std::array<std::uint32_t, K> c0, c1;
+        if (i < fastPairs) [[likely]] {
+            for (std::size_t k = 0; k < K; ++k) c0[k] = lanes[k].encode(fast(k, 2 * i));
+            for (std::size_t k = 0; k < K; ++k) c1[k] = lanes[k].encode(fast(k, 2 * i + 1));
+        } else {
+            for (std::size_t k = 0; k < K; ++k) c0[k] = lanes[k].encode(checked(k, 2 * i));
+            for (std::size_t k = 0; k < K; ++k) c1[k] = lanes[k].encode(checked(k, 2 * i + 1));
+        }
+        for (std::size_t k = 0; k < K; ++k) dst[k][i] = static_cast<std::uint8_t>(c0[k] | (c1[k] << 4));
+        if (i == 0)
+            for (std::size_t k = 0; k < K; ++k) appendState(*states[k], lanes[k].state());
+    }
+}
+
+std::uint8_t* growBy(std::vector<std::uint8_t>& coded, std::size_t length) {
+    const std::size_t start = coded.size();
+    coded.resize(start + length);
+    return coded.data() + start;
+}
+
+}  // namespace
+
 void ADPCMEncodeStream(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& coded,
                        std::vector<std::uint8_t>& states, std::int32_t byteCount) {
     if (byteCount < 4) return;
     const std::size_t codedLength = static_cast<std::size_t>(byteCount / 2 / 2);
-    const std::size_t start = coded.size();
-    coded.resize(start + codedLength);
-    states.reserve(states.size() + (codedLength + kStateBlockBytes - 1) / kStateBlockBytes * 3);
-    std::uint8_t* dst = coded.data() + start;
-
-    // Input missing from the span reads as silence: copy the last partial piece into a
-    // zero-filled buffer so that the loop below never checks bounds.
-    const std::size_t present = std::min(codedLength, input.size() / 4);
+    std::uint8_t* dst = growBy(coded, codedLength);
     const std::uint8_t* src = input.data();
-    std::array<std::uint8_t, 4> tail{};
-    EncoderLane lane{TADPCMState{}};
-    for (std::size_t i = 0; i < codedLength; ++i) {
-        if (i % kStateBlockBytes == 0 && i != 0) appendState(states, lane.state());
-        // No pointer into the input is formed past what it holds (an empty input has none).
-        const std::uint8_t* p = tail.data();
-        if (i < present) [[likely]] {
-            p = src + 4 * i;
-        } else {
-            tail = {};
-            const std::size_t at = 4 * i;
-            if (at < input.size()) std::memcpy(tail.data(), src + at, std::min<std::size_t>(4, input.size() - at));
-            p = tail.data();
-        }
-        const std::uint32_t c0 = lane.encode(loadI16(p));
-        const std::uint32_t c1 = lane.encode(loadI16(p + 2));
-        dst[i] = static_cast<std::uint8_t>(c0 | (c1 << 4));
-        if (i == 0) appendState(states, lane.state());
+    // Input missing from the span reads as silence; a last byte on its own is the low byte of
+    // its sample.
+    auto checked = [&](std::size_t, std::size_t s) -> std::int32_t {
+        const std::size_t at = 2 * s;
+        if (at >= input.size()) return 0;
+        if (input.size() - at == 1) return static_cast<std::int16_t>(src[at]);
+        return loadI16(src + at);
+    };
+    auto fast = [src](std::size_t, std::size_t s) -> std::int32_t { return loadI16(src + 2 * s); };
+    encodeSamples<1>(codedLength, std::min(codedLength, input.size() / 4), fast, checked, {dst}, {&states});
+}
+
+namespace {
+
+// Channels first, first + 1, ... of the frames, K of them side by side.
+template <std::size_t K>
+void encodeChannels(std::span<const std::uint8_t> frames, std::size_t channels, std::size_t first,
+                    std::vector<std::uint8_t>* coded, std::vector<std::uint8_t>* states, std::size_t codedLength) {
+    const std::size_t stride = 2 * channels;
+    const std::size_t whole = frames.size() / stride;
+    // No pointer into the frames is formed past what they hold (an empty span has none).
+    const std::uint8_t* src = frames.data();
+    std::array<std::uint8_t*, K> dst{};
+    std::array<std::vector<std::uint8_t>*, K> st{};
+    for (std::size_t k = 0; k < K; ++k) {
+        dst[k] = growBy(coded[k], codedLength);
+        st[k] = &states[k];
     }
+    auto fast = [src, stride, first](std::size_t k, std::size_t s) -> std::int32_t {
+        return loadI16(src + s * stride + 2 * (first + k));
+    };
+    auto checked = [&](std::size_t k, std::size_t s) -> std::int32_t { return s < whole ? fast(k, s) : 0; };
+    encodeSamples<K>(codedLength, std::min(codedLength, whole / 2), fast, checked, dst, st);
+}
+
+}  // namespace
+
+void ADPCMEncodeChannels(std::span<const std::uint8_t> frames, std::size_t channels, std::size_t first,
+                         std::span<std::vector<std::uint8_t>> coded, std::span<std::vector<std::uint8_t>> states,
+                         std::int32_t byteCount) {
+    if (byteCount < 4 || states.size() != coded.size() || first > channels || channels - first < coded.size()) return;
+    const std::size_t codedLength = static_cast<std::size_t>(byteCount / 2 / 2);
+    std::size_t k = 0;
+    for (; coded.size() - k >= 2; k += 2) encodeChannels<2>(frames, channels, first + k, &coded[k], &states[k], codedLength);
+    if (k < coded.size()) encodeChannels<1>(frames, channels, first + k, &coded[k], &states[k], codedLength);
 }
 
 namespace {

@@ -34,6 +34,16 @@ std::uint8_t ADPCMEncodeSample(std::int16_t sample, TADPCMState& state);
 void ADPCMEncodeStream(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& coded,
                        std::vector<std::uint8_t>& states, std::int32_t byteCount);
 
+// The same for channels first .. first + coded.size() - 1 of interleaved 16-bit little-endian
+// frames (`channels` samples a frame), without taking them out of the frames first: coded[k]
+// and states[k] receive what ADPCMEncodeStream gives for channel first + k alone. byteCount
+// counts one channel's bytes; samples of frames missing from the span, or cut short at its
+// end, read as silence. Two channels are encoded side by side on one core, their predictor
+// chains overlapping.
+void ADPCMEncodeChannels(std::span<const std::uint8_t> frames, std::size_t channels, std::size_t first,
+                         std::span<std::vector<std::uint8_t>> coded, std::span<std::vector<std::uint8_t>> states,
+                         std::int32_t byteCount);
+
 // Decodes states.size() whole blocks of 2048 coded bytes, block k from states[k], into
 // states.size() * 4096 samples at `out`. Coded bytes missing from `coded` decode as zero
 // bytes. Bit-exact with ADPCMDecodeNibble; blocks are decoded several at once.

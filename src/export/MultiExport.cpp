@@ -160,10 +160,13 @@ Status ExportMultichannel(std::span<const std::uint8_t> image, const formats::TM
     codec::WriteWavHeader(header, static_cast<std::uint16_t>(n), first.Frequency, dataSize);
     if (Status s = out.Write(header); !s) return s;
 
-    // Frames are produced a piece at a time: every channel's share of up to 32 state blocks is
-    // decoded (or copied) and placed into its column of the frames, which are then written.
-    const std::size_t pieceFrames =
-        std::max<std::size_t>(kStateBlockSamples, (std::size_t{1} << 22) / n / kStateBlockSamples * kStateBlockSamples);
+    // Frames are produced a piece at a time: every channel's share of the piece is decoded (or
+    // copied) and placed into its column of the frames, which are then written. A piece is about
+    // 512 KiB of samples, as a bank sound's: the buffers stay in the cache and are filled again
+    // and again, where fresh pages of a piece of many megabytes cost more to obtain than the
+    // decoding of their samples.
+    const std::size_t pieceFrames = std::max<std::size_t>(
+        kStateBlockSamples, (std::size_t{1} << 18) / n / kStateBlockSamples * kStateBlockSamples);
     const std::size_t bufferFrames = static_cast<std::size_t>(std::min<std::uint64_t>(pieceFrames, frames));
     std::vector<std::int16_t> plane(bufferFrames);
     std::vector<std::int16_t> frameBuffer(bufferFrames * n);

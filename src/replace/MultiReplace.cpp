@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "codec/IMAADPCM.h"
 #include "common/Parallel.h"
@@ -25,16 +26,7 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
     const bool adpcm = multi.IsAdpcm();
     const std::size_t frameCount = dataSize / n / 2;
 
-    // Split the frames into one PCM stream per channel; frames the data lacks stay silent.
-    std::vector<std::vector<std::uint8_t>> pcm(n, std::vector<std::uint8_t>(frameCount * 2, 0));
     const std::size_t present = std::min(frameCount, frames.size() / (2 * std::size_t{n}));
-    for (std::uint32_t j = 0; j < n; ++j) {
-        std::uint8_t* out = pcm[j].data();
-        const std::uint8_t* in = frames.data() + 2 * j;
-        const std::size_t stride = 2 * std::size_t{n};
-        for (std::size_t f = 0; f < present; ++f) std::memcpy(out + 2 * f, in + f * stride, 2);
-    }
-
     RebuiltMulti rebuilt{multi, std::vector<std::vector<std::uint8_t>>(n), {}};
     formats::TMultiADPCM& model = rebuilt.model;
     auto& streams = rebuilt.streams;
@@ -43,16 +35,29 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
         if (port) port->Pump();
     };
     if (adpcm) {
-        // The channels are independent: each is encoded on a core of its own.
+        // The channels are independent: each is encoded on a core of its own, straight from
+        // the frames (frames the data lacks are silence). With more channels than cores, two
+        // at a time share a core, their predictor chains side by side.
+        const auto whole = frames.first(present * 2 * n);
+        const std::size_t group = std::thread::hardware_concurrency() >= n ? 1 : 2;
         ParallelFor(
-            n,
-            [&](std::size_t j) {
-                codec::ADPCMEncodeStream(pcm[j], streams[j], states[j], static_cast<std::int32_t>(dataSize / n));
-                pcm[j] = {};
+            (n + group - 1) / group,
+            [&](std::size_t g) {
+                const std::size_t first = g * group, count = std::min<std::size_t>(group, n - first);
+                codec::ADPCMEncodeChannels(whole, n, first, std::span(streams).subspan(first, count),
+                                           std::span(states).subspan(first, count),
+                                           static_cast<std::int32_t>(dataSize / n));
             },
             pump);
     } else {
-        for (std::uint32_t j = 0; j < n; ++j) streams[j] = std::move(pcm[j]);
+        // Each channel's samples taken out of the frames; frames the data lacks stay silent.
+        for (std::uint32_t j = 0; j < n; ++j) {
+            streams[j].assign(frameCount * 2, 0);
+            std::uint8_t* out = streams[j].data();
+            const std::uint8_t* in = frames.data() + 2 * j;
+            const std::size_t stride = 2 * std::size_t{n};
+            for (std::size_t f = 0; f < present; ++f) std::memcpy(out + 2 * f, in + f * stride, 2);
+        }
     }
     for (std::uint32_t j = 0; j < n; ++j) {
         formats::TADPCMChannel& ch = model.ChHeaders[j];

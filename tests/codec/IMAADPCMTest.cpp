@@ -156,6 +156,45 @@ TEST(AdpcmEncodeStream, ReadsMissingInputAsSilence) {
     }
 }
 
+TEST(AdpcmEncodeChannels, EachChannelEncodesAsItsSamplesAlone) {
+    struct Case {
+        std::size_t channels, first, count, frames, keptBytes;  // keptBytes: of the frames' bytes
+        std::int32_t byteCount;                                  // of one channel
+        const char* what;
+    };
+    const Case cases[] = {
+        {1, 0, 1, 9000, 18000, 18000, "mono"},
+        {2, 0, 2, 9000, 36000, 18000, "a stereo pair, past two blocks"},
+        {2, 1, 1, 9000, 36000, 18000, "the second channel alone"},
+        {5, 1, 3, 5000, 50000, 10000, "a pair, then one channel left"},
+        {3, 0, 3, 6000, 20003, 12000, "frames missing, the last one cut short"},
+        {2, 0, 2, 6000, 36000, 6002, "an odd byte count"},
+        {2, 0, 2, 10, 40, 3, "fewer than four bytes"},
+    };
+    for (const auto& c : cases) {
+        // Every channel a tone of its own, interleaved.
+        std::vector<std::vector<std::int16_t>> tones;
+        for (std::size_t j = 0; j < c.channels; ++j)
+            tones.push_back(testing::Tone(c.frames, 300.0 + 170.0 * static_cast<double>(j), 22050, 9000 + 3000.0 * static_cast<double>(j)));
+        std::vector<std::int16_t> interleaved;
+        for (std::size_t f = 0; f < c.frames; ++f)
+            for (std::size_t j = 0; j < c.channels; ++j) interleaved.push_back(tones[j][f]);
+        auto frames = ToBytes(interleaved);
+        frames.resize(c.keptBytes);
+
+        std::vector<std::vector<std::uint8_t>> coded(c.count), states(c.count);
+        ADPCMEncodeChannels(frames, c.channels, c.first, coded, states, c.byteCount);
+        const std::size_t whole = c.keptBytes / (2 * c.channels);
+        for (std::size_t k = 0; k < c.count; ++k) {
+            auto alone = tones[c.first + k];
+            alone.resize(whole);  // the samples of whole frames; the rest is silence
+            Encoded e = encode(alone, c.byteCount);
+            EXPECT_EQ(coded[k], e.coded) << c.what << ", channel " << c.first + k;
+            EXPECT_EQ(states[k], e.states) << c.what << ", channel " << c.first + k;
+        }
+    }
+}
+
 TEST(AdpcmRoundTrip, BlocksFromTheSecondOnDecodeToTheEncodersReconstruction) {
     auto pcm = testing::Tone(3 * 4096 + 1000, 1234.5, 44100, 20000);
     Encoded e = encode(pcm, static_cast<std::int32_t>(pcm.size() * 2));
