@@ -170,8 +170,9 @@ int main(int argc, char** argv) {
     if (kernel == "convert" && argc > 3) {
         auto converter = brenzo::engine::MakeConverter();
         auto start = std::chrono::steady_clock::now();
-        auto r = converter->Convert(brenzo::platform::PathFromUtf8(argv[2]), brenzo::platform::PathFromUtf8(argv[3]),
-                                    [](std::uint32_t rate) { return rate >= 65536 ? 48000u : rate; }, [] {});
+        auto r = converter->Convert(
+            brenzo::platform::PathFromUtf8(argv[2]), brenzo::platform::PathFromUtf8(argv[3]),
+            [](std::uint32_t rate) { return rate >= 65536 ? 48000u : rate; }, [] {});
         if (!r) return 1;
         std::printf("%.6f\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         return 0;

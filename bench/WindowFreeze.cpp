@@ -133,7 +133,8 @@ int main(int argc, char** argv) {
             const auto start = Clock::now();
             run();
             const double took = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-            std::printf("%-10s %-7s loop %8.1f  paint %8.1f  took %8.1f\n", name, mode, turns.End(), paints.End(), took);
+            std::printf("%-10s %-7s loop %8.1f  paint %8.1f  took %8.1f\n", name, mode, turns.End(), paints.End(),
+                        took);
             std::fflush(stdout);
         };
         // The machine's own share: the same measure while the window has nothing to do.
@@ -144,8 +145,10 @@ int main(int argc, char** argv) {
         auto& ws = window.Workspace();
         const std::size_t middle = 1000;
         step("load", [&] {
-            if (inlineMode) ws.Open(brenzo::platform::PathFromUtf8(bank.toStdString()), window);
-            else window.OpenFile(bank);
+            if (inlineMode)
+                ws.Open(brenzo::platform::PathFromUtf8(bank.toStdString()), window);
+            else
+                window.OpenFile(bank);
         });
         if (ws.EntryCount() <= middle) {
             std::fprintf(stderr, "the bank has fewer than %zu sounds\n", middle + 1);
@@ -155,14 +158,18 @@ int main(int argc, char** argv) {
             dialogs.files.push_back(input);
             step("replace", [&] {
                 if (inlineMode)
-                    brenzo::replace::Replace1Click(ws, window, *converter, middle,
-                                                   brenzo::replace::WindowReplaceOptions(false, false, brenzo::engine::IntegratedLoudness));
-                else window.Replace1Click();
+                    brenzo::replace::Replace1Click(
+                        ws, window, *converter, middle,
+                        brenzo::replace::WindowReplaceOptions(false, false, brenzo::engine::IntegratedLoudness));
+                else
+                    window.Replace1Click();
             });
             dialogs.files.push_back(out);
             step("export-all", [&] {
-                if (inlineMode) brenzo::exporting::Exportall1Click(ws, window);
-                else window.Exportall1Click();
+                if (inlineMode)
+                    brenzo::exporting::Exportall1Click(ws, window);
+                else
+                    window.Exportall1Click();
             });
         }
     }

@@ -8,8 +8,8 @@
 #include "Shapes.h"
 #include "common/ByteWriter.h"
 #include "export/Export.h"
-#include "formats/MultiFile.h"
 #include "formats/Compose.h"
+#include "formats/MultiFile.h"
 
 using namespace brenzo;
 

@@ -85,9 +85,11 @@ void rebuildBank(std::span<const std::uint8_t> image, formats::BankKind kind, co
 
     formats::BankRead again = formats::ReadBank(written, kind);
     require(again.damage.empty(), "the rebuilt bank reads back damaged");
-    require(static_cast<bool>(formats::CheckRebuildable(again.bank, kind, written)), "the rebuilt bank cannot be rebuilt");
+    require(static_cast<bool>(formats::CheckRebuildable(again.bank, kind, written)),
+            "the rebuilt bank cannot be rebuilt");
     formats::TBankAudio relaid = again.bank;
-    require(formats::LayoutBank(relaid, kind, form) && relaid == again.bank, "the rebuilt bank's layout is not its own");
+    require(formats::LayoutBank(relaid, kind, form) && relaid == again.bank,
+            "the rebuilt bank's layout is not its own");
     require(again.bank.AudioCount == bank.AudioCount, "the sound count changed");
     for (std::uint32_t i = 0; i < bank.AudioCount; ++i) {
         require(again.bank.BanksHeadInfo[i].Hash == bank.BanksHeadInfo[i].Hash, "a sound's hash changed");
@@ -98,7 +100,8 @@ void rebuildBank(std::span<const std::uint8_t> image, formats::BankKind kind, co
             continue;
         }
         require(now.Frequency == was.Frequency && now.Size == was.Size, "another sound's record changed");
-        require(same(storedSound(image, bank, was), storedSound(written, again.bank, now)), "another sound's bytes changed");
+        require(same(storedSound(image, bank, was), storedSound(written, again.bank, now)),
+                "another sound's bytes changed");
         if (form == formats::RecordForm::Adpcm) require(now.States == was.States, "another sound's states changed");
     }
     if (kind == formats::BankKind::WithAnimations) {
@@ -106,7 +109,8 @@ void rebuildBank(std::span<const std::uint8_t> image, formats::BankKind kind, co
             const auto& was = bank.AnimsInfo[i];
             const auto& now = again.bank.AnimsInfo[i];
             require(now.Hash == was.Hash && now.Size == was.Size, "an animation's entry changed");
-            require(same(animation(image, bank, was), animation(written, again.bank, now)), "an animation block changed");
+            require(same(animation(image, bank, was), animation(written, again.bank, now)),
+                    "an animation block changed");
         }
     }
 }
@@ -128,7 +132,8 @@ void rebuildMulti(std::span<const std::uint8_t> image, const std::uint8_t* contr
         require(again->ChHeadSizes[c].HeadHash == multi->ChHeadSizes[c].HeadHash, "a channel's hash changed");
     require(static_cast<bool>(replace::CheckMultiRebuildable(written, *again)), "the rebuilt file cannot be rebuilt");
     exporting::CountingSink sink;
-    require(static_cast<bool>(exporting::ExportMultichannel(written, *again, sink)), "the rebuilt file cannot be exported");
+    require(static_cast<bool>(exporting::ExportMultichannel(written, *again, sink)),
+            "the rebuilt file cannot be exported");
 }
 
 }  // namespace
@@ -137,8 +142,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < kControl) return 0;
     std::span<const std::uint8_t> image(data + kControl, size - kControl);
     const auto kind = workspace::DetectKind(image);
-    if (kind == workspace::kKindMultichannel) rebuildMulti(image, data);
-    else if (kind <= workspace::kKindPlainBank) rebuildBank(image, static_cast<formats::BankKind>(kind), data);
+    if (kind == workspace::kKindMultichannel)
+        rebuildMulti(image, data);
+    else if (kind <= workspace::kKindPlainBank)
+        rebuildBank(image, static_cast<formats::BankKind>(kind), data);
     return 0;
 }
 

@@ -68,7 +68,8 @@ Inputs BankShapes() {
         for (int s = 0; s < 3; ++s) {
             std::vector<std::uint8_t> pcm(2 * (3000 + 2500 * s));
             for (std::size_t i = 0; i < pcm.size() / 2; ++i) {
-                storeI16(&pcm[2 * i], static_cast<std::int16_t>(8000 * std::sin(static_cast<double>(i) * 0.05 * (s + 1))));
+                storeI16(&pcm[2 * i],
+                         static_cast<std::int16_t>(8000 * std::sin(static_cast<double>(i) * 0.05 * (s + 1))));
             }
             TBankChannelHeader head;
             head.Hash = 0x100u + static_cast<std::uint32_t>(s);
@@ -105,7 +106,8 @@ Inputs MultiShapes() {
         for (std::uint32_t c = 0; c < v.channels; ++c) {
             std::vector<std::uint8_t> track(2 * 9000);
             for (std::size_t i = 0; i < track.size() / 2; ++i) {
-                storeI16(&track[2 * i], static_cast<std::int16_t>(9000 * std::sin(static_cast<double>(i) * 0.03 * (c + 1))));
+                storeI16(&track[2 * i],
+                         static_cast<std::int16_t>(9000 * std::sin(static_cast<double>(i) * 0.03 * (c + 1))));
             }
             pcm.push_back(track);
             hashes.push_back(0x200 + c);

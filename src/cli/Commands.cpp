@@ -71,7 +71,8 @@ int PickEntry(const Selection& sel, const std::string& file, const std::string& 
 }
 
 int ResolveEntry(const Workspace& ws, const std::string& file, const Selection& sel, std::size_t& entry) {
-    return PickEntry(sel, file, "entry", ws.EntryCount(), [&](std::size_t i) { return ws.RowName(i); }, entry);
+    return PickEntry(
+        sel, file, "entry", ws.EntryCount(), [&](std::size_t i) { return ws.RowName(i); }, entry);
 }
 
 int ResolveTarget(const Workspace& ws, const std::string& file, const Selection& sel, std::string_view whole,

@@ -121,7 +121,8 @@ int ImportAll(const Globals& g, const std::string& file, const std::string& dir,
     }
     std::string text;
     for (const auto& i : plan->replaced) {
-        text += std::to_string(i.entry) + "\t" + TerminalSafe(i.name) + "\t" + TerminalSafe(platform::FileNameUtf8(i.input));
+        text += std::to_string(i.entry) + "\t" + TerminalSafe(i.name) + "\t" +
+                TerminalSafe(platform::FileNameUtf8(i.input));
         if (auto gain = gains.find(i.entry); gain != gains.end()) text += "\t" + gain->second;
         text += "\n";
     }

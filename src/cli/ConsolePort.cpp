@@ -27,8 +27,10 @@ void ConsolePort::ClearProgress() {
 
 void ConsolePort::SetStatus(std::string_view text) {
     status_ = text;
-    if (text.empty()) ClearProgress();
-    else Progress(text);
+    if (text.empty())
+        ClearProgress();
+    else
+        Progress(text);
 }
 
 void ConsolePort::SetProgress(std::int64_t, std::int64_t) {}

@@ -57,7 +57,8 @@ Track synth(double seconds, double rate, std::vector<double> partials, double ba
         const double env = std::min(1.0, t * 80.0) * std::exp(-t * decay);
         const double f = base * (1.0 + vibrato * std::sin(2 * kPi * 5.0 * t));
         double v = 0;
-        for (std::size_t k = 0; k < partials.size(); ++k) v += partials[k] * std::sin(2 * kPi * f * static_cast<double>(k + 1) * t);
+        for (std::size_t k = 0; k < partials.size(); ++k)
+            v += partials[k] * std::sin(2 * kPi * f * static_cast<double>(k + 1) * t);
         lowpass += 0.2 * (n.next() - lowpass);
         out[i] = toSample(0.5 * env * (v + noise * lowpass));
     }
@@ -66,8 +67,8 @@ Track synth(double seconds, double rate, std::vector<double> partials, double ba
 
 // A few bars of chords; each channel hears its own voice of them.
 std::vector<Track> music(double seconds, double rate, std::size_t channels) {
-    static const double chords[4][3] = {{220.0, 277.18, 329.63}, {196.0, 246.94, 293.66},
-                                        {174.61, 220.0, 261.63}, {196.0, 246.94, 311.13}};
+    static const double chords[4][3] = {
+        {220.0, 277.18, 329.63}, {196.0, 246.94, 293.66}, {174.61, 220.0, 261.63}, {196.0, 246.94, 311.13}};
     std::vector<Track> out(channels, Track(static_cast<std::size_t>(seconds * rate)));
     for (std::size_t c = 0; c < channels; ++c) {
         for (std::size_t i = 0; i < out[c].size(); ++i) {
@@ -76,7 +77,8 @@ std::vector<Track> music(double seconds, double rate, std::size_t channels) {
             const double inBar = std::fmod(t, 2.0);
             const double env = std::min(1.0, inBar * 20.0) * std::exp(-inBar * 1.2);
             const double f = chords[bar][c % 3] * (c >= 3 ? 0.5 : 1.0);
-            const double pan = 0.6 + 0.4 * std::sin(kPi * static_cast<double>(c) / static_cast<double>(std::max<std::size_t>(channels, 1)));
+            const double pan = 0.6 + 0.4 * std::sin(kPi * static_cast<double>(c) /
+                                                    static_cast<double>(std::max<std::size_t>(channels, 1)));
             out[c][i] = toSample(0.45 * pan * env * (std::sin(2 * kPi * f * t) + 0.3 * std::sin(4 * kPi * f * t)));
         }
     }
@@ -140,8 +142,8 @@ Status writeBank(const std::filesystem::path& path, formats::BankKind kind, form
     return platform::WriteFileAtomically(path, *image);
 }
 
-Status writeMulti(const std::filesystem::path& path, bool adpcm, const std::vector<Track>& tracks,
-                  std::uint16_t rate, const std::string& prefix, Names& names) {
+Status writeMulti(const std::filesystem::path& path, bool adpcm, const std::vector<Track>& tracks, std::uint16_t rate,
+                  const std::string& prefix, Names& names) {
     std::vector<std::vector<std::uint8_t>> pcm;
     std::vector<std::uint32_t> hashes;
     for (std::size_t c = 0; c < tracks.size(); ++c) {
@@ -184,7 +186,8 @@ int Samples(const std::string& dir) {
                                  {"beep_sequence", 22050, synth(1.0, 22050, {1}, 1000, 3)},
                                  {"low_rumble", 22050, synth(2.0, 22050, {1, 0.7, 0.5}, 40, 0.8, 0.5)}},
                                 names));
-    results.push_back(writeMulti(folder / "music_stereo.bin", true, music(16.0, 44100, 2), 44100, "music_stereo", names));
+    results.push_back(
+        writeMulti(folder / "music_stereo.bin", true, music(16.0, 44100, 2), 44100, "music_stereo", names));
     results.push_back(writeMulti(folder / "music_5ch.bin", true, music(8.0, 32000, 5), 32000, "music_5ch", names));
     results.push_back(writeMulti(folder / "music_pcm.bin", false, music(6.0, 22050, 2), 22050, "music_pcm", names));
     results.push_back(platform::WriteFileAtomically(folder / "radio.dat15", radio::BuildDemoDat15()));

@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
     app.allow_windows_style_options(false);
     Globals globals;
     app.add_option("--hashes", globals.hashes, "the name list (default: Hashes.ini beside the executable)");
-    app.set_version_flag("--version", [] { return VersionText(); }, "print the version and every library linked");
+    app.set_version_flag(
+        "--version", [] { return VersionText(); }, "print the version and every library linked");
 
     std::string file, out, dir, input, duration;
     bool json = false, dryRun = false;
@@ -123,8 +124,8 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         // A mistyped command reads as such, with the commands there are, rather than as a
         // missing one.
-        if (const auto rest = app.remaining(); app.get_subcommands().empty() && !rest.empty() &&
-                                               !rest.front().empty() && rest.front().front() != '-') {
+        if (const auto rest = app.remaining();
+            app.get_subcommands().empty() && !rest.empty() && !rest.front().empty() && rest.front().front() != '-') {
             PrintError("unknown command '" + rest.front() + "'");
             std::string names;
             for (const CLI::App* sub : app.get_subcommands([](CLI::App*) { return true; }))

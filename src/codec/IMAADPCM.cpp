@@ -14,16 +14,14 @@ namespace brenzo::codec {
 namespace {
 
 constexpr std::array<std::int32_t, 89> kStepTable = {
-    7,     8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,
-    25,    28,    31,    34,    37,    41,    45,    50,    55,    60,    66,    73,    80,
-    88,    97,    107,   118,   130,   143,   157,   173,   190,   209,   230,   253,   279,
-    307,   337,   371,   408,   449,   494,   544,   598,   658,   724,   796,   876,   963,
-    1060,  1166,  1282,  1411,  1552,  1707,  1878,  2066,  2272,  2499,  2749,  3024,  3327,
-    3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845,  8630,  9493,  10442, 11487,
-    12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+    7,    8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,    25,   28,
+    31,   34,    37,    41,    45,    50,    55,    60,    66,    73,    80,    88,    97,    107,  118,
+    130,  143,   157,   173,   190,   209,   230,   253,   279,   307,   337,   371,   408,   449,  494,
+    544,  598,   658,   724,   796,   876,   963,   1060,  1166,  1282,  1411,  1552,  1707,  1878, 2066,
+    2272, 2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845, 8630,
+    9493, 10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 
-constexpr std::array<std::int32_t, 16> kIndexTable = {-1, -1, -1, -1, 2, 4, 6, 8,
-                                                      -1, -1, -1, -1, 2, 4, 6, 8};
+constexpr std::array<std::int32_t, 16> kIndexTable = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
 
 constexpr std::int32_t clampSample(std::int32_t v) { return std::clamp(v, -32768, 32767); }
 constexpr std::int32_t clampIndex(std::int32_t v) { return std::clamp(v, 0, 88); }
@@ -44,8 +42,8 @@ struct StepTable {
     constexpr StepTable() {
         for (std::int32_t index = 0; index < 89; ++index)
             for (std::uint32_t code = 0; code < 16; ++code)
-                entry[index * 16 + code] = signedDiff(kStepTable[index], code) * 2048 +
-                                           clampIndex(index + kIndexTable[code]) * 16;
+                entry[index * 16 + code] =
+                    signedDiff(kStepTable[index], code) * 2048 + clampIndex(index + kIndexTable[code]) * 16;
     }
 };
 constexpr StepTable kTable;
@@ -127,9 +125,7 @@ struct EncoderLane {
     EncoderLane() : EncoderLane(TADPCMState{}) {}
     explicit EncoderLane(const TADPCMState& s)
         : value(s.valprev), row(static_cast<std::size_t>(clampIndex(s.index)) * 16) {}
-    TADPCMState state() const {
-        return {static_cast<std::int16_t>(value), static_cast<std::uint8_t>(row >> 4)};
-    }
+    TADPCMState state() const { return {static_cast<std::int16_t>(value), static_cast<std::uint8_t>(row >> 4)}; }
 
     std::uint32_t encode(std::int32_t sample) {
         const std::int32_t step = kStepTable[row >> 4];
@@ -252,7 +248,8 @@ void ADPCMEncodeChannels(std::span<const std::uint8_t> frames, std::size_t chann
     if (byteCount < 4 || states.size() != coded.size() || first > channels || channels - first < coded.size()) return;
     const std::size_t codedLength = static_cast<std::size_t>(byteCount / 2 / 2);
     std::size_t k = 0;
-    for (; coded.size() - k >= 2; k += 2) encodeChannels<2>(frames, channels, first + k, &coded[k], &states[k], codedLength);
+    for (; coded.size() - k >= 2; k += 2)
+        encodeChannels<2>(frames, channels, first + k, &coded[k], &states[k], codedLength);
     if (k < coded.size()) encodeChannels<1>(frames, channels, first + k, &coded[k], &states[k], codedLength);
 }
 
@@ -269,8 +266,7 @@ void decodeBlocks(LanePath path, std::size_t blocks, const TADPCMState* states, 
         for (; k + width <= blocks; k += width) {
             const std::uint8_t* run = blockAt(k);
             bool together = true;
-            for (std::size_t l = 1; l < width && together; ++l)
-                together = blockAt(k + l) == run + l * kStateBlockBytes;
+            for (std::size_t l = 1; l < width && together; ++l) together = blockAt(k + l) == run + l * kStateBlockBytes;
             if (!together) {
                 gathered.resize(width * kStateBlockBytes);
                 for (std::size_t l = 0; l < width; ++l)
@@ -311,8 +307,7 @@ void decodeCoded(LanePath path, std::span<const std::uint8_t> coded, std::span<c
 
 }  // namespace
 
-void DecodeStateBlocks(std::span<const std::uint8_t> coded, std::span<const TADPCMState> states,
-                       std::int16_t* out) {
+void DecodeStateBlocks(std::span<const std::uint8_t> coded, std::span<const TADPCMState> states, std::int16_t* out) {
     decodeCoded(detail::BestLanePath(), coded, states, out);
 }
 

@@ -47,8 +47,7 @@ void ADPCMEncodeChannels(std::span<const std::uint8_t> frames, std::size_t chann
 // Decodes states.size() whole blocks of 2048 coded bytes, block k from states[k], into
 // states.size() * 4096 samples at `out`. Coded bytes missing from `coded` decode as zero
 // bytes. Bit-exact with ADPCMDecodeNibble; blocks are decoded several at once.
-void DecodeStateBlocks(std::span<const std::uint8_t> coded, std::span<const TADPCMState> states,
-                       std::int16_t* out);
+void DecodeStateBlocks(std::span<const std::uint8_t> coded, std::span<const TADPCMState> states, std::int16_t* out);
 
 // The same for blocks that do not lie one after another: block k is the 2048 bytes at
 // blocks[k]; a null pointer, or a block past the end of `blocks`, decodes as zero bytes.

@@ -75,7 +75,8 @@ __attribute__((target("avx2"))) void decodeAvx2(const std::uint8_t* in, const TA
             for (int g = 0; g < kGroups; ++g) {
                 const __m256i code = _mm256_and_si256(_mm256_srli_epi32(words[g], 4 * k), nibble);
                 const __m256i e = _mm256_i32gather_epi32(table, _mm256_add_epi32(row[g], code), 4);
-                value[g] = _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(value[g], _mm256_srai_epi32(e, 11)), lo), hi);
+                value[g] =
+                    _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(value[g], _mm256_srai_epi32(e, 11)), lo), hi);
                 row[g] = _mm256_and_si256(e, rowMask);
                 samples[g][k] = value[g];
             }
@@ -84,7 +85,8 @@ __attribute__((target("avx2"))) void decodeAvx2(const std::uint8_t* in, const TA
             transpose8(samples[g]);
             std::int16_t* o = out + (8 * g) * kStateBlockSamples + 2 * i;
             for (int l = 0; l < 8; l += 2)
-                storePair(samples[g][l], samples[g][l + 1], o + l * kStateBlockSamples, o + (l + 1) * kStateBlockSamples);
+                storePair(samples[g][l], samples[g][l + 1], o + l * kStateBlockSamples,
+                          o + (l + 1) * kStateBlockSamples);
         }
     }
 }
@@ -92,9 +94,9 @@ __attribute__((target("avx2"))) void decodeAvx2(const std::uint8_t* in, const TA
 // Sixteen lanes a vector.
 template <int kGroups>
 __attribute__((target("avx512f,avx512bw,avx512vl,avx2"))) void decodeAvx512(const std::uint8_t* in,
-                                                                             const TADPCMState* states,
-                                                                             std::int16_t* out,
-                                                                             const std::int32_t* table) {
+                                                                            const TADPCMState* states,
+                                                                            std::int16_t* out,
+                                                                            const std::int32_t* table) {
     __m512i value[kGroups], row[kGroups], offsets[kGroups];
     for (int g = 0; g < kGroups; ++g) {
         alignas(64) std::int32_t v[16], r[16], o[16];
@@ -116,9 +118,11 @@ __attribute__((target("avx512f,avx512bw,avx512vl,avx2"))) void decodeAvx512(cons
         for (int g = 0; g < kGroups; ++g) words[g] = _mm512_i32gather_epi32(offsets[g], in + i, 1);
         for (int k = 0; k < 8; ++k) {
             for (int g = 0; g < kGroups; ++g) {
-                const __m512i code = _mm512_and_si512(_mm512_srli_epi32(words[g], static_cast<unsigned>(4 * k)), nibble);
+                const __m512i code =
+                    _mm512_and_si512(_mm512_srli_epi32(words[g], static_cast<unsigned>(4 * k)), nibble);
                 const __m512i e = _mm512_i32gather_epi32(_mm512_add_epi32(row[g], code), table, 4);
-                value[g] = _mm512_min_epi32(_mm512_max_epi32(_mm512_add_epi32(value[g], _mm512_srai_epi32(e, 11)), lo), hi);
+                value[g] =
+                    _mm512_min_epi32(_mm512_max_epi32(_mm512_add_epi32(value[g], _mm512_srai_epi32(e, 11)), lo), hi);
                 row[g] = _mm512_and_si512(e, rowMask);
                 samples[g][0][k] = _mm512_castsi512_si256(value[g]);
                 samples[g][1][k] = _mm512_extracti64x4_epi64(value[g], 1);

@@ -16,8 +16,7 @@ namespace brenzo {
 // not touch what pump touches. The first exception thrown by a piece of work is rethrown.
 template <class Work, class Pump>
 void ParallelFor(std::size_t count, Work work, Pump pump) {
-    const std::size_t threads =
-        std::min<std::size_t>(count, std::max(1u, std::thread::hardware_concurrency()));
+    const std::size_t threads = std::min<std::size_t>(count, std::max(1u, std::thread::hardware_concurrency()));
     if (threads <= 1) {
         for (std::size_t i = 0; i < count; ++i) {
             pump();

@@ -1,7 +1,7 @@
 #include "engine/Decoder.h"
 
-#include <sndfile.h>
 #include <mpg123.h>
+#include <sndfile.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
@@ -91,8 +91,8 @@ public:
         const std::size_t frameBytes = sizeof(float) * format_.channels;
         for (;;) {
             std::size_t done = 0;
-            const int rc = mpg123_read(handle_, reinterpret_cast<unsigned char*>(out.data()),
-                                       out.size() * sizeof(float), &done);
+            const int rc =
+                mpg123_read(handle_, reinterpret_cast<unsigned char*>(out.data()), out.size() * sizeof(float), &done);
             if (rc == MPG123_OK || rc == MPG123_DONE) return done / frameBytes;
             if (rc == MPG123_NEW_FORMAT) {
                 // Announced once more at the start; a real change of rate or channels midway
@@ -155,7 +155,8 @@ public:
         while (done < want) {
             float** pcm = nullptr;
             int link = 0;
-            const long got = ov_read_float(&vf_, &pcm, static_cast<int>(std::min<std::size_t>(want - done, 4096)), &link);
+            const long got =
+                ov_read_float(&vf_, &pcm, static_cast<int>(std::min<std::size_t>(want - done, 4096)), &link);
             if (got == 0) break;
             if (got == OV_HOLE) continue;  // a gap in the pages: what follows still decodes
             if (got < 0) return refused(file_, "the Ogg Vorbis stream is damaged");
@@ -206,7 +207,8 @@ public:
             }
             // Said of a file whose MPEG-looking start mpg123 would not open; the file was
             // checked to exist before, so the user gets the true story.
-            if (reason.rfind("File does not exist", 0) == 0) return refused(file, "the file is damaged or not a sound file");
+            if (reason.rfind("File does not exist", 0) == 0)
+                return refused(file, "the file is damaged or not a sound file");
             // libsndfile's words for a header whose rate does not fit its signed field (0, or
             // 2^31 and above), which read like a fault of the program.
             if (reason.rfind("Internal error : SF_INFO struct incomplete", 0) == 0)
@@ -221,7 +223,8 @@ public:
             d.reset();
             return MpegDecoder::Open(file);
         }
-        if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG && (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_VORBIS) {
+        if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG &&
+            (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_VORBIS) {
             if (auto vorbis = VorbisDecoder::Open(file)) return std::move(*vorbis);
         }
         d->format_.rate = static_cast<std::uint32_t>(info.samplerate);

@@ -57,9 +57,9 @@ protected:
 class Stream {
 public:
     virtual ~Stream() = default;
-    virtual void Play() = 0;   // starts, or resumes from the current position
+    virtual void Play() = 0;  // starts, or resumes from the current position
     virtual void Pause() = 0;
-    virtual void Stop() = 0;   // pauses and goes back to the start
+    virtual void Stop() = 0;  // pauses and goes back to the start
     virtual std::uint64_t LengthBytes() const = 0;
     // Equals LengthBytes() once the end has been played.
     virtual std::uint64_t PositionBytes() const = 0;

@@ -40,14 +40,13 @@ public:
     Result<std::size_t> Read(std::span<float> out) override {
         const std::size_t sampleBytes = layout_.bits / 8u;
         const std::size_t frameBytes = sampleBytes * layout_.channels;
-        const std::size_t frames = static_cast<std::size_t>(
-            std::min<std::uint64_t>(out.size() / layout_.channels, layout_.frames - done_));
+        const std::size_t frames =
+            static_cast<std::size_t>(std::min<std::uint64_t>(out.size() / layout_.channels, layout_.frames - done_));
         if (frames == 0) return std::size_t{0};
         bytes_.resize(frames * frameBytes);
         in_.read(reinterpret_cast<char*>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()));
         const std::size_t got = static_cast<std::size_t>(in_.gcount()) / frameBytes;
-        if (got == 0)
-            return Error{"cannot read " + platform::FileNameUtf8(file_) + ": the file ended early", true};
+        if (got == 0) return Error{"cannot read " + platform::FileNameUtf8(file_) + ": the file ended early", true};
         for (std::size_t i = 0; i < got * layout_.channels; ++i)
             out[i] = PcmWavSample(bytes_.data() + i * sampleBytes, layout_.bits, layout_.isFloat);
         done_ += got;
@@ -78,14 +77,17 @@ float PcmWavSample(const std::uint8_t* p, std::uint16_t bits, bool isFloat) {
         return static_cast<float>(d);
     }
     switch (bits) {
-        case 8: return static_cast<float>(static_cast<int>(p[0]) - 128) * (1.0f / 128.0f);
-        case 16: return static_cast<float>(static_cast<std::int16_t>(u16(p))) * (1.0f / 32768.0f);
+        case 8:
+            return static_cast<float>(static_cast<int>(p[0]) - 128) * (1.0f / 128.0f);
+        case 16:
+            return static_cast<float>(static_cast<std::int16_t>(u16(p))) * (1.0f / 32768.0f);
         case 24: {
             const auto v = static_cast<std::int32_t>((std::uint32_t{p[0]} << 8) | (std::uint32_t{p[1]} << 16) |
                                                      (std::uint32_t{p[2]} << 24));
             return static_cast<float>(v) * (1.0f / 2147483648.0f);
         }
-        default: return static_cast<float>(static_cast<std::int32_t>(u32(p))) * (1.0f / 2147483648.0f);
+        default:
+            return static_cast<float>(static_cast<std::int32_t>(u32(p))) * (1.0f / 2147483648.0f);
     }
 }
 
@@ -115,9 +117,9 @@ std::optional<PcmWavLayout> ReadPcmWavLayout(std::span<const std::uint8_t> head,
             }
             if (tag != kPcm && tag != kFloat) return std::nullopt;
             layout.isFloat = tag == kFloat;
-            const bool sizeOk = layout.isFloat ? (layout.bits == 32 || layout.bits == 64)
-                                               : (layout.bits == 8 || layout.bits == 16 || layout.bits == 24 ||
-                                                  layout.bits == 32);
+            const bool sizeOk = layout.isFloat
+                                    ? (layout.bits == 32 || layout.bits == 64)
+                                    : (layout.bits == 8 || layout.bits == 16 || layout.bits == 24 || layout.bits == 32);
             if (!sizeOk || layout.channels == 0 || layout.rate == 0) return std::nullopt;
             if (blockAlign != layout.bits / 8u * layout.channels) return std::nullopt;
             haveFormat = true;

@@ -19,7 +19,7 @@ namespace brenzo::engine {
 struct PcmWavLayout {
     std::uint16_t channels = 0;
     std::uint32_t rate = 0;
-    std::uint16_t bits = 0;       // per sample: 8, 16, 24, 32 or 64
+    std::uint16_t bits = 0;  // per sample: 8, 16, 24, 32 or 64
     bool isFloat = false;
     std::uint64_t dataOffset = 0;  // of the first sample in the file
     std::uint64_t frames = 0;      // whole frames present, at most what the data chunk declares

@@ -46,7 +46,8 @@ Resampler::~Resampler() = default;
 Status Resampler::State::run(const float* in, std::size_t frames, std::vector<float>& out) {
     const double ratio = static_cast<double>(outputRate) / inputRate;
     // Room for this piece's share plus what the filter releases when flushed.
-    const std::size_t room = static_cast<std::size_t>(std::ceil(static_cast<double>(std::max<std::size_t>(frames, 1024)) * ratio)) + 256;
+    const std::size_t room =
+        static_cast<std::size_t>(std::ceil(static_cast<double>(std::max<std::size_t>(frames, 1024)) * ratio)) + 256;
     std::size_t consumed = 0;
     for (;;) {
         const std::size_t start = out.size();

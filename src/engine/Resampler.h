@@ -15,7 +15,7 @@ namespace brenzo::engine {
 class Resampler {
 public:
     static Result<std::unique_ptr<Resampler>> Create(std::uint32_t inputRate, std::uint32_t outputRate,
-                                                      std::uint16_t channels);
+                                                     std::uint16_t channels);
     ~Resampler();
     Resampler(const Resampler&) = delete;
     Resampler& operator=(const Resampler&) = delete;

@@ -107,7 +107,8 @@ public:
         std::vector<std::int16_t> samples;
         // A declared length only hints the size; it never sizes more than a few minutes' worth.
         constexpr std::uint64_t kReserveLimit = 64ull << 20;
-        if (format.frames) samples.reserve(static_cast<std::size_t>(std::min(*format.frames * format.channels, kReserveLimit)));
+        if (format.frames)
+            samples.reserve(static_cast<std::size_t>(std::min(*format.frames * format.channels, kReserveLimit)));
         std::vector<float> piece(std::max<std::size_t>(65536 / format.channels, 1) * format.channels);
         for (;;) {
             auto got = (*decoder)->Read(piece);
@@ -116,7 +117,8 @@ public:
             const std::size_t count = *got * format.channels;
             const std::size_t start = samples.size();
             samples.resize(start + count);
-            ToPcm16(std::span<const float>(piece.data(), count), std::span<std::int16_t>(samples.data() + start, count));
+            ToPcm16(std::span<const float>(piece.data(), count),
+                    std::span<std::int16_t>(samples.data() + start, count));
         }
 
         if (samples.empty() && !(*decoder)->DeclaresEmpty()) return Decoder::NothingDecoded(file);

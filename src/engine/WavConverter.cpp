@@ -113,7 +113,8 @@ private:
         if (!created) return created.error();
         Pass pass;
         pass.file = std::move(*created);
-        if (Status s = pass.file->Write(wavHeader(in.channels, rate, static_cast<std::uint32_t>(declaredFrames * frameBytes)));
+        if (Status s =
+                pass.file->Write(wavHeader(in.channels, rate, static_cast<std::uint32_t>(declaredFrames * frameBytes)));
             !s)
             return s.error();
 
@@ -124,7 +125,8 @@ private:
         auto emit = [&](std::span<const float> samples) -> Status {
             const std::uint64_t add = samples.size() * 2;
             if (add > kMaxDataBytes - dataBytes) return tooLong(source);
-            if (dataLimit_ && add > *dataLimit_ - std::min(dataBytes, *dataLimit_)) return Error{std::string(kPastLimit)};
+            if (dataLimit_ && add > *dataLimit_ - std::min(dataBytes, *dataLimit_))
+                return Error{std::string(kPastLimit)};
             bytes.clear();
             AppendPcm16Le(samples, bytes);
             dataBytes += add;

@@ -4,8 +4,8 @@
 
 #include "codec/IMAADPCM.h"
 #include "codec/Wav.h"
-#include "export/Export.h"
 #include "common/ByteReader.h"
+#include "export/Export.h"
 
 namespace brenzo::exporting {
 

@@ -1,7 +1,7 @@
 #include "export/Export.h"
 
-#include "export/BackgroundSink.h"
 #include "common/OutOfMemory.h"
+#include "export/BackgroundSink.h"
 
 namespace brenzo::exporting {
 
@@ -22,7 +22,8 @@ Status exportTo(const std::filesystem::path& path, Produce produce) {
 
 SoundForm FormOfSound(const workspace::OpenedBank& bank, std::uint32_t n) {
     if (bank.kind == formats::BankKind::WithAnimations) return SoundForm::Adpcm;
-    return n < bank.model.BanksInfo.size() ? FormOfCompression(bank.model.BanksInfo[n].Compression) : SoundForm::Unknown;
+    return n < bank.model.BanksInfo.size() ? FormOfCompression(bank.model.BanksInfo[n].Compression)
+                                           : SoundForm::Unknown;
 }
 
 Status ExportOpened(const workspace::Workspace& ws, std::uint32_t n, ByteSink& out, workspace::UiPort* port) {

@@ -41,8 +41,7 @@ Status CheckMultiBlocks(std::span<const std::uint8_t> image, const formats::TMul
 
 // Writes what entry n of the workspace's opened file exports to: sound n of a bank in its form,
 // or the whole multichannel file. Nothing opened is refused.
-Status ExportOpened(const workspace::Workspace& ws, std::uint32_t n, ByteSink& out,
-                    workspace::UiPort* port = nullptr);
+Status ExportOpened(const workspace::Workspace& ws, std::uint32_t n, ByteSink& out, workspace::UiPort* port = nullptr);
 
 // The exports of the workspace's opened file, to a path; nothing is left at the path on failure.
 Status ExportBANK_PCM(const workspace::Workspace& ws, const std::filesystem::path& path, std::uint32_t n,

@@ -18,9 +18,7 @@ namespace {
 bool isBank(const Workspace& ws) { return ws.CurrentBank() != nullptr; }
 bool isMulti(const Workspace& ws) { return ws.CurrentMulti() != nullptr; }
 
-bool validEntry(const Workspace& ws, std::optional<std::size_t> entry) {
-    return entry && *entry < ws.EntryCount();
-}
+bool validEntry(const Workspace& ws, std::optional<std::size_t> entry) { return entry && *entry < ws.EntryCount(); }
 
 void beginBusy(UiPort& port) {
     port.Lock();

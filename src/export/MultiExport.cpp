@@ -4,8 +4,8 @@
 
 #include "codec/IMAADPCM.h"
 #include "codec/Wav.h"
-#include "export/Export.h"
 #include "common/ByteReader.h"
+#include "export/Export.h"
 #include "formats/Layout.h"
 #include "formats/MultiFile.h"
 
@@ -15,7 +15,6 @@ static_assert(std::endian::native == std::endian::little, "samples are written a
 
 using codec::kStateBlockBytes;
 using codec::kStateBlockSamples;
-
 
 namespace {
 
@@ -30,8 +29,8 @@ struct Entry {
 
 // A channel's stream as the pieces of the image it is made of, in order.
 struct Gathered {
-    std::vector<const std::uint8_t*> chunks;            // ADPCM: one 2048-byte chunk each
-    std::vector<std::span<const std::uint8_t>> runs;    // PCM: SampleCount * 2 bytes each
+    std::vector<const std::uint8_t*> chunks;          // ADPCM: one 2048-byte chunk each
+    std::vector<std::span<const std::uint8_t>> runs;  // PCM: SampleCount * 2 bytes each
     std::uint64_t pcmBytes = 0;
 };
 
@@ -152,8 +151,8 @@ Status ExportMultichannel(std::span<const std::uint8_t> image, const formats::TM
     if (!gathered) return gathered.error();
     auto& channels = *gathered;
 
-    const std::uint64_t frames = adpcm ? std::uint64_t{first.States.size()} * kStateBlockSamples
-                                       : channels[0].pcmBytes / 2;
+    const std::uint64_t frames =
+        adpcm ? std::uint64_t{first.States.size()} * kStateBlockSamples : channels[0].pcmBytes / 2;
     if (Status s = checkFrames(frames); !s) return s;
     const std::uint32_t dataSize = adpcm ? n * first.Size * 4u : static_cast<std::uint32_t>(frames * n * 2);
     std::vector<std::uint8_t> header;
@@ -165,8 +164,8 @@ Status ExportMultichannel(std::span<const std::uint8_t> image, const formats::TM
     // 512 KiB of samples, as a bank sound's: the buffers stay in the cache and are filled again
     // and again, where fresh pages of a piece of many megabytes cost more to obtain than the
     // decoding of their samples.
-    const std::size_t pieceFrames = std::max<std::size_t>(
-        kStateBlockSamples, (std::size_t{1} << 18) / n / kStateBlockSamples * kStateBlockSamples);
+    const std::size_t pieceFrames =
+        std::max<std::size_t>(kStateBlockSamples, (std::size_t{1} << 18) / n / kStateBlockSamples * kStateBlockSamples);
     const std::size_t bufferFrames = static_cast<std::size_t>(std::min<std::uint64_t>(pieceFrames, frames));
     std::vector<std::int16_t> plane(bufferFrames);
     std::vector<std::int16_t> frameBuffer(bufferFrames * n);

@@ -12,9 +12,8 @@ namespace {
 
 std::uint32_t readDirectoryCount(std::span<const std::uint8_t> image, std::uint32_t claimed,
                                  std::vector<std::string>& damage) {
-    std::uint64_t room = image.size() > kBankFixedHeaderSize
-                             ? (image.size() - kBankFixedHeaderSize) / kDirectoryEntrySize
-                             : 0;
+    std::uint64_t room =
+        image.size() > kBankFixedHeaderSize ? (image.size() - kBankFixedHeaderSize) / kDirectoryEntrySize : 0;
     if (claimed <= room) return claimed;
     damage.push_back("the file says it holds " + std::to_string(claimed) + " sounds but has room for " +
                      std::to_string(room));
@@ -70,8 +69,8 @@ BankRead ReadBank(std::span<const std::uint8_t> image, BankKind kind, const Bank
             info.StatesCount = r.u32();
             std::uint64_t fit = std::min<std::uint64_t>(r.remaining() / 3, stateBudget);
             if (info.StatesCount > fit) {
-                result.damage.push_back("sound " + std::to_string(i) + " claims " +
-                                        std::to_string(info.StatesCount) + " states that the file does not hold");
+                result.damage.push_back("sound " + std::to_string(i) + " claims " + std::to_string(info.StatesCount) +
+                                        " states that the file does not hold");
                 info.StatesCount = static_cast<std::uint32_t>(fit);
             }
             stateBudget -= info.StatesCount;
@@ -215,8 +214,7 @@ Status WriteBankPlan(const TBankAudio& bank, BankKind kind, RecordForm form, con
         }
     }
     w.padTo2048();
-    if (w.size() != bank.HeaderFullSize)
-        return Error{"the bank's header does not end where its layout says"};
+    if (w.size() != bank.HeaderFullSize) return Error{"the bank's header does not end where its layout says"};
     for (std::uint32_t i = 0; i < count; ++i) {
         if (sources.samples[i].size() != bank.BanksInfo[i].Size)
             return Error{"sound " + std::to_string(i) + " does not have its recorded size"};

@@ -2,7 +2,6 @@
 
 #include "common/Clock.h"
 
-
 namespace brenzo::formats {
 
 std::string FormatDuration(std::uint64_t samples, std::uint32_t rate) {

@@ -187,8 +187,8 @@ Result<Bytes> WriteMulti(const TMultiADPCM& multi, std::uint16_t blockRate,
     return plan.Flatten();
 }
 
-Status WriteMultiBlocks(Bytes& out, const BlockShape& shape, std::uint32_t blockSize,
-                        std::uint32_t blocksCount, std::span<const std::span<const std::uint8_t>> streams) {
+Status WriteMultiBlocks(Bytes& out, const BlockShape& shape, std::uint32_t blockSize, std::uint32_t blocksCount,
+                        std::span<const std::span<const std::uint8_t>> streams) {
     ImagePlan plan;
     {
         PlanWriter w(plan);
@@ -249,8 +249,8 @@ Status writeBlocks(PlanWriter& w, const BlockShape& shape, std::uint32_t blockSi
     }
     const std::uint64_t tailBytes = length - pos;
     const std::uint32_t tailChunks = static_cast<std::uint32_t>((tailBytes + kChunk - 1) / kChunk);
-    const std::uint32_t tailSamples = static_cast<std::uint32_t>(
-        shape.adpcm ? (n == 5 ? 2 * tailBytes : tailBytes) : tailBytes / 2);
+    const std::uint32_t tailSamples =
+        static_cast<std::uint32_t>(shape.adpcm ? (n == 5 ? 2 * tailBytes : tailBytes) : tailBytes / 2);
     const std::uint64_t b = w.size();
     writeBlockHead(w, n);
     std::uint32_t next = 0;

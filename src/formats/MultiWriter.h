@@ -53,7 +53,7 @@ Result<Bytes> WriteMulti(const TMultiADPCM& multi, std::uint16_t blockRate,
 // Appends blocksCount blocks of blockSize bytes. Every stream is as long as channel 0's. The
 // last block stores each channel's final partial chunk zero-padded to 2048 bytes, and for
 // ADPCM with more than 3 channels its data area begins 4096 bytes in, as in every other block.
-Status WriteMultiBlocks(Bytes& out, const BlockShape& shape, std::uint32_t blockSize,
-                        std::uint32_t blocksCount, std::span<const std::span<const std::uint8_t>> streams);
+Status WriteMultiBlocks(Bytes& out, const BlockShape& shape, std::uint32_t blockSize, std::uint32_t blocksCount,
+                        std::span<const std::span<const std::uint8_t>> streams);
 
 }  // namespace brenzo::formats

@@ -47,8 +47,9 @@ bool isTemporaryName(const std::string& name, const std::string& prefix) {
 }
 
 std::string randomSuffix() {
-    static std::mt19937_64 engine{std::random_device{}() ^
-                                  static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
+    static std::mt19937_64 engine{
+        std::random_device{}() ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
     static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::string s(kSuffixLength, 'x');
     for (char& c : s) c = kDigits[engine() % 36];

@@ -60,7 +60,10 @@ public:
     // was read as `opened`: another program (or another save) changed or replaced it since.
     // The check and the rename happen under an exclusive lock on the target, so two saves of
     // one file are serialised and the second is refused instead of undoing the first.
-    void ExpectUnchanged(const FileIdentity& opened) { expected_ = opened; hasExpected_ = true; }
+    void ExpectUnchanged(const FileIdentity& opened) {
+        expected_ = opened;
+        hasExpected_ = true;
+    }
     // Flushes to the disk (a Flushed file only) and renames over the target.
     Status Commit();
     const fs::path& target() const { return target_; }

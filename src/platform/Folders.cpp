@@ -1,8 +1,8 @@
 // The folder operations that are the same on every system.
 #include <system_error>
 
-#include "platform/Internal.h"
 #include "platform/Files.h"
+#include "platform/Internal.h"
 
 namespace brenzo::platform {
 

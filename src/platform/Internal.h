@@ -32,8 +32,7 @@ Error hardLinked(const std::filesystem::path& path, std::uint64_t links);
 // How many of a file's `links` names a save would leave holding the old contents: its own
 // backup ("NAME.bak" beside `container`, which may be a hard link to it) is meant to keep them,
 // so it is not counted. `file` is the identity of the file that `container` names.
-std::uint64_t linksBesidesBackup(const std::filesystem::path& container, const FileIdentity& file,
-                                 std::uint64_t links);
+std::uint64_t linksBesidesBackup(const std::filesystem::path& container, const FileIdentity& file, std::uint64_t links);
 
 // A save of `target` writes "." + its name + ".brenzo-" + randomSuffix() beside it.
 std::string temporaryPrefix(const std::filesystem::path& target);

@@ -18,10 +18,14 @@ char32_t decodeUtf8(std::string_view s, std::size_t i, std::size_t& length) {
     if (b0 < 0x80) return b0;
     std::size_t need;
     char32_t cp, min;
-    if ((b0 & 0xE0) == 0xC0) need = 1, cp = b0 & 0x1F, min = 0x80;
-    else if ((b0 & 0xF0) == 0xE0) need = 2, cp = b0 & 0x0F, min = 0x800;
-    else if ((b0 & 0xF8) == 0xF0) need = 3, cp = b0 & 0x07, min = 0x10000;
-    else return kReplacement;
+    if ((b0 & 0xE0) == 0xC0)
+        need = 1, cp = b0 & 0x1F, min = 0x80;
+    else if ((b0 & 0xF0) == 0xE0)
+        need = 2, cp = b0 & 0x0F, min = 0x800;
+    else if ((b0 & 0xF8) == 0xF0)
+        need = 3, cp = b0 & 0x07, min = 0x10000;
+    else
+        return kReplacement;
     if (s.size() - i - 1 < need) return kReplacement;
     for (std::size_t k = 1; k <= need; ++k) {
         const auto b = static_cast<std::uint8_t>(s[i + k]);

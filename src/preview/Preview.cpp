@@ -2,9 +2,9 @@
 
 #include <cmath>
 
+#include "common/Clock.h"
 #include "common/OutOfMemory.h"
 #include "export/ExportCommands.h"
-#include "common/Clock.h"
 #include "platform/Path.h"
 
 namespace brenzo::preview {
@@ -94,9 +94,7 @@ std::string engineReason(const std::string& message, const std::string& cacheNam
 }  // namespace
 
 // The name the user knows the sound by: its row's name, or the file of a multichannel file.
-std::string Preview::soundName(std::size_t entry) const {
-    return ws_.WholeFile() ? ws_.FileName : ws_.RowName(entry);
-}
+std::string Preview::soundName(std::size_t entry) const { return ws_.WholeFile() ? ws_.FileName : ws_.RowName(entry); }
 
 void Preview::start(std::size_t entry) {
     if (stream_) stream_->Stop();

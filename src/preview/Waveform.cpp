@@ -53,7 +53,8 @@ Waveform WaveformOf(std::span<const std::int16_t> interleaved, std::uint16_t cha
     Waveform wave;
     wave.channels = channels;
     wave.frames = channels ? interleaved.size() / channels : 0;
-    fillColumns(wave, width, [&](std::uint64_t i) { return interleaved[static_cast<std::size_t>(i)]; }, nullptr);
+    fillColumns(
+        wave, width, [&](std::uint64_t i) { return interleaved[static_cast<std::size_t>(i)]; }, nullptr);
     return wave;
 }
 
@@ -67,7 +68,8 @@ Result<Waveform> WaveformOfWav(std::span<const std::uint8_t> wav, std::size_t wi
     wave.rate = info->Rate;
     const auto data = wav.subspan(info->DataStart, info->PresentBytes);
     wave.frames = data.size() / 2 / info->nChannels;
-    if (!fillColumns(wave, width, [&](std::uint64_t i) { return sampleAt(data, i); }, cancelled))
+    if (!fillColumns(
+            wave, width, [&](std::uint64_t i) { return sampleAt(data, i); }, cancelled))
         return Error{"cancelled"};
     return wave;
 }

@@ -72,9 +72,7 @@ Status ImageSource::Read(std::uint64_t pos, std::span<std::uint8_t> out) {
     return {};
 }
 
-Status ImageStore::Read(std::uint64_t pos, std::span<std::uint8_t> out) {
-    return ImageSource(image_).Read(pos, out);
-}
+Status ImageStore::Read(std::uint64_t pos, std::span<std::uint8_t> out) { return ImageSource(image_).Read(pos, out); }
 
 Status ImageStore::Write(std::uint64_t pos, std::span<const std::uint8_t> bytes) {
     if (!fits(image_.size(), pos, bytes.size())) return outsideImage();
@@ -151,8 +149,7 @@ Status WriteTrackDuration(ByteStore& file, std::int32_t position, std::uint32_t 
     Cursor in(file);
     std::uint32_t marker = 0;
     if (!in.u32(at + kRecordMarkerOffset, marker)) return in.failure();
-    if (marker != RadioTrackMarker)
-        return Error{"the record at " + std::to_string(position) + " is not a radio track"};
+    if (marker != RadioTrackMarker) return Error{"the record at " + std::to_string(position) + " is not a radio track"};
     std::array<std::uint8_t, 4> bytes{};
     storeU32(bytes.data(), ms);
     return file.Write(at + kRecordDurationOffset, bytes);

@@ -4,10 +4,10 @@
 #include <new>
 
 #include "codec/IMAADPCM.h"
+#include "common/ByteReader.h"
 #include "common/Parallel.h"
 #include "export/ExportCommands.h"
 #include "formats/BankFile.h"
-#include "common/ByteReader.h"
 #include "platform/Backup.h"
 #include "platform/Files.h"
 #include "platform/Path.h"

@@ -66,9 +66,9 @@ struct NewSound {
 
 // Every listed sound replaced in one rebuild, encoded in `form` (ADPCM on several cores);
 // every other sound and animation block is copied from `image`.
-Result<RebuiltBank> RebuildBankSounds(const formats::TBankAudio& bank, formats::BankKind kind,
-                                      formats::RecordForm form, std::span<const std::uint8_t> image,
-                                      std::span<const NewSound> sounds, workspace::UiPort* port = nullptr);
+Result<RebuiltBank> RebuildBankSounds(const formats::TBankAudio& bank, formats::BankKind kind, formats::RecordForm form,
+                                      std::span<const std::uint8_t> image, std::span<const NewSound> sounds,
+                                      workspace::UiPort* port = nullptr);
 
 // The record form the opened bank's rebuild writes: ADPCM for a bank with animations, else
 // the form of its first sound.

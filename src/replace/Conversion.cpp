@@ -16,7 +16,8 @@ Status Convert2Wav(engine::Converter& converter, const std::filesystem::path& so
     port.SetMarquee(true);
     (void)platform::RemoveFile(target);
     // Refused as soon as the length is known, not after converting and reading it whole.
-    converter.LimitDataBytes(kMaxConvertedBytes, "the converted audio is 2 GiB or longer, more than a container can hold");
+    converter.LimitDataBytes(kMaxConvertedBytes,
+                             "the converted audio is 2 GiB or longer, more than a container can hold");
     auto converted = converter.Convert(source, target, ClampMixerRate, [&] { port.Pump(); });
     port.SetStatus("");
     port.SetMarquee(false);

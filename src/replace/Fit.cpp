@@ -143,10 +143,10 @@ Result<FittedPcm> FitConverted(const ConvertedImage& converted, std::uint16_t ch
                 channels == 1
                     ? port.Ask("Mix down", name + " has " + std::to_string(have) + " channels. Mix them down to one?",
                                "Mix down", "Cancel")
-                    : port.Ask("Copy to every channel",
-                               name + " has 1 channel. Copy it to each of the " + std::to_string(channels) +
-                                   " channels?",
-                               "Copy", "Cancel");
+                    : port.Ask(
+                          "Copy to every channel",
+                          name + " has 1 channel. Copy it to each of the " + std::to_string(channels) + " channels?",
+                          "Copy", "Cancel");
             if (!yes) return Error{""};
         }
     }

@@ -26,7 +26,8 @@ using workspace::Workspace;
 
 namespace {
 
-constexpr std::array<std::string_view, 8> kExtensions{".wav", ".mp3", ".ogg", ".oga", ".flac", ".opus", ".aif", ".aiff"};
+constexpr std::array<std::string_view, 8> kExtensions{".wav",  ".mp3",  ".ogg", ".oga",
+                                                      ".flac", ".opus", ".aif", ".aiff"};
 
 bool isBank(const Workspace& ws) { return ws.CurrentBank() != nullptr; }
 bool isMulti(const Workspace& ws) { return ws.CurrentMulti() != nullptr; }
@@ -79,8 +80,9 @@ Result<std::vector<std::uint8_t>> convertOne(Workspace& ws, UiPort& port, engine
 }
 
 Status refusedAll(const std::vector<std::string>& refusals) {
-    std::string text = refusals.size() == 1 ? "1 file was refused; nothing was saved:"
-                                            : std::to_string(refusals.size()) + " files were refused; nothing was saved:";
+    std::string text = refusals.size() == 1
+                           ? "1 file was refused; nothing was saved:"
+                           : std::to_string(refusals.size()) + " files were refused; nothing was saved:";
     for (const auto& r : refusals) text += "\n" + r;
     return Error{text};
 }
@@ -117,7 +119,8 @@ Status importIntoBank(Workspace& ws, UiPort& port, engine::Converter& converter,
     if (ws.StopPreview) ws.StopPreview();
     port.SetStatus("Replacing...");
     port.SetMarquee(true);
-    auto rebuilt = RebuildBankSounds(*ws.CurrentBank(), BankKindOf(ws), RebuildFormOf(ws), ws.SourceImage, sounds, &port);
+    auto rebuilt =
+        RebuildBankSounds(*ws.CurrentBank(), BankKindOf(ws), RebuildFormOf(ws), ws.SourceImage, sounds, &port);
     if (!rebuilt) return rebuilt.status();
     if (Status s = BackUpAndSave(ws, rebuilt->plan, options); !s) return s;
     *ws.CurrentBank() = std::move(rebuilt->model);
@@ -226,9 +229,8 @@ void ImportFolderClick(Workspace& ws, UiPort& port, engine::Converter& converter
     port.Pump();
     Status s = ImportPlanned(ws, port, converter, *plan, options);
     port.SetMarquee(false);
-    port.SetStatus(s ? std::to_string(plan->replaced.size()) + " of " + std::to_string(ws.EntryCount()) +
-                           " sounds replaced"
-                     : "");
+    port.SetStatus(
+        s ? std::to_string(plan->replaced.size()) + " of " + std::to_string(ws.EntryCount()) + " sounds replaced" : "");
     port.Unlock();
     if (!s && !IsCancelled(s)) port.ShowError(s.message());
 }

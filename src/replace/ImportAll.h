@@ -23,10 +23,10 @@ struct ImportItem {
 };
 
 struct ImportPlan {
-    std::vector<ImportItem> replaced;   // to be converted and put in
-    std::vector<ImportItem> unchanged;  // byte for byte what "Export all" writes for the sound now
+    std::vector<ImportItem> replaced;           // to be converted and put in
+    std::vector<ImportItem> unchanged;          // byte for byte what "Export all" writes for the sound now
     std::vector<std::filesystem::path> unused;  // naming no sound, or not a kind of file the engine decodes
-    std::vector<std::string> refused;   // several files for one sound
+    std::vector<std::string> refused;           // several files for one sound
 };
 
 // Whether the engine decodes files with this name's extension (".wav", ".mp3", ".ogg", ".oga",

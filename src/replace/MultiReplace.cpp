@@ -40,15 +40,14 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
         // at a time share a core, their predictor chains side by side.
         const auto whole = frames.first(present * 2 * n);
         const std::size_t group = std::thread::hardware_concurrency() >= n ? 1 : 2;
-        ParallelFor(
-            (n + group - 1) / group,
-            [&](std::size_t g) {
-                const std::size_t first = g * group, count = std::min<std::size_t>(group, n - first);
-                codec::ADPCMEncodeChannels(whole, n, first, std::span(streams).subspan(first, count),
-                                           std::span(states).subspan(first, count),
-                                           static_cast<std::int32_t>(dataSize / n));
-            },
-            pump);
+        ParallelFor((n + group - 1) / group,
+                    [&](std::size_t g) {
+                        const std::size_t first = g * group, count = std::min<std::size_t>(group, n - first);
+                        codec::ADPCMEncodeChannels(whole, n, first, std::span(streams).subspan(first, count),
+                                                   std::span(states).subspan(first, count),
+                                                   static_cast<std::int32_t>(dataSize / n));
+                    },
+                    pump);
     } else {
         // Each channel's samples taken out of the frames; frames the data lacks stay silent.
         for (std::uint32_t j = 0; j < n; ++j) {

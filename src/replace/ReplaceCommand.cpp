@@ -34,7 +34,8 @@ Status replaceByKind(Workspace& ws, UiPort& port, engine::Converter& converter, 
 Status ReplaceEntry(Workspace& ws, UiPort& port, engine::Converter& converter, const std::filesystem::path& newFile,
                     std::size_t entry, const ReplaceOptions& options) {
     const std::string what = ws.WholeFile() ? "the channels of " + ws.FileName : ws.RowName(entry);
-    Status s = CatchOutOfMemory("replace " + what, [&] { return replaceByKind(ws, port, converter, newFile, entry, options); });
+    Status s = CatchOutOfMemory("replace " + what,
+                                [&] { return replaceByKind(ws, port, converter, newFile, entry, options); });
     // The save's temporary file went with the failure; the converted input goes too.
     if (!s && ws.Scratch()) (void)platform::RemoveFile(ws.Scratch()->ConvertedWav());
     return s;

@@ -11,7 +11,7 @@ DropAction DecideDrop(std::string_view fileName, bool onRow) {
     std::string extension;
     for (char c : fileName.substr(dot + 1)) extension += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     // What the audio engine decodes; containers have extensions of their own.
-    static constexpr std::array<std::string_view, 9> kAudio = {"wav", "mp3", "ogg", "oga", "flac",
+    static constexpr std::array<std::string_view, 9> kAudio = {"wav",  "mp3", "ogg",  "oga", "flac",
                                                                "opus", "aif", "aiff", "aifc"};
     for (std::string_view audio : kAudio)
         if (extension == audio) return DropAction::AskReplace;

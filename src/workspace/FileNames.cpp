@@ -10,8 +10,8 @@ namespace {
 constexpr std::size_t kMaxNameBytes = 200;
 
 bool forbidden(unsigned char c) {
-    return c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' ||
-           c == '<' || c == '>' || c == '|';
+    return c < 0x20 || c == 0x7F || c == '/' || c == '\\' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' ||
+           c == '>' || c == '|';
 }
 
 std::string upperAscii(std::string_view s) {
@@ -42,8 +42,7 @@ char16_t upper(char16_t c) {
     if (c == 0xFF) return 0x178;
     // Latin Extended-A puts each capital right before its small letter: at even code points,
     // but at odd ones from U+0139 to U+0148 and from U+0179 to U+017E.
-    if ((c >= 0x100 && c <= 0x137 && c != 0x130 && c != 0x131) || (c >= 0x14A && c <= 0x177))
-        return c & 1 ? c - 1 : c;
+    if ((c >= 0x100 && c <= 0x137 && c != 0x130 && c != 0x131) || (c >= 0x14A && c <= 0x177)) return c & 1 ? c - 1 : c;
     if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return c & 1 ? c : c - 1;
     if (c == 0x3C2) return 0x3A3;  // final sigma
     if (c >= 0x3B1 && c <= 0x3CB) return c - 0x20;

@@ -67,26 +67,26 @@ bool isUtf16(std::span<const std::uint8_t> bytes) {
 // A UTF-16 file (with its byte order mark) as UTF-8.
 std::string fromUtf16(std::span<const std::uint8_t> bytes) {
     const bool little = bytes[0] == 0xFF;
-        std::string out;
-        out.reserve(bytes.size());
-        auto unit = [&](std::size_t i) -> std::uint32_t {
-            return little ? loadU16(&bytes[i]) : static_cast<std::uint32_t>(bytes[i] << 8 | bytes[i + 1]);
-        };
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            std::uint32_t cp = unit(i);
-            if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < bytes.size()) {
-                std::uint32_t low = unit(i + 2);
-                if (low >= 0xDC00 && low < 0xE000) {
-                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                    i += 2;
-                }
+    std::string out;
+    out.reserve(bytes.size());
+    auto unit = [&](std::size_t i) -> std::uint32_t {
+        return little ? loadU16(&bytes[i]) : static_cast<std::uint32_t>(bytes[i] << 8 | bytes[i + 1]);
+    };
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        std::uint32_t cp = unit(i);
+        if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < bytes.size()) {
+            std::uint32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
             }
-            // A surrogate without its partner stands for no character: it is shown as U+FFFD
-            // everywhere (the list, JSON, file names) rather than as bytes no UTF-8 allows.
-            if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD;
-            AppendUtf8(out, cp);
         }
-        return out;
+        // A surrogate without its partner stands for no character: it is shown as U+FFFD
+        // everywhere (the list, JSON, file names) rather than as bytes no UTF-8 allows.
+        if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD;
+        AppendUtf8(out, cp);
+    }
+    return out;
 }
 
 }  // namespace
@@ -134,8 +134,10 @@ HashTable HashTable::Parse(Bytes&& bytes) {
             std::size_t close = line.find(']');
             std::string_view name = trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
             // Only the first [Hashes] section is searched.
-            if (section == Section::Inside) section = Section::After;
-            else if (equalsIgnoringCase(name, "Hashes")) section = Section::Inside;
+            if (section == Section::Inside)
+                section = Section::After;
+            else if (equalsIgnoringCase(name, "Hashes"))
+                section = Section::Inside;
             continue;
         }
         if (section != Section::Inside) continue;

@@ -68,7 +68,6 @@ public:
 private:
     std::filesystem::path file_;
     HashTable table_;
-
 };
 
 }  // namespace brenzo::workspace

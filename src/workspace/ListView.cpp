@@ -103,9 +103,12 @@ void ListView::SetFilter(std::string_view text) {
 void ListView::ClickHeader(int column) {
     if (column < 0 || column > 2) return;
     const SortColumn clicked = column == 0 ? SortColumn::Name : column == 1 ? SortColumn::Duration : SortColumn::Rate;
-    if (sortColumn_ != clicked) SortBy(clicked, false);
-    else if (!descending_) SortBy(clicked, true);
-    else SortBy(SortColumn::None, false);
+    if (sortColumn_ != clicked)
+        SortBy(clicked, false);
+    else if (!descending_)
+        SortBy(clicked, true);
+    else
+        SortBy(SortColumn::None, false);
 }
 
 void ListView::SortBy(SortColumn column, bool descending) {
@@ -139,8 +142,10 @@ void ListView::rebuild() {
             return false;
         };
         // Descending reverses the keys, not the file's order of equal keys.
-        if (descending_) std::stable_sort(rows_.begin(), rows_.end(), [&](std::size_t a, std::size_t b) { return less(b, a); });
-        else std::stable_sort(rows_.begin(), rows_.end(), less);
+        if (descending_)
+            std::stable_sort(rows_.begin(), rows_.end(), [&](std::size_t a, std::size_t b) { return less(b, a); });
+        else
+            std::stable_sort(rows_.begin(), rows_.end(), less);
     }
     for (std::size_t r = 0; r < rows_.size(); ++r) rowOf_[rows_[r]] = r;
 }

@@ -80,10 +80,10 @@ private:
     void rebuild();
 
     std::vector<ListItem> items_;
-    std::vector<std::string> haystacks_;  // folded name, hex hash, decimal hash
+    std::vector<std::string> haystacks_;   // folded name, hex hash, decimal hash
     std::vector<std::size_t> nameLength_;  // of the folded name at the start of each haystack
-    std::vector<std::size_t> rows_;       // entry per shown row
-    std::vector<std::size_t> rowOf_;      // shown row per entry; hidden ones have none
+    std::vector<std::size_t> rows_;        // entry per shown row
+    std::vector<std::size_t> rowOf_;       // shown row per entry; hidden ones have none
     std::string filter_;
     std::string foldedFilter_;
     SortColumn sortColumn_ = SortColumn::None;

@@ -121,7 +121,8 @@ void LoadMULTI_ADPCM(Workspace& ws, UiPort& port) {
     port.Lock();
 
     LoadProgress progress(port);
-    auto read = CatchOutOfMemory("read " + ws.FileName, [&] { return formats::ReadMulti(ws.SourceImage, std::ref(progress)); });
+    auto read =
+        CatchOutOfMemory("read " + ws.FileName, [&] { return formats::ReadMulti(ws.SourceImage, std::ref(progress)); });
     if (!read) {
         // A file the model cannot represent is refused; nothing of it is listed.
         refuseLoad(ws, port, "Invalid file! " + ws.FileName + " cannot be read: " + read.message() + ".");

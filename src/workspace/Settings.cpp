@@ -11,7 +11,9 @@ std::vector<std::string> CleanRecentFiles(std::vector<std::string> stored) {
     for (auto& file : stored) {
         if (list.size() == kRecentFilesKept) break;
         // What is stored is always a whole path; anything else did not come from us.
-        if (file.empty() || !platform::PathFromUtf8(file).is_absolute() || std::find(list.begin(), list.end(), file) != list.end()) continue;
+        if (file.empty() || !platform::PathFromUtf8(file).is_absolute() ||
+            std::find(list.begin(), list.end(), file) != list.end())
+            continue;
         list.push_back(std::move(file));
     }
     return list;

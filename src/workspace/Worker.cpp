@@ -69,8 +69,10 @@ private:
                 item = std::move(queue_.front());
                 queue_.pop_front();
             }
-            if (item.progress) front_.SetProgress(item.position, item.maximum);
-            else item.run(front_);
+            if (item.progress)
+                front_.SetProgress(item.position, item.maximum);
+            else
+                item.run(front_);
         }
     }
 
@@ -129,21 +131,18 @@ public:
             [filter = std::string(filter)](UiPort& front) { return front.AskOpenFile(filter); }, std::nullopt);
     }
     std::optional<std::string> AskSaveFile(std::string_view filter, std::string_view presetName) override {
-        return wait<std::optional<std::string>>(
-            [filter = std::string(filter), preset = std::string(presetName)](UiPort& front) {
-                return front.AskSaveFile(filter, preset);
-            },
-            std::nullopt);
+        return wait<std::optional<std::string>>([filter = std::string(filter), preset = std::string(presetName)](
+                                                    UiPort& front) { return front.AskSaveFile(filter, preset); },
+                                                std::nullopt);
     }
     std::optional<std::string> AskFolder(std::string_view caption) override {
         return wait<std::optional<std::string>>(
             [caption = std::string(caption)](UiPort& front) { return front.AskFolder(caption); }, std::nullopt);
     }
     bool Ask(std::string_view title, std::string_view text, std::string_view yes, std::string_view no) override {
-        return wait<bool>(
-            [title = std::string(title), text = std::string(text), yes = std::string(yes),
-             no = std::string(no)](UiPort& front) { return front.Ask(title, text, yes, no); },
-            false);
+        return wait<bool>([title = std::string(title), text = std::string(text), yes = std::string(yes),
+                           no = std::string(no)](UiPort& front) { return front.Ask(title, text, yes, no); },
+                          false);
     }
     bool CancelRequested() const override { return cancel_; }
 

@@ -98,9 +98,12 @@ OpenOutcome Workspace::openFile(const std::filesystem::path& path, UiPort& port)
         case kKindMultichannel:
             Caption = "Loading... - " + FileName;
             port.SetCaption(Caption);
-            if (kind == kKindBankWithAnimations) LoadBANK_ADPCM(*this, port);
-            else if (kind == kKindPlainBank) LoadBANK_PCM(*this, port);
-            else LoadMULTI_ADPCM(*this, port);
+            if (kind == kKindBankWithAnimations)
+                LoadBANK_ADPCM(*this, port);
+            else if (kind == kKindPlainBank)
+                LoadBANK_PCM(*this, port);
+            else
+                LoadMULTI_ADPCM(*this, port);
             return FileKind() == kKindNone ? OpenOutcome::Invalid : OpenOutcome::Loaded;
         default:
             StringGridClear(port);

@@ -46,7 +46,7 @@ struct ListRow {
 
 // The menu items that the loaders change.
 struct MenuState {
-    bool export2Visible = true;          // File > "Export"
+    bool export2Visible = true;             // File > "Export"
     std::string export1Caption = "Export";  // pop-up Export1
     std::string replace1Caption = "Replace";
     bool replace1Enabled = true;

@@ -53,7 +53,8 @@ protected:
 TempDir* Cli::dir_ = nullptr;
 
 TEST_F(Cli, InfoPrintsTheCaptionOfEveryKind) {
-    EXPECT_EQ(run({"info", sample("sfx_vehicle.bin")}).out, "Sound Bank ADPCM with animations (4 sounds) - sfx_vehicle.bin\n");
+    EXPECT_EQ(run({"info", sample("sfx_vehicle.bin")}).out,
+              "Sound Bank ADPCM with animations (4 sounds) - sfx_vehicle.bin\n");
     EXPECT_EQ(run({"info", sample("sfx_ui.bin")}).out, "Sound Bank ADPCM (3 sounds) - sfx_ui.bin\n");
     EXPECT_EQ(run({"info", sample("voice_pcm.bin")}).out, "Sound Bank PCM (3 sounds) - voice_pcm.bin\n");
     EXPECT_EQ(run({"info", sample("music_stereo.bin")}).out, "Multichannel ADPCM (2 channels) - music_stereo.bin\n");
@@ -81,7 +82,9 @@ TEST_F(Cli, ListKeepsControlCharactersOfNamesOffTheTerminal) {
                        "[Hashes]\n" + std::to_string(bank.BanksHeadInfo[0].Hash) + "=a\tb\x1b[31mc\n");
     auto r = RunCli({"--hashes", str(d / "Hashes.ini"), "list", sample("sfx_ui.bin")});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "0\ta\xEF\xBF\xBD" "b\xEF\xBF\xBD[31mc\t00:00:00\t22050 Hz");
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+              "0\ta\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD[31mc\t00:00:00\t22050 Hz");
     auto json = RunCli({"--hashes", str(d / "Hashes.ini"), "list", "--json", sample("sfx_ui.bin")});
     EXPECT_EQ(nlohmann::json::parse(json.out)[0]["name"], "a\tb\x1b[31mc");
 }
@@ -166,7 +169,8 @@ TEST_F(Cli, ListJsonGivesTheStoredFields) {
     auto keys = std::vector<std::string>();
     const auto ordered = nlohmann::ordered_json::parse(r.out);
     for (const auto& [key, value] : ordered[0].items()) keys.push_back(key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"index", "name", "hash", "duration", "rate", "samples", "size", "compression"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"index", "name", "hash", "duration", "rate", "samples", "size",
+                                              "compression"}));
 }
 
 TEST_F(Cli, ExportWritesWhatTheWindowsExportWrites) {
@@ -210,7 +214,8 @@ TEST_F(Cli, SelectionErrorsAreUsageErrors) {
 
 TEST_F(Cli, AMistypedCommandIsNamedWithTheCommandsThereAre) {
     for (const std::vector<std::string>& args : {std::vector<std::string>{"lst", sample("sfx_ui.bin")},
-                                                {"frobnicate"}, {"--hashes", sample("Hashes.ini"), "lst"}}) {
+                                                 {"frobnicate"},
+                                                 {"--hashes", sample("Hashes.ini"), "lst"}}) {
         auto r = RunCli(args);
         EXPECT_EQ(r.status, 1);
         EXPECT_THAT(r.err, HasSubstr("unknown command '" + args[args.size() > 2 ? 2 : 0] + "'"));
@@ -288,17 +293,20 @@ TEST_F(Cli, NonAsciiContainerAndHashesPaths) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Sound Bank ADPCM (3 sounds) - b\xC3\xA4nk.bin\n");
     auto e = RunCli({"--hashes", folder + "/H\xC3\xA4shes.ini", "export", folder + "/b\xC3\xA4nk.bin", "--name",
-                     "menu_click", "-o", folder + "/cl\xC3\xAF" "ck.wav"});
+                     "menu_click", "-o",
+                     folder + "/cl\xC3\xAF"
+                              "ck.wav"});
     EXPECT_EQ(e.status, 0) << e.err;
-    EXPECT_TRUE(std::filesystem::exists(platform::PathFromUtf8(folder + "/cl\xC3\xAF" "ck.wav")));
+    EXPECT_TRUE(std::filesystem::exists(platform::PathFromUtf8(folder + "/cl\xC3\xAF"
+                                                                        "ck.wav")));
 }
 
 #ifdef _WIN32
 // Without it Windows hands brenzo-cli's C runtime, and every "A" call it makes, text in the
 // ANSI code page, where most of the world's characters are lost.
 TEST(CliExecutable, DeclaresUtf8AsItsCodePage) {
-    HMODULE exe = LoadLibraryExW(testing::CliPath().c_str(), nullptr,
-                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HMODULE exe =
+        LoadLibraryExW(testing::CliPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(exe, nullptr);
     HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // the manifest
     ASSERT_NE(found, nullptr);

@@ -68,7 +68,8 @@ TEST(ImportAllCli, PlansImportsRefusesAndRestores) {
     writeWav(dir / "out" / "horn.wav", 2, testing::Tone(9000, 700, 22050));
     auto refused = run({"import-all", bank, "-d", str(dir / "out")});
     EXPECT_EQ(refused.status, 2);
-    EXPECT_EQ(refused.err, "brenzo-cli: 1 file was refused; nothing was saved:\nhorn.wav: WAV-file should have 1 channel\n");
+    EXPECT_EQ(refused.err,
+              "brenzo-cli: 1 file was refused; nothing was saved:\nhorn.wav: WAV-file should have 1 channel\n");
     EXPECT_EQ(ReadFile(dir / "sfx_vehicle.bin"), beforeStereo);
 
     auto mixed = run({"import-all", bank, "-d", str(dir / "out"), "--mix", "--json"});

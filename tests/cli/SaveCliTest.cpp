@@ -60,14 +60,18 @@ TEST(CliSave, TwoReplacesAtOnceNeverLoseAChangeTheyReportAsSaved) {
         for (const auto* run : {&runA, &runB}) {
             if (run->status != 0) {
                 EXPECT_EQ(run->status, 3);
-                EXPECT_THAT(run->err, ::testing::HasSubstr(
-                                          "race.bin was changed by another program since it was opened; open it again"));
+                EXPECT_THAT(
+                    run->err,
+                    ::testing::HasSubstr("race.bin was changed by another program since it was opened; open it again"));
             }
         }
         ASSERT_FALSE(runA.status != 0 && runB.status != 0) << runA.err << runB.err;
-        if (runA.status == 0 && runB.status == 0) EXPECT_EQ(result, both);
-        else if (runA.status == 0) EXPECT_EQ(result, onlyA);
-        else EXPECT_EQ(result, onlyB);
+        if (runA.status == 0 && runB.status == 0)
+            EXPECT_EQ(result, both);
+        else if (runA.status == 0)
+            EXPECT_EQ(result, onlyA);
+        else
+            EXPECT_EQ(result, onlyB);
         // No temporary file is left (each container's first original stays as NAME.bak).
         for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
             EXPECT_NE(str(entry.path().filename()).front(), '.') << str(entry.path());

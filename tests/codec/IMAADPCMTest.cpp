@@ -27,7 +27,7 @@ TEST(AdpcmDecodeNibble, KnownAnswersFromTheZeroState) {
 TEST(AdpcmDecodeNibble, MatchesAnIndependentReferenceOverASequence) {
     // Worked out by hand-checked reference arithmetic, low nibble first.
     const std::uint8_t coded[] = {0x07, 0x7F, 0x88, 0x1A, 0xF3, 0x42, 0x00, 0xFF};
-    const std::int16_t expected[] = {1093, 1106, 925, 1316, 1260, 1209, 978,  1104,
+    const std::int16_t expected[] = {1093, 1106, 925,  1316, 1260, 1209, 978, 1104,
                                      1371, 850,  1223, 1835, 1917, 1991, 971, -1214};
     TADPCMState s{1000, 20};
     std::size_t k = 0;
@@ -159,7 +159,7 @@ TEST(AdpcmEncodeStream, ReadsMissingInputAsSilence) {
 TEST(AdpcmEncodeChannels, EachChannelEncodesAsItsSamplesAlone) {
     struct Case {
         std::size_t channels, first, count, frames, keptBytes;  // keptBytes: of the frames' bytes
-        std::int32_t byteCount;                                  // of one channel
+        std::int32_t byteCount;                                 // of one channel
         const char* what;
     };
     const Case cases[] = {
@@ -175,7 +175,8 @@ TEST(AdpcmEncodeChannels, EachChannelEncodesAsItsSamplesAlone) {
         // Every channel a tone of its own, interleaved.
         std::vector<std::vector<std::int16_t>> tones;
         for (std::size_t j = 0; j < c.channels; ++j)
-            tones.push_back(testing::Tone(c.frames, 300.0 + 170.0 * static_cast<double>(j), 22050, 9000 + 3000.0 * static_cast<double>(j)));
+            tones.push_back(testing::Tone(c.frames, 300.0 + 170.0 * static_cast<double>(j), 22050,
+                                          9000 + 3000.0 * static_cast<double>(j)));
         std::vector<std::int16_t> interleaved;
         for (std::size_t f = 0; f < c.frames; ++f)
             for (std::size_t j = 0; j < c.channels; ++j) interleaved.push_back(tones[j][f]);

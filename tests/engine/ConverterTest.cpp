@@ -18,9 +18,9 @@
 namespace brenzo::engine {
 namespace {
 
+using testing::CanonicalWav;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using testing::CanonicalWav;
 using testing::ReadCanonicalWav;
 using testing::TempDir;
 using testing::WriteSound;
@@ -34,7 +34,8 @@ constexpr int kVorbis = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
 // The editor's rule: rates the container cannot hold become 48000 Hz, others stay.
 std::uint32_t EditorRates(std::uint32_t rate) { return rate >= 65536 ? 48000 : rate; }
 
-Result<ConvertedFormat> Convert(const fs::path& source, const fs::path& target, const RatePolicy& policy = EditorRates) {
+Result<ConvertedFormat> Convert(const fs::path& source, const fs::path& target,
+                                const RatePolicy& policy = EditorRates) {
     return MakeConverter()->Convert(source, target, policy, [] {});
 }
 
@@ -87,10 +88,10 @@ TEST(EngineConverterPcm, TwentyFourBitWavRoundsToTheNearestSixteenBitValue) {
 TEST(EngineConverterPcm, FloatWavPeaksClipInsteadOfWrapping) {
     TempDir dir;
     const float inf = std::numeric_limits<float>::infinity();
-    const std::vector<float> in = {0.5f,  -0.5f,  1.0f,  -1.0f,       1.5f, -1.5f, 40.0f,
+    const std::vector<float> in = {0.5f,   -0.5f, 1.0f, -1.0f,         1.5f, -1.5f,          40.0f,
                                    -40.0f, inf,   -inf, std::nanf(""), 0.0f, 1.0f / 32768.0f};
-    const std::vector<std::int16_t> expected = {16384, -16384, 32767, -32768, 32767, -32768, 32767,
-                                                -32768, 32767, -32768, 0,      0,      1};
+    const std::vector<std::int16_t> expected = {16384,  -16384, 32767,  -32768, 32767, -32768, 32767,
+                                                -32768, 32767,  -32768, 0,      0,     1};
     WriteSound(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 1, std::span<const float>(in));
     ASSERT_TRUE(Convert(dir / "in.wav", dir / "out.wav"));
     EXPECT_EQ(ReadCanonicalWav(dir / "out.wav").samples, expected);
@@ -253,7 +254,8 @@ void WriteLossy(const fs::path& path, int format, int rate, int channels, const 
     if (format == kMp3) return WriteSound(path, kMp3, rate, channels, std::span<const float>(samples));
     const fs::path wav = fs::path(path).replace_extension(".in.wav");
     WriteSound(wav, kWav16, rate, channels, std::span<const float>(samples));
-    ASSERT_TRUE(testing::Run("sox \"" + platform::PathToUtf8(wav) + "\" -t ogg \"" + platform::PathToUtf8(path) + "\""));
+    ASSERT_TRUE(
+        testing::Run("sox \"" + platform::PathToUtf8(wav) + "\" -t ogg \"" + platform::PathToUtf8(path) + "\""));
 }
 
 // "cat a b > joined".
@@ -345,8 +347,10 @@ TEST(EngineConverterLossy, VbrMp3WithoutLengthHeaderIsDecodedToTheEnd) {
     // Without a Xing header the length can only be guessed from the first frame's bit rate;
     // for this file the guess is about a sixth of the truth, and libsndfile stops reading there.
     const fs::path mp3 = dir / "vbr.mp3";
-    ASSERT_TRUE(testing::Run("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=5:sample_rate=44100 "
-                             "-ac 2 -q:a 5 -write_xing 0 \"" + platform::PathToUtf8(mp3) + "\""));
+    ASSERT_TRUE(
+        testing::Run("ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=5:sample_rate=44100 "
+                     "-ac 2 -q:a 5 -write_xing 0 \"" +
+                     platform::PathToUtf8(mp3) + "\""));
     auto converted = Convert(mp3, dir / "out.wav");
     ASSERT_TRUE(converted) << converted.message();
     EXPECT_NEAR(static_cast<double>(converted->frames), 5.0 * 44100, 2 * 1152.0);
@@ -381,7 +385,8 @@ std::optional<std::vector<std::uint8_t>> HeadersOnly(const std::vector<std::uint
         float sample[2];
         const sf_count_t got = sf_readf_float(f, sample, 1);
         sf_close(f);
-        if (got == 0) return std::vector<std::uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
+        if (got == 0)
+            return std::vector<std::uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
     }
     return std::nullopt;
 }
@@ -475,9 +480,9 @@ TEST(EngineConverterRefusals, UnrecognisedContentIsRefusedWithTheLibrarysReason)
 
 // A canonical WAV header around a few samples, with chosen channel count and rate.
 std::vector<std::uint8_t> HandMadeWav(std::uint16_t channels, std::uint32_t rate) {
-    std::vector<std::uint8_t> w = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-                                   16,  0,   0,   0,   1, 0, 0, 0, 0,   0,   0,   0,   0,   0,   0,   0,
-                                   0,   0,   16,  0,   'd', 'a', 't', 'a', 8, 0, 0, 0, 1, 0, 2, 0, 3, 0, 4, 0};
+    std::vector<std::uint8_t> w = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0,
+                                   0,   0,   1,   0,   0, 0, 0, 0, 0,   0,   0,   0,   0,   0,   0,   0,   16, 0,
+                                   'd', 'a', 't', 'a', 8, 0, 0, 0, 1,   0,   2,   0,   3,   0,   4,   0};
     testing::PutU32(w, 4, static_cast<std::uint32_t>(w.size() - 8));
     storeU16(&w[22], channels);
     testing::PutU32(w, 24, rate);
@@ -528,9 +533,9 @@ TEST(EngineConverterRefusals, ACallersLimitRefusesALongSourceEarly) {
         std::uint64_t limit;
         bool converts;
     };
-    for (const Case c : {Case{"declared, one byte short", kWav16, 2 * 80000 - 1, false},
-                         Case{"declared, exactly", kWav16, 2 * 80000, true},
-                         Case{"found while decoding", kMp3, 2 * 40000, false}}) {
+    for (const Case c :
+         {Case{"declared, one byte short", kWav16, 2 * 80000 - 1, false},
+          Case{"declared, exactly", kWav16, 2 * 80000, true}, Case{"found while decoding", kMp3, 2 * 40000, false}}) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         auto samples = testing::Sweeps16(80000, 1, 8000, 9000);

@@ -75,7 +75,10 @@ int play(const char* in) {
     const std::uint64_t paused = s.PositionBytes();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const std::uint64_t later = s.PositionBytes();
-    std::printf("paused %s\n", later == paused ? "and still" : ("but moved from " + std::to_string(paused) + " to " + std::to_string(later)).c_str());
+    std::printf("paused %s\n",
+                later == paused
+                    ? "and still"
+                    : ("but moved from " + std::to_string(paused) + " to " + std::to_string(later)).c_str());
     s.SetPositionBytes(length / 4 + 1);
     std::printf("after seek %llu\n", static_cast<unsigned long long>(s.PositionBytes()));
     s.Play();

@@ -39,15 +39,19 @@ TEST(SoundKindTest, TheFirstBytesTellTheKind) {
         {oggWith("\x80theora"), SoundKind::OggOther},
         {bytesOf("fLaC\x00\x00\x00\x22"), SoundKind::Flac},
         {bytesOf(id3 + "fLaC"), SoundKind::Flac},
-        {{0xFF, 0xFB, 0x90, 0x64}, SoundKind::Mp3},        // MPEG-1 layer III, 128 kbit/s
+        {{0xFF, 0xFB, 0x90, 0x64}, SoundKind::Mp3},           // MPEG-1 layer III, 128 kbit/s
         {bytesOf(id3 + "\xFF\xF3\x84\xC4"), SoundKind::Mp3},  // MPEG-2 behind a tag
-        {{0xFF, 0xFB, 0xF0, 0x64}, SoundKind::Unknown},    // bit rate index 15: no frame
-        {{0xFF, 0xF1, 0x50, 0x80}, SoundKind::Aac},        // ADTS
-        {bytesOf(std::string("\x00\x00\x00\x20" "ftypM4A ", 12)), SoundKind::Mp4},
+        {{0xFF, 0xFB, 0xF0, 0x64}, SoundKind::Unknown},       // bit rate index 15: no frame
+        {{0xFF, 0xF1, 0x50, 0x80}, SoundKind::Aac},           // ADTS
+        {bytesOf(std::string("\x00\x00\x00\x20"
+                             "ftypM4A ",
+                             12)),
+         SoundKind::Mp4},
         {bytesOf("just some text"), SoundKind::Unknown},
         {{}, SoundKind::Unknown},
     };
-    for (std::size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(SniffSoundKind(rows[i].start), rows[i].kind) << "row " << i;
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        EXPECT_EQ(SniffSoundKind(rows[i].start), rows[i].kind) << "row " << i;
 }
 
 // Every plain WAV kind reads to libsndfile's very floats; compressed kinds are left to others.
@@ -58,10 +62,10 @@ TEST(PcmWavReaderTest, GivesLibsndfilesSamplesForEveryPlainKind) {
         int channels;
         bool handled;
     } rows[] = {
-        {SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 1, true},   {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, true},
-        {SF_FORMAT_WAV | SF_FORMAT_PCM_24, 3, true},   {SF_FORMAT_WAV | SF_FORMAT_PCM_32, 2, true},
-        {SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, true},    {SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 2, true},
-        {SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 6, true}, {SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, 2, true},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 1, true},     {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, true},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_24, 3, true},     {SF_FORMAT_WAV | SF_FORMAT_PCM_32, 2, true},
+        {SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, true},      {SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 2, true},
+        {SF_FORMAT_WAVEX | SF_FORMAT_PCM_24, 6, true},   {SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, 2, true},
         {SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, 1, false}, {SF_FORMAT_WAV | SF_FORMAT_ULAW, 1, false},
     };
     for (const auto& row : rows) {
@@ -93,7 +97,8 @@ TEST(PcmWavReaderTest, GivesLibsndfilesSamplesForEveryPlainKind) {
 TEST(PcmWavReaderTest, ADataChunkLongerThanTheFileIsReadToTheFilesEnd) {
     TempDir dir;
     auto source = testing::Sweeps16(1000, 2, 22050, 9000);
-    testing::WriteSound(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 2, std::span<const std::int16_t>(source));
+    testing::WriteSound(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 2,
+                        std::span<const std::int16_t>(source));
     auto bytes = testing::ReadFile(dir / "in.wav");
     bytes.resize(bytes.size() - 401);  // cut mid-frame
     auto layout = ReadPcmWavLayout(bytes, bytes.size());
@@ -126,7 +131,8 @@ TEST(Mp3GaplessTest, TheTrimmedLengthIsTheEncodedLength) {
 TEST(Mp3GaplessTest, WithoutAnEncoderTagNothingIsTrimmed) {
     TempDir dir;
     auto source = testing::Sweeps(20000, 2, 44100, 0.5);
-    testing::WriteSound(dir / "in.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 2, std::span<const float>(source));
+    testing::WriteSound(dir / "in.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 2,
+                        std::span<const float>(source));
     const auto bytes = testing::ReadFile(dir / "in.mp3");
     ASSERT_TRUE(ReadMp3Gapless(bytes));
     std::vector<std::uint8_t> noLame = bytes;

@@ -27,9 +27,10 @@ Signal sine(const char* what, std::uint16_t channels, std::uint32_t rate, double
     for (std::size_t i = 0; i < frames; ++i)
         for (std::uint16_t c = 0; c < channels; ++c) {
             const bool silent = gapped && i > frames / 2;
-            const double x = silent ? 0.0
-                                    : amplitude / (1.0 + c) *
-                                          std::sin(2.0 * std::numbers::pi * (997.0 + 200.0 * c) * static_cast<double>(i) / rate);
+            const double x =
+                silent ? 0.0
+                       : amplitude / (1.0 + c) *
+                             std::sin(2.0 * std::numbers::pi * (997.0 + 200.0 * c) * static_cast<double>(i) / rate);
             s.samples.push_back(static_cast<std::int16_t>(std::lround(x)));
         }
     return s;

@@ -23,8 +23,8 @@ std::vector<float> Sweeps(std::size_t frames, int channels, double rate, double 
         for (int c = 0; c < channels; ++c) {
             // Rising by half its start frequency every second: no period, so one lag fits.
             const double start = 300.0 * (1.0 + 0.5 * c);
-            out[i * channels + c] = static_cast<float>(
-                amplitude * std::sin(2.0 * std::numbers::pi * start * (t + 0.25 * t * t) + phase));
+            out[i * channels + c] =
+                static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi * start * (t + 0.25 * t * t) + phase));
         }
     }
     return out;
@@ -122,8 +122,7 @@ CanonicalWav ReadCanonicalWav(const std::filesystem::path& path) {
     return wav;
 }
 
-double BestCorrelation(std::span<const std::int16_t> decoded, std::span<const float> source, int channels,
-                       int maxLag) {
+double BestCorrelation(std::span<const std::int16_t> decoded, std::span<const float> source, int channels, int maxLag) {
     const auto frames = static_cast<std::ptrdiff_t>(std::min(decoded.size(), source.size()) / channels);
     auto correlation = [&](int lag, std::ptrdiff_t from, std::ptrdiff_t to, int channelCount) {
         double sxy = 0, sxx = 0, syy = 0;

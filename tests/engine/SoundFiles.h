@@ -40,8 +40,7 @@ CanonicalWav ReadCanonicalWav(const std::filesystem::path& path);
 
 // Pearson correlation of a decoded signal against its source, after shifting the decoded one
 // by the lag (within ±maxLag frames, per channel 0) that matches best.
-double BestCorrelation(std::span<const std::int16_t> decoded, std::span<const float> source, int channels,
-                       int maxLag);
+double BestCorrelation(std::span<const std::int16_t> decoded, std::span<const float> source, int channels, int maxLag);
 
 void SetEnv(const char* name, const std::string& value);
 // SDL's dummy driver, unless the one running the tests chose a driver.

@@ -12,9 +12,9 @@
 namespace brenzo::exporting {
 namespace {
 
+using formats::BankKind;
 using ::testing::HasSubstr;
 using ::testing::Not;
-using formats::BankKind;
 using testing::U32At;
 
 // A plain bank whose one sound is given as its stored bytes, states and form.

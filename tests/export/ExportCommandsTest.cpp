@@ -130,18 +130,28 @@ TEST(Exportall1Click, RowsOfOneNameKeepTheirOwnAudio) {
 // A names file that is not UTF-8 is read as Windows-1252, so its names are UTF-8 here too.
 TEST(Exportall1Click, AccentedNamesThatDifferInCaseKeepTheirOwnFiles) {
     Fixture f;
-    testing::WriteText(f.dir / "Hashes.ini", "[Hashes]\n1=\xC3\xA9" "cho\n2=\xC3\x89" "CHO\n3=caf?\n");
+    testing::WriteText(f.dir / "Hashes.ini",
+                       "[Hashes]\n1=\xC3\xA9"
+                       "cho\n2=\xC3\x89"
+                       "CHO\n3=caf?\n");
     f.open("b.bin", bankOf(3));
-    EXPECT_EQ(ExportAllFileNames(f.ws),
-              (std::vector<std::string>{"\xC3\xA9" "cho.wav", "\xC3\x89" "CHO (2).wav", "caf_.wav"}));
+    EXPECT_EQ(ExportAllFileNames(f.ws), (std::vector<std::string>{"\xC3\xA9"
+                                                                  "cho.wav",
+                                                                  "\xC3\x89"
+                                                                  "CHO (2).wav",
+                                                                  "caf_.wav"}));
     f.port.answers = {str(f.folder("out"))};
     Exportall1Click(f.ws, f.port);
     EXPECT_TRUE(f.port.errors().empty());
     std::size_t files = 0;
     for (const auto& e : std::filesystem::directory_iterator(f.dir / "out")) files += (void(e), 1);
     EXPECT_EQ(files, 3u);
-    EXPECT_NE(testing::ReadFile(f.dir / "out" / platform::PathFromUtf8("\xC3\xA9" "cho.wav")),
-              testing::ReadFile(f.dir / "out" / platform::PathFromUtf8("\xC3\x89" "CHO (2).wav")));
+    EXPECT_NE(testing::ReadFile(f.dir / "out" /
+                                platform::PathFromUtf8("\xC3\xA9"
+                                                       "cho.wav")),
+              testing::ReadFile(f.dir / "out" /
+                                platform::PathFromUtf8("\xC3\x89"
+                                                       "CHO (2).wav")));
     EXPECT_TRUE(std::filesystem::exists(f.dir / "out" / "caf_.wav"));
 }
 

@@ -9,8 +9,8 @@
 namespace brenzo::exporting {
 namespace {
 
-using ::testing::HasSubstr;
 using testing::BuildMulti;
+using ::testing::HasSubstr;
 using testing::Tone;
 using testing::U32At;
 
@@ -38,7 +38,9 @@ std::vector<std::int16_t> reconstruction(const std::vector<std::int16_t>& pcm) {
 
 std::vector<std::vector<std::int16_t>> tracks(std::size_t channels, std::size_t samples, double rate) {
     std::vector<std::vector<std::int16_t>> t;
-    for (std::size_t c = 0; c < channels; ++c) t.push_back(Tone(samples, 200.0 + 170.0 * static_cast<double>(c), rate, 9000.0 + 1000.0 * static_cast<double>(c)));
+    for (std::size_t c = 0; c < channels; ++c)
+        t.push_back(
+            Tone(samples, 200.0 + 170.0 * static_cast<double>(c), rate, 9000.0 + 1000.0 * static_cast<double>(c)));
     return t;
 }
 
@@ -54,15 +56,16 @@ void expectAdpcmRoundTrip(std::size_t channels, std::size_t samples) {
         auto expected = reconstruction(input[c]);
         // Every stored sample from the second chunk on, the last block's partial chunk included.
         for (std::size_t i = 4096; i < expected.size(); ++i)
-            ASSERT_EQ(frames[i * channels + c], expected[i]) << channels << " channels, channel " << c << ", sample " << i;
+            ASSERT_EQ(frames[i * channels + c], expected[i])
+                << channels << " channels, channel " << c << ", sample " << i;
     }
 }
 
 TEST(ExportMultichannel, AdpcmGivesBackEveryStoredSample) {
     expectAdpcmRoundTrip(1, 2 * 1007616 + 7000);  // three blocks
-    expectAdpcmRoundTrip(2, 503808 + 96192);       // two blocks, a partial last chunk
-    expectAdpcmRoundTrip(3, 335872 + 4096 * 3);    // data area 2048 bytes in
-    expectAdpcmRoundTrip(5, 200704 + 5000);        // data area 4096 bytes in
+    expectAdpcmRoundTrip(2, 503808 + 96192);      // two blocks, a partial last chunk
+    expectAdpcmRoundTrip(3, 335872 + 4096 * 3);   // data area 2048 bytes in
+    expectAdpcmRoundTrip(5, 200704 + 5000);       // data area 4096 bytes in
     expectAdpcmRoundTrip(7, 143360 + 10);
 }
 

@@ -10,8 +10,8 @@
 namespace brenzo::formats {
 namespace {
 
-using ::testing::HasSubstr;
 using testing::BuildBank;
+using ::testing::HasSubstr;
 using testing::TestSound;
 using testing::Tone;
 using testing::U32At;
@@ -49,7 +49,7 @@ std::vector<std::uint8_t> handMadePlainBank(const std::vector<std::uint32_t>& co
         w.u32(i * 2048);  // Offset
         w.u32(0);
         w.u32(0x10 + i);
-        w.u32(1000);      // Size
+        w.u32(1000);  // Size
         w.u32(compressions[i] == kCompressionAdpcm ? 2000 : 500);
         w.i32(-5);
         w.u16(22050);
@@ -186,7 +186,8 @@ TEST(BankWriter, WrittenBanksHoldTheLayoutRelations) {
         // The slot behind the samples is zero.
         const std::size_t slotStart = bank.HeaderFullSize + sampleOffset;
         EXPECT_TRUE(std::equal(built.stored[i].begin(), built.stored[i].end(), image.begin() + slotStart));
-        for (std::size_t p = slotStart + bank.BanksInfo[i].Size; p < slotStart + AlignTo2048(bank.BanksInfo[i].Size); ++p)
+        for (std::size_t p = slotStart + bank.BanksInfo[i].Size; p < slotStart + AlignTo2048(bank.BanksInfo[i].Size);
+             ++p)
             ASSERT_EQ(image[p], 0) << p;
         recordOffset += bank.BanksHeadInfo[i].Size;
         headerSize += 16 + bank.BanksHeadInfo[i].Size;

@@ -26,8 +26,8 @@ std::vector<BlockEntry> entriesAt(std::span<const std::uint8_t> out, std::size_t
     return e;
 }
 
-std::pair<std::uint32_t, std::uint32_t> rangeAt(std::span<const std::uint8_t> out, std::size_t b,
-                                                std::uint32_t n, std::size_t pair) {
+std::pair<std::uint32_t, std::uint32_t> rangeAt(std::span<const std::uint8_t> out, std::size_t b, std::uint32_t n,
+                                                std::size_t pair) {
     std::size_t p = b + 16 * n + 24 + 8 * pair;
     return {U32At(out, p), U32At(out, p + 4)};
 }
@@ -48,7 +48,8 @@ struct Written {
     BlockShape shape;
 };
 
-Written writeBlocks(bool adpcm, std::uint32_t n, std::uint32_t blockSize, std::vector<std::vector<std::uint8_t>> streams) {
+Written writeBlocks(bool adpcm, std::uint32_t n, std::uint32_t blockSize,
+                    std::vector<std::vector<std::uint8_t>> streams) {
     auto shape = ShapeFor(adpcm, n);
     EXPECT_TRUE(shape);
     const std::uint32_t blocks = static_cast<std::uint32_t>(streams[0].size() / shape->channelBlockBytes + 1);
@@ -188,7 +189,8 @@ TEST(MultiBlockWriter, RefusesBlocksTooSmallForAFullBlock) {
 }
 
 TEST(MultiWriter, HeaderDirectoryDescriptionsAndBlockIndex) {
-    auto built = testing::BuildMulti(true, {testing::Tone(600000, 440, 44100), testing::Tone(600000, 660, 44100)}, 44100);
+    auto built =
+        testing::BuildMulti(true, {testing::Tone(600000, 440, 44100), testing::Tone(600000, 660, 44100)}, 44100);
     const auto& m = built.model;
     EXPECT_EQ(m.ChHeaders[0].StatesCount, 147u);
     EXPECT_EQ(m.ChHeadSizes[1].HeadSize, 497u);

@@ -49,7 +49,7 @@ TEST(Backup, ARestoreIsGuardedAsASaveIs) {
     struct Case {
         const char* what;
         std::function<void(const fs::path& dir)> meanwhile;  // after the container was opened
-        const char* refusal;                                   // "" when the restore goes ahead
+        const char* refusal;                                 // "" when the restore goes ahead
         bool passOpened;
     };
     const std::vector<Case> cases = {

@@ -19,12 +19,12 @@ TEST(Utf16FromUtf8, ConvertsEveryLengthOfSequence) {
 // A name from a "Hashes.ini" in a legacy code page, or a cut-off argument, must give a name,
 // never an exception out of the path conversion.
 TEST(Utf16FromUtf8, ReplacesEachByteThatIsNotUtf8) {
-    EXPECT_EQ(Utf16FromUtf8("caf\xE9"), u"caf\uFFFD");                 // Windows-1252
-    EXPECT_EQ(Utf16FromUtf8("\xC3"), u"\uFFFD");                       // cut off
-    EXPECT_EQ(Utf16FromUtf8("\xE6\x97"), u"\uFFFD\uFFFD");             // cut off, two bytes
-    EXPECT_EQ(Utf16FromUtf8("\x80x"), u"\uFFFDx");                     // stray continuation
-    EXPECT_EQ(Utf16FromUtf8("\xC0\xAF"), u"\uFFFD\uFFFD");             // overlong "/"
-    EXPECT_EQ(Utf16FromUtf8("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");   // a surrogate
+    EXPECT_EQ(Utf16FromUtf8("caf\xE9"), u"caf\uFFFD");                          // Windows-1252
+    EXPECT_EQ(Utf16FromUtf8("\xC3"), u"\uFFFD");                                // cut off
+    EXPECT_EQ(Utf16FromUtf8("\xE6\x97"), u"\uFFFD\uFFFD");                      // cut off, two bytes
+    EXPECT_EQ(Utf16FromUtf8("\x80x"), u"\uFFFDx");                              // stray continuation
+    EXPECT_EQ(Utf16FromUtf8("\xC0\xAF"), u"\uFFFD\uFFFD");                      // overlong "/"
+    EXPECT_EQ(Utf16FromUtf8("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");            // a surrogate
     EXPECT_EQ(Utf16FromUtf8("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");  // past U+10FFFF
     EXPECT_EQ(Utf16FromUtf8("\xFF\xFE"), u"\uFFFD\uFFFD");
 }
@@ -33,7 +33,9 @@ TEST(Utf8FromUtf16, ConvertsPairsAndReplacesLoneSurrogates) {
     EXPECT_EQ(Utf8FromUtf16(u"b\u00E4nk \u65E5"), "b\xC3\xA4nk \xE6\x97\xA5");
     EXPECT_EQ(Utf8FromUtf16(u"\U0001F3B5"), "\xF0\x9F\x8E\xB5");
     const char16_t lone[] = {u'a', 0xD800, u'b', 0xDC00};
-    EXPECT_EQ(Utf8FromUtf16(std::u16string_view(lone, 4)), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    EXPECT_EQ(Utf8FromUtf16(std::u16string_view(lone, 4)),
+              "a\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD");
 }
 
 TEST(PathFromUtf8, NonAsciiNamesRoundTripThroughThePath) {

@@ -14,8 +14,8 @@
 #include "support/TempDir.h"
 
 #ifndef _WIN32
-#include <fcntl.h>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -113,7 +113,8 @@ TEST(SaveGuard, TwoSavesAtOnceAreSerialisedAndTheSecondRefused) {
     std::vector<Status> results(4);
     std::vector<std::thread> savers;
     for (std::size_t i = 0; i < results.size(); ++i)
-        savers.emplace_back([&, i] { results[i] = saveExpecting(dir / "bank.bin", opened, "new " + std::to_string(i)); });
+        savers.emplace_back(
+            [&, i] { results[i] = saveExpecting(dir / "bank.bin", opened, "new " + std::to_string(i)); });
     for (auto& t : savers) t.join();
     std::size_t saved = 0;
     std::string winner;
@@ -137,10 +138,10 @@ TEST(SaveGuard, ASaveRemovesOnlyTheTemporaryFilesOfDeadWritersOfItsTarget) {
     auto live = AtomicFile::Create(dir / "bank.bin");
     ASSERT_TRUE(live);
     ASSERT_TRUE((*live)->Write(text("live")));
-    const std::vector<std::string> kept = {".bank.bin.brenzo-abc",            // not the pattern
-                                           ".bank.bin.brenzo-ABCDEFGHIJ",     // not the pattern
-                                           ".other.bin.brenzo-abcdefghij",    // another target's
-                                           "bank.bin.brenzo-abcdefghij"};     // not hidden
+    const std::vector<std::string> kept = {".bank.bin.brenzo-abc",          // not the pattern
+                                           ".bank.bin.brenzo-ABCDEFGHIJ",   // not the pattern
+                                           ".other.bin.brenzo-abcdefghij",  // another target's
+                                           "bank.bin.brenzo-abcdefghij"};   // not hidden
     for (const auto& name : kept) testing::WriteText(dir / name, "x");
     testing::WriteText(dir / ".bank.bin.brenzo-0123456789", "dead writer's");
     testing::WriteText(dir / ".bank.bin.brenzo-abcdefghij", "dead writer's");
@@ -235,7 +236,8 @@ TEST(SaveGuard, ALockOfEitherKindKeepsALockedFileOut) {
     };
     const std::vector<Case> cases = {
         {"flock", [](int fd) { return ::flock(fd, LOCK_EX | LOCK_NB) == 0; }},
-        {"record lock", [](int fd) {
+        {"record lock",
+         [](int fd) {
              struct flock l {};
              l.l_type = F_WRLCK;
              l.l_whence = SEEK_SET;
@@ -273,7 +275,8 @@ std::string inChild(const std::function<std::string()>& work, bool unprivileged)
     ::close(pipe[1]);
     std::string result;
     char buffer[512];
-    for (ssize_t got; (got = ::read(pipe[0], buffer, sizeof buffer)) > 0;) result.append(buffer, static_cast<std::size_t>(got));
+    for (ssize_t got; (got = ::read(pipe[0], buffer, sizeof buffer)) > 0;)
+        result.append(buffer, static_cast<std::size_t>(got));
     ::close(pipe[0]);
     ::waitpid(child, nullptr, 0);
     return result;
@@ -285,8 +288,8 @@ TEST(SaveGuard, TheFolderOfASaveIsTriedFirstAndPathsAreUsedAsGiven) {
     TempDir dir;
     fs::create_directory(dir / "ro");
     testing::WriteText(dir / "ro" / "bank.bin", "old");
-    fs::permissions(dir / "ro" / "bank.bin", fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec &
-                                                 ~fs::perms::others_exec);
+    fs::permissions(dir / "ro" / "bank.bin",
+                    fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec & ~fs::perms::others_exec);
     fs::permissions(dir.path(), fs::perms::all);
     fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                     fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
@@ -313,11 +316,16 @@ TEST(SaveGuard, TheFolderOfASaveIsTriedFirstAndPathsAreUsedAsGiven) {
              testing::WriteText("bank.bin", "old");
              FileIdentity opened;
              std::string result;
-             if (!ReadWholeFile("bank.bin", &opened)) result = "not read";
-             else if (Status s = CheckReplaceable("bank.bin"); !s) result = s.message();
-             else if (Status saved = saveExpecting("bank.bin", opened, "new"); !saved) result = saved.message();
-             else if (testing::ReadFile("bank.bin") != text("new")) result = "not saved";
-             else if (namesIn(".") != std::vector<std::string>{"bank.bin"}) result = "left files behind";
+             if (!ReadWholeFile("bank.bin", &opened))
+                 result = "not read";
+             else if (Status s = CheckReplaceable("bank.bin"); !s)
+                 result = s.message();
+             else if (Status saved = saveExpecting("bank.bin", opened, "new"); !saved)
+                 result = saved.message();
+             else if (testing::ReadFile("bank.bin") != text("new"))
+                 result = "not saved";
+             else if (namesIn(".") != std::vector<std::string>{"bank.bin"})
+                 result = "left files behind";
              ::unlink("bank.bin");
              for (int i = 0; i < 24; ++i)
                  if (::chdir("..") != 0 || ::rmdir(level.c_str()) != 0) return result + " (not removed)";

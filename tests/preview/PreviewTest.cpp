@@ -30,8 +30,8 @@ TEST(PreviewStepBytes, AboutAMillionStepsOrOneAByte) {
 
 TEST(SeekPosition, RoundsHalvesToEvenAndClamps) {
     EXPECT_EQ(SeekPosition(50, 100, 1000), 500);
-    EXPECT_EQ(SeekPosition(1, 4, 2), 0);   // 0.5 goes to 0
-    EXPECT_EQ(SeekPosition(3, 4, 2), 2);   // 1.5 goes to 2
+    EXPECT_EQ(SeekPosition(1, 4, 2), 0);  // 0.5 goes to 0
+    EXPECT_EQ(SeekPosition(3, 4, 2), 2);  // 1.5 goes to 2
     EXPECT_EQ(SeekPosition(-20, 100, 1000), 0);
     EXPECT_EQ(SeekPosition(150, 100, 1000), 1000);
     EXPECT_EQ(SeekPosition(10, 0, 1000), 0);

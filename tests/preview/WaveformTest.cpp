@@ -19,7 +19,8 @@ std::vector<std::uint8_t> wavOf(const std::vector<std::int16_t>& interleaved, st
 
 std::vector<std::int16_t> square(std::size_t frames, std::size_t period) {
     std::vector<std::int16_t> out(frames);
-    for (std::size_t i = 0; i < frames; ++i) out[i] = (i / (period / 2)) % 2 ? std::int16_t{-32768} : std::int16_t{32767};
+    for (std::size_t i = 0; i < frames; ++i)
+        out[i] = (i / (period / 2)) % 2 ? std::int16_t{-32768} : std::int16_t{32767};
     return out;
 }
 
@@ -36,7 +37,10 @@ TEST(Waveform, ColumnsOfKnownShapes) {
         {"full-scale square, many periods a column", square(4000, 20), 4, full},
         {"no samples", {}, 3, std::vector<WaveColumn>(3)},
         // Shorter than the strip: each column shows the sample it falls on.
-        {"three samples over six columns", {100, -200, 300}, 6, {{100, 100}, {100, 100}, {-200, -200}, {-200, -200}, {300, 300}, {300, 300}}},
+        {"three samples over six columns",
+         {100, -200, 300},
+         6,
+         {{100, 100}, {100, 100}, {-200, -200}, {-200, -200}, {300, 300}, {300, 300}}},
         // Each column its own quarter: a ramp's ends.
         {"ramp", {0, 1, 2, 3, 4, 5, 6, 7}, 4, {{0, 1}, {2, 3}, {4, 5}, {6, 7}}},
         // 10 frames over 3 columns: frames 0-2, 3-5, 6-9.

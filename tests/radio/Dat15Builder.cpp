@@ -48,10 +48,8 @@ BuiltDat15 BuildDat15(const std::vector<TestEntry>& entries, std::size_t firstBl
 
 std::vector<TestEntry> MixedEntries() {
     return {
-        {"Radio R\xE9tro", radio::RadioTrackMarker, 185000},
-        {"city_ambience", 0x00000002u, 61000},
-        {"Night \x96 Show", radio::RadioTrackMarker, 3723999},
-        {"menu_theme", 0xAAAAAA01u, 95000},
+        {"Radio R\xE9tro", radio::RadioTrackMarker, 185000},   {"city_ambience", 0x00000002u, 61000},
+        {"Night \x96 Show", radio::RadioTrackMarker, 3723999}, {"menu_theme", 0xAAAAAA01u, 95000},
         {"Last Call", radio::RadioTrackMarker, 42000},
     };
 }

@@ -12,8 +12,8 @@
 namespace brenzo::radio {
 namespace {
 
-using ::testing::HasSubstr;
 using testing::BuildDat15;
+using ::testing::HasSubstr;
 using testing::MixedEntries;
 using testing::PutI32;
 
@@ -83,7 +83,9 @@ TEST(Dat15Walk, BlockLengthsAreHonouredWhateverTheyHold) {
 TEST(Dat15Walk, NameLongerThan128BytesIsReadWholeAndTheWalkGoesOn) {
     const std::string longName(200, 'x');
     const std::string longest = std::string(254, 'y') + "\xE9";
-    auto built = BuildDat15({{longName, RadioTrackMarker, 1}, {longest, RadioTrackMarker, 2}, {"", RadioTrackMarker, 3},
+    auto built = BuildDat15({{longName, RadioTrackMarker, 1},
+                             {longest, RadioTrackMarker, 2},
+                             {"", RadioTrackMarker, 3},
                              {"after", RadioTrackMarker, 4}});
     auto listing = ReadDat15Entries(built.image);
     EXPECT_EQ(names(listing.entries), (std::vector<std::string>{longName, longest, "", "after"}));
@@ -228,8 +230,8 @@ TEST(TrackDurationBytes, RecordOutsideTheFileIsNeitherReadNorWritten) {
     auto image = built.image;
     ImageStore store(image);
     const auto size = static_cast<std::int32_t>(image.size());
-    for (std::int32_t d : {-1, std::numeric_limits<std::int32_t>::min(), size - 29, size,
-                           std::numeric_limits<std::int32_t>::max()}) {
+    for (std::int32_t d :
+         {-1, std::numeric_limits<std::int32_t>::min(), size - 29, size, std::numeric_limits<std::int32_t>::max()}) {
         EXPECT_FALSE(ReadTrackDuration(store, d)) << d;
         Status s = WriteTrackDuration(store, d, 1000);
         EXPECT_FALSE(s) << d;

@@ -10,8 +10,8 @@
 namespace brenzo::radio {
 namespace {
 
-using ::testing::HasSubstr;
 using testing::BuildDat15;
+using ::testing::HasSubstr;
 using testing::MixedEntries;
 using testing::ReadFile;
 using testing::TempDir;
@@ -32,7 +32,8 @@ TEST(DurationEditor, ListsShowsAndWritesTheTracksOfTheFileItHolds) {
         const char* name;
         const char* duration;
     };
-    const Row rows[] = {{"Radio R\xC3\xA9tro", "00:03:05"}, {"Night \xE2\x80\x93 Show", "01:02:03"}, {"Last Call", "00:00:42"}};
+    const Row rows[] = {
+        {"Radio R\xC3\xA9tro", "00:03:05"}, {"Night \xE2\x80\x93 Show", "01:02:03"}, {"Last Call", "00:00:42"}};
     ASSERT_EQ(editor.tracks().size(), std::size(rows));
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         EXPECT_EQ(editor.TrackName(i), rows[i].name);

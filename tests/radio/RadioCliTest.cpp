@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "radio/Dat15Builder.h"
 #include "platform/Path.h"
+#include "radio/Dat15Builder.h"
 #include "radio/Dat15File.h"
 #include "support/Builders.h"
 #include "support/RunCli.h"
@@ -46,9 +46,8 @@ protected:
 TEST_F(RadioCli, ListPrintsOneTabSeparatedLinePerTrack) {
     auto r = run({"radio", "list", path});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "0\tRadio R\xC3\xA9tro\t" + position(0) + "\t00:03:05\n" +
-                         "1\tNight \xE2\x80\x93 Show\t" + position(2) + "\t01:02:03\n" +
-                         "2\tLast Call\t" + position(4) + "\t00:00:42\n");
+    EXPECT_EQ(r.out, "0\tRadio R\xC3\xA9tro\t" + position(0) + "\t00:03:05\n" + "1\tNight \xE2\x80\x93 Show\t" +
+                         position(2) + "\t01:02:03\n" + "2\tLast Call\t" + position(4) + "\t00:00:42\n");
     EXPECT_EQ(r.err, "");
 }
 
@@ -116,11 +115,11 @@ TEST_F(RadioCli, SetByNameMatchesTheConvertedName) {
 TEST_F(RadioCli, SetRefusesWrongUsageAndLeavesTheFileAlone) {
     const std::vector<std::vector<std::string>> cases = {
         {"--index", "0", "--name", "Last Call", "00:01:00"},  // both
-        {"00:01:00"},                                          // neither
-        {"--index", "3", "00:01:00"},                          // only 3 tracks
+        {"00:01:00"},                                         // neither
+        {"--index", "3", "00:01:00"},                         // only 3 tracks
         {"--index", "-1", "00:01:00"},
-        {"--name", "city_ambience", "00:01:00"},               // not a radio track
-        {"--name", "Radio R\xE9tro", "00:01:00"},              // the stored bytes, not UTF-8
+        {"--name", "city_ambience", "00:01:00"},   // not a radio track
+        {"--name", "Radio R\xE9tro", "00:01:00"},  // the stored bytes, not UTF-8
         {"--index", "0", "0:01:00"},
         {"--index", "0", "  :01:00"},
         {"--index", "0", "00:01:00:00"},

@@ -40,14 +40,14 @@ TEST(Windows1252ToUtf8, KeepsAsciiAsItIs) {
 }
 
 TEST(Windows1252ToUtf8, ConvertsLatinLettersAndTheWindowsOnlyRange) {
-    EXPECT_EQ(Windows1252ToUtf8("Caf\xE9"), "Caf\xC3\xA9");           // é
-    EXPECT_EQ(Windows1252ToUtf8("\xA0"), "\xC2\xA0");                 // no-break space
-    EXPECT_EQ(Windows1252ToUtf8("\xFF"), "\xC3\xBF");                 // ÿ
-    EXPECT_EQ(Windows1252ToUtf8("\x80"), "\xE2\x82\xAC");             // €
-    EXPECT_EQ(Windows1252ToUtf8("\x92"), "\xE2\x80\x99");             // ’
+    EXPECT_EQ(Windows1252ToUtf8("Caf\xE9"), "Caf\xC3\xA9");                // é
+    EXPECT_EQ(Windows1252ToUtf8("\xA0"), "\xC2\xA0");                      // no-break space
+    EXPECT_EQ(Windows1252ToUtf8("\xFF"), "\xC3\xBF");                      // ÿ
+    EXPECT_EQ(Windows1252ToUtf8("\x80"), "\xE2\x82\xAC");                  // €
+    EXPECT_EQ(Windows1252ToUtf8("\x92"), "\xE2\x80\x99");                  // ’
     EXPECT_EQ(Windows1252ToUtf8("\x96\x97"), "\xE2\x80\x93\xE2\x80\x94");  // – —
-    EXPECT_EQ(Windows1252ToUtf8("\x83"), "\xC6\x92");                 // ƒ
-    EXPECT_EQ(Windows1252ToUtf8("\x9F"), "\xC5\xB8");                 // Ÿ
+    EXPECT_EQ(Windows1252ToUtf8("\x83"), "\xC6\x92");                      // ƒ
+    EXPECT_EQ(Windows1252ToUtf8("\x9F"), "\xC5\xB8");                      // Ÿ
 }
 
 TEST(Windows1252ToUtf8, UndefinedBytesBecomeTheReplacementCharacterNotC1Controls) {

@@ -46,8 +46,8 @@ std::vector<std::uint8_t> storedBytes(const RebuiltBank& r, std::uint32_t i) {
 
 bool zeroFrom(const RebuiltBank& r, std::size_t from, std::size_t to) {
     const Bytes image = r.Image();
-    return std::all_of(image.begin() + static_cast<std::ptrdiff_t>(from), image.begin() + static_cast<std::ptrdiff_t>(to),
-                       [](std::uint8_t b) { return b == 0; });
+    return std::all_of(image.begin() + static_cast<std::ptrdiff_t>(from),
+                       image.begin() + static_cast<std::ptrdiff_t>(to), [](std::uint8_t b) { return b == 0; });
 }
 
 // A rebuilt bank reopens as the same kind and model, with every other sound's and every

@@ -174,7 +174,8 @@ Audio sine(double amplitude, std::size_t frames) {
     Audio a;
     a.rate = 22050;
     for (std::size_t i = 0; i < frames; ++i)
-        a.samples.push_back(static_cast<float>(amplitude * std::sin(2 * 3.14159265358979 * 441.0 * static_cast<double>(i) / 22050)));
+        a.samples.push_back(
+            static_cast<float>(amplitude * std::sin(2 * 3.14159265358979 * 441.0 * static_cast<double>(i) / 22050)));
     return a;
 }
 
@@ -186,8 +187,8 @@ TEST(MatchLoudness, ShortSoundsMatchByRmsAndNothingClips) {
         bool capped, measured;
     };
     const Case cases[] = {
-        {1000, 4000, 0, -12.04, false, true},   // quieter by a quarter
-        {8000, 2000, 0, 12.04, false, true},    // louder by four
+        {1000, 4000, 0, -12.04, false, true},    // quieter by a quarter
+        {8000, 2000, 0, 12.04, false, true},     // louder by four
         {20000, 1000, 16000, 6.22, true, true},  // 26 dB wanted, but the spike may only reach 32767
         {0, 2000, 0, 0, false, false},           // a silent sound gives no gain
         {2000, 0, 0, 0, false, false},
@@ -205,8 +206,7 @@ TEST(MatchLoudness, ShortSoundsMatchByRmsAndNothingClips) {
         EXPECT_FALSE(meterCalled);
         EXPECT_EQ(m.measured, c.measured) << c.reference << " " << c.fresh;
         EXPECT_EQ(m.capped, c.capped) << c.reference << " " << c.fresh;
-        EXPECT_NEAR(m.gainDb, c.gainDb, 0.02)
-            << c.reference << " " << c.fresh;
+        EXPECT_NEAR(m.gainDb, c.gainDb, 0.02) << c.reference << " " << c.fresh;
     }
 }
 

@@ -11,8 +11,8 @@
 namespace brenzo::replace {
 namespace {
 
-using ::testing::HasSubstr;
 using testing::BuildMulti;
+using ::testing::HasSubstr;
 using testing::Tone;
 using testing::U32At;
 
@@ -81,7 +81,8 @@ TEST(RebuildMulti, AStreamOfExactlyOneBlockShareAddsAnEmptyBlock) {
 
 TEST(RebuildMulti, APcmPair) {
     auto old = BuildMulti(false, {Tone(500, 100, 22050), Tone(500, 150, 22050)}, 22050);
-    auto input = std::vector<std::vector<std::int16_t>>{Tone(0x1EC00 + 777, 440, 22050), Tone(0x1EC00 + 777, 660, 22050)};
+    auto input =
+        std::vector<std::vector<std::int16_t>>{Tone(0x1EC00 + 777, 440, 22050), Tone(0x1EC00 + 777, 660, 22050)};
     auto frames = interleave(input);
     auto r = RebuildMulti(old.model, frames, static_cast<std::uint32_t>(frames.size()), 22050);
     ASSERT_TRUE(r);
@@ -114,9 +115,9 @@ TEST(RebuildMulti, MissingFramesAreSilenceAndTheCountFollowsDataSize) {
 TEST(RebuildMulti, FiveAdpcmChannelsExportToTheEncodersReconstruction) {
     std::vector<std::vector<std::int16_t>> input;
     for (int c = 0; c < 5; ++c) input.push_back(Tone(200704 + 5000, 100.0 + 90 * c, 32000));
-    auto old = BuildMulti(true, {Tone(100, 1, 32000), Tone(100, 2, 32000), Tone(100, 3, 32000), Tone(100, 4, 32000),
-                                 Tone(100, 5, 32000)},
-                          32000);
+    auto old = BuildMulti(
+        true, {Tone(100, 1, 32000), Tone(100, 2, 32000), Tone(100, 3, 32000), Tone(100, 4, 32000), Tone(100, 5, 32000)},
+        32000);
     auto frames = interleave(input);
     auto r = RebuildMulti(old.model, frames, static_cast<std::uint32_t>(frames.size()), 32000);
     ASSERT_TRUE(r);

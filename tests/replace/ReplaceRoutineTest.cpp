@@ -1,7 +1,7 @@
 // The replace routines end to end: real inputs converted by the real engine, the container
 // rebuilt and saved, the workspace checked against the file on disk.
-#include <gtest/gtest.h>
 #include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <deque>
@@ -11,14 +11,14 @@
 
 #include "codec/IMAADPCM.h"
 #include "engine/Engine.h"
+#include "engine/Loudness.h"
 #include "engine/SoundFiles.h"
 #include "export/Export.h"
 #include "export/ExportCommands.h"
 #include "formats/BankFile.h"
 #include "formats/MultiFile.h"
-#include "platform/Path.h"
-#include "engine/Loudness.h"
 #include "platform/Backup.h"
+#include "platform/Path.h"
 #include "replace/BankReplace.h"
 #include "replace/ImportAll.h"
 #include "replace/MultiReplace.h"
@@ -41,7 +41,9 @@ struct Fixture : testing::WorkspaceFixture {
     std::unique_ptr<engine::Converter> converter = engine::MakeConverter();
     int previewStops = 0;
 
-    Fixture() { ws.StopPreview = [this] { ++previewStops; }; }
+    Fixture() {
+        ws.StopPreview = [this] { ++previewStops; };
+    }
 
     fs::path open(const std::string& name, std::span<const std::uint8_t> image) {
         auto path = WorkspaceFixture::open(name, image);
@@ -153,7 +155,8 @@ TEST(ReplaceBank, WavInputsOfEveryDepthAndRateAreConvertedAndClamped) {
                           Case{SF_FORMAT_OGG | SF_FORMAT_VORBIS, 32000, "32000 Hz"}}) {
         Fixture f;
         auto file = f.open("b.bin", testing::BuildBank(BankKind::Plain, sounds(2)).image);
-        auto in = f.input("in.x", c.format, c.rate, 1, Tone(static_cast<std::size_t>(c.rate * 3 / 2), 440, c.rate, 9000));
+        auto in =
+            f.input("in.x", c.format, c.rate, 1, Tone(static_cast<std::size_t>(c.rate * 3 / 2), 440, c.rate, 9000));
         Status s = ReplaceBANK_PCM(f.ws, f.port, *f.converter, in, 0, 1024);
         ASSERT_TRUE(s) << c.shown << ": " << s.message();
         EXPECT_EQ(f.ws.Row(0).rate, c.shown);
@@ -172,7 +175,8 @@ TEST(ReplaceBank, APcmBankStoresTheConvertedSamplesExactly) {
     const auto& info = f.ws.CurrentBank()->BanksInfo[2];
     EXPECT_EQ(info.Size, 100000u);
     EXPECT_EQ(info.Size2, 50000u);
-    auto stored = testing::ToSamples(std::span(f.ws.SourceImage).subspan(f.ws.CurrentBank()->HeaderFullSize + info.Offset, info.Size));
+    auto stored = testing::ToSamples(
+        std::span(f.ws.SourceImage).subspan(f.ws.CurrentBank()->HeaderFullSize + info.Offset, info.Size));
     EXPECT_EQ(stored, pcm);
     f.expectWorkspaceMatchesDisk(file);
 }
@@ -406,12 +410,14 @@ TEST(ReplaceMulti, UnsupportedAndDamagedFilesAreRefusedBeforeConverting) {
 // The samples a sound of a PCM bank stores now.
 std::vector<std::int16_t> storedPcm(const workspace::Workspace& ws, std::size_t n) {
     const auto& info = ws.CurrentBank()->BanksInfo[n];
-    return testing::ToSamples(std::span(ws.SourceImage).subspan(ws.CurrentBank()->HeaderFullSize + info.Offset, info.Size));
+    return testing::ToSamples(
+        std::span(ws.SourceImage).subspan(ws.CurrentBank()->HeaderFullSize + info.Offset, info.Size));
 }
 
 std::vector<std::int16_t> averaged(const std::vector<std::int16_t>& frames, int channels) {
     std::vector<std::int16_t> out;
-    for (std::size_t f = 0; f + static_cast<std::size_t>(channels) <= frames.size(); f += static_cast<std::size_t>(channels)) {
+    for (std::size_t f = 0; f + static_cast<std::size_t>(channels) <= frames.size();
+         f += static_cast<std::size_t>(channels)) {
         double sum = 0;
         for (int c = 0; c < channels; ++c) sum += frames[f + static_cast<std::size_t>(c)];
         out.push_back(static_cast<std::int16_t>(std::lround(sum / channels)));
@@ -430,8 +436,18 @@ TEST(FitOnReplace, ChannelCountsAreMixedDownCopiedAskedOrRefused) {
     };
     const Case cases[] = {
         {false, 2, MixChoice::Refuse, {}, "WAV-file should have 1 channel", ""},
-        {false, 2, MixChoice::Ask, {false}, "cancel", "Mix down: in.wav has 2 channels. Mix them down to one? [Mix down/Cancel]"},
-        {false, 2, MixChoice::Ask, {true}, "", "Mix down: in.wav has 2 channels. Mix them down to one? [Mix down/Cancel]"},
+        {false,
+         2,
+         MixChoice::Ask,
+         {false},
+         "cancel",
+         "Mix down: in.wav has 2 channels. Mix them down to one? [Mix down/Cancel]"},
+        {false,
+         2,
+         MixChoice::Ask,
+         {true},
+         "",
+         "Mix down: in.wav has 2 channels. Mix them down to one? [Mix down/Cancel]"},
         {false, 3, MixChoice::Mix, {}, "", ""},
         {true, 1, MixChoice::Mix, {}, "", ""},
         {true, 1, MixChoice::Refuse, {}, "WAV-file should have 2 channels", ""},
@@ -440,8 +456,9 @@ TEST(FitOnReplace, ChannelCountsAreMixedDownCopiedAskedOrRefused) {
     for (const Case& c : cases) {
         const std::string row = (c.multi ? "multi " : "bank ") + std::to_string(c.channels);
         Fixture f;
-        const auto original = c.multi ? testing::BuildMulti(false, {Tone(3000, 100, 22050), Tone(3000, 150, 22050)}, 22050).image
-                                      : testing::BuildBank(BankKind::Plain, sounds(2, 1)).image;
+        const auto original =
+            c.multi ? testing::BuildMulti(false, {Tone(3000, 100, 22050), Tone(3000, 150, 22050)}, 22050).image
+                    : testing::BuildBank(BankKind::Plain, sounds(2, 1)).image;
         auto file = f.open("c.bin", original);
         const auto frames = testing::Sweeps16(6000, c.channels, 22050, 9000);
         auto in = f.input("in.wav", kWav16, 22050, c.channels, frames);
@@ -490,7 +507,9 @@ TEST(FitOnReplace, ASineComesOutAtTheLoudnessOfTheSoundItReplaces) {
         options.matchLoudness = true;
         options.loudness = engine::IntegratedLoudness;
         std::vector<std::string> notes;
-        options.note = [&](std::size_t n, std::string_view text) { notes.push_back(std::to_string(n) + " " + std::string(text)); };
+        options.note = [&](std::size_t n, std::string_view text) {
+            notes.push_back(std::to_string(n) + " " + std::string(text));
+        };
         ASSERT_TRUE(ReplaceEntry(f.ws, f.port, *f.converter, loud, 0, options));
         f.expectWorkspaceMatchesDisk(file);
 
@@ -527,7 +546,8 @@ TEST(ImportPlanned, AnyRefusalSavesNothingElseOneSaveTakesEverySound) {
 
     Status refused = ImportPlanned(f.ws, f.port, *f.converter, *plan, {});
     ASSERT_FALSE(refused);
-    EXPECT_THAT(refused.message(), ::testing::HasSubstr("1 file was refused; nothing was saved:\n0x000B.wav: cannot decode"));
+    EXPECT_THAT(refused.message(),
+                ::testing::HasSubstr("1 file was refused; nothing was saved:\n0x000B.wav: cannot decode"));
     EXPECT_EQ(testing::ReadFile(file), original);
     EXPECT_FALSE(platform::HasBackup(file));
 
@@ -593,9 +613,10 @@ TEST(ImportFolderClick, TheSummaryComesFirstAndImportReplaces) {
         const auto before = testing::ReadFile(file);
         ImportFolderClick(f.ws, f.port, *f.converter, {});
         EXPECT_EQ(f.port.dialogs.back(), "folder Import folder");
-        EXPECT_EQ(f.port.texts("ask"),
-                  std::vector<std::string>{"Import folder: To replace (1):\n  0x000B <- 0x000B.flac\n\nNot used (1):\n  "
-                                           "readme.txt\n [Import/Cancel]"});
+        EXPECT_EQ(
+            f.port.texts("ask"),
+            std::vector<std::string>{"Import folder: To replace (1):\n  0x000B <- 0x000B.flac\n\nNot used (1):\n  "
+                                     "readme.txt\n [Import/Cancel]"});
         if (!import) {
             EXPECT_EQ(testing::ReadFile(file), before);
             EXPECT_EQ(f.port.count("lock"), 0u);

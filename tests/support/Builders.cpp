@@ -16,7 +16,8 @@ namespace brenzo::testing {
 std::vector<std::int16_t> Tone(std::size_t samples, double frequency, double rate, double amplitude) {
     std::vector<std::int16_t> out(samples);
     for (std::size_t i = 0; i < samples; ++i)
-        out[i] = static_cast<std::int16_t>(std::lround(amplitude * std::sin(2.0 * std::numbers::pi * frequency * static_cast<double>(i) / rate)));
+        out[i] = static_cast<std::int16_t>(
+            std::lround(amplitude * std::sin(2.0 * std::numbers::pi * frequency * static_cast<double>(i) / rate)));
     return out;
 }
 
@@ -28,18 +29,17 @@ std::vector<std::uint8_t> ToBytes(std::span<const std::int16_t> samples) {
 
 std::vector<std::int16_t> ToSamples(std::span<const std::uint8_t> bytes) {
     std::vector<std::int16_t> out(bytes.size() / 2);
-    for (std::size_t i = 0; i < out.size(); ++i)
-        out[i] = loadI16(&bytes[2 * i]);
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = loadI16(&bytes[2 * i]);
     return out;
 }
 
 BuiltBank BuildBank(formats::BankKind kind, const std::vector<TestSound>& sounds) {
     using namespace formats;
     BuiltBank built;
-    const RecordForm form = kind == BankKind::WithAnimations || sounds.empty() ||
-                                    sounds[0].compression == kCompressionAdpcm
-                                ? RecordForm::Adpcm
-                                : RecordForm::Pcm;
+    const RecordForm form =
+        kind == BankKind::WithAnimations || sounds.empty() || sounds[0].compression == kCompressionAdpcm
+            ? RecordForm::Adpcm
+            : RecordForm::Pcm;
     TBankAudio& bank = built.model;
     BankSources sources;
     for (const auto& s : sounds) {
@@ -96,17 +96,14 @@ BuiltMulti BuildMulti(bool adpcm, const std::vector<std::vector<std::int16_t>>& 
     return built;
 }
 
-std::uint32_t U32At(std::span<const std::uint8_t> bytes, std::size_t pos) {
-    return loadU32(&bytes[pos]);
-}
+std::uint32_t U32At(std::span<const std::uint8_t> bytes, std::size_t pos) { return loadU32(&bytes[pos]); }
 
-void PutU32(std::vector<std::uint8_t>& bytes, std::size_t pos, std::uint32_t value) {
-    storeU32(&bytes[pos], value);
-}
+void PutU32(std::vector<std::uint8_t>& bytes, std::size_t pos, std::uint32_t value) { storeU32(&bytes[pos], value); }
 
 std::vector<std::uint8_t> SharedDescriptionMulti(std::uint32_t channels, std::size_t bytes, std::uint32_t states) {
     const std::size_t description = formats::kMultiHeaderSize + 16 * std::size_t{channels};
-    if (states == 0) states = static_cast<std::uint32_t>((bytes - description - formats::kMultiAdpcmDescriptionBase) / 3);
+    if (states == 0)
+        states = static_cast<std::uint32_t>((bytes - description - formats::kMultiAdpcmDescriptionBase) / 3);
     std::vector<std::uint8_t> image;
     ByteWriter w(image);
     // BlocksCount, BlockSize, ChInfoOffset, Channels, HeadFullSize.

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "formats/BankModel.h"
-#include "support/TempDir.h"
 #include "formats/MultiModel.h"
+#include "support/TempDir.h"
 
 namespace brenzo::testing {
 

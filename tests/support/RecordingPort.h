@@ -21,7 +21,7 @@ public:
 
     std::vector<Call> calls;
     std::deque<std::optional<std::string>> answers;  // for the dialogs, in order
-    std::vector<std::string> dialogs;                 // "open <filter>", "save <filter> <preset>", "folder <caption>"
+    std::vector<std::string> dialogs;                // "open <filter>", "save <filter> <preset>", "folder <caption>"
     int lockDepth = 0;
     bool lockedDuringDialog = false;
     std::string statusDuringDialog;

@@ -20,17 +20,15 @@ TempDir::TempDir() {
     throw std::runtime_error("cannot create a test folder");
 }
 
-std::filesystem::path TempDir::operator/(const std::string& name) const {
-    return path_ / platform::PathFromUtf8(name);
-}
+std::filesystem::path TempDir::operator/(const std::string& name) const { return path_ / platform::PathFromUtf8(name); }
 
 TempDir::~TempDir() {
     std::error_code ec;
     // Tests make files read-only; give the permissions back so that everything goes.
     for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                     ec);
     std::filesystem::remove_all(path_, ec);
 }
 

@@ -72,7 +72,11 @@ TEST(HashTable, DecodesEveryEncodingOfTheNamesFileToOneUtf8) {
     };
     const Case cases[] = {
         {"UTF-16 with its mark", utf16le(u"[Hashes]\r\n5=f\u00E9"), "f\xC3\xA9"},
-        {"a lone surrogate in UTF-16", utf16le(u"[Hashes]\r\n5=a\xD800" u"b"), "a\xEF\xBF\xBD" "b"},
+        {"a lone surrogate in UTF-16",
+         utf16le(u"[Hashes]\r\n5=a\xD800"
+                 u"b"),
+         "a\xEF\xBF\xBD"
+         "b"},
         {"UTF-8 with its mark", "\xEF\xBB\xBF[Hashes]\n5=f\xC3\xA9\n", "f\xC3\xA9"},
         {"UTF-8 without a mark", "[Hashes]\n5=f\xC3\xA9\n", "f\xC3\xA9"},
         {"Windows-1252 (not UTF-8)", "[Hashes]\n5=f\xE9\x80\n", "f\xC3\xA9\xE2\x82\xAC"},

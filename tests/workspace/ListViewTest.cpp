@@ -38,15 +38,11 @@ TEST(ListView, FiltersByNameOrHashIgnoringCase) {
         std::vector<std::size_t> entries;
     };
     const Case cases[] = {
-        {"", {0, 1, 2, 3, 4}},
-        {"ENGINE", {0}},
-        {"horn", {1, 4}},
-        {"e_I", {0}},
-        {"open", {3}},
-        {"0x8fa8", {0}},      // the hash as the list shows unnamed sounds
-        {"2410153941", {0}},  // the same hash as "Hashes.ini" keys it
-        {"0x0000001", {3}},   // 0x00000010, though named
-        {"idle0x", {}},       // never across two fields
+        {"", {0, 1, 2, 3, 4}}, {"ENGINE", {0}}, {"horn", {1, 4}},
+        {"e_I", {0}},          {"open", {3}},   {"0x8fa8", {0}},  // the hash as the list shows unnamed sounds
+        {"2410153941", {0}},                                      // the same hash as "Hashes.ini" keys it
+        {"0x0000001", {3}},                                       // 0x00000010, though named
+        {"idle0x", {}},                                           // never across two fields
         {"zzz", {}},
     };
     auto view = viewOf();
@@ -86,14 +82,12 @@ TEST(ListView, HeaderClicksSortAscendingDescendingThenFileOrder) {
         std::vector<std::size_t> entries;
     };
     const Case cases[] = {
-        {{}, {0, 1, 2, 3, 4}},
-        {{0}, {2, 3, 0, 1, 4}},        // "0x0003" < "door_open" < "engine_idle" < "Horn" = "horn", in file order
-        {{0, 0}, {1, 4, 0, 3, 2}},     // reversed keys, ties still in file order
-        {{0, 0, 0}, {0, 1, 2, 3, 4}},  // the third click restores the file's order
-        {{1}, {3, 1, 2, 0, 4}},        // 0 s, 1 s = 1 s, 2 s, 3 s
-        {{1, 1}, {4, 0, 1, 2, 3}},
-        {{2}, {3, 1, 4, 0, 2}},
-        {{2, 2}, {0, 2, 1, 4, 3}},
+        {{}, {0, 1, 2, 3, 4}},        {{0}, {2, 3, 0, 1, 4}},  // "0x0003" < "door_open" < "engine_idle" < "Horn" =
+                                                               // "horn", in file order
+        {{0, 0}, {1, 4, 0, 3, 2}},                             // reversed keys, ties still in file order
+        {{0, 0, 0}, {0, 1, 2, 3, 4}},                          // the third click restores the file's order
+        {{1}, {3, 1, 2, 0, 4}},                                // 0 s, 1 s = 1 s, 2 s, 3 s
+        {{1, 1}, {4, 0, 1, 2, 3}},    {{2}, {3, 1, 4, 0, 2}}, {{2, 2}, {0, 2, 1, 4, 3}},
         {{0, 0, 2}, {3, 1, 4, 0, 2}},  // another column starts ascending
         {{7}, {0, 1, 2, 3, 4}},        // no such column
     };
@@ -142,7 +136,8 @@ TEST(ListView, CaptionCountsTheShownRowsWhileFiltered) {
         {"Sound Bank ADPCM with animations (4 sounds) - a (9 sounds).bin", 4, "match", 0,
          "Sound Bank ADPCM with animations (0 of 4 sounds) - a (9 sounds).bin"},
         {"Multichannel ADPCM (5 channels) - m.bin", 5, "match", 5, "Multichannel ADPCM (5 of 5 channels) - m.bin"},
-        {"Sound Bank PCM (12345 sounds) - p.bin", 12345, "match", 1000, "Sound Bank PCM (1,000 of 12,345 sounds) - p.bin"},
+        {"Sound Bank PCM (12345 sounds) - p.bin", 12345, "match", 1000,
+         "Sound Bank PCM (1,000 of 12,345 sounds) - p.bin"},
     };
     for (const Case& c : cases) {
         std::vector<ListItem> list(c.entries);
@@ -169,7 +164,8 @@ TEST(ListView, CopyAndToolTipTexts) {
 
 TEST(ListView, GroupsThousands) {
     const std::pair<std::uint64_t, const char*> cases[] = {
-        {0, "0"}, {999, "999"}, {1000, "1,000"}, {12345, "12,345"}, {100000, "100,000"}, {4294967295u, "4,294,967,295"}};
+        {0, "0"},          {999, "999"},        {1000, "1,000"},
+        {12345, "12,345"}, {100000, "100,000"}, {4294967295u, "4,294,967,295"}};
     for (auto [value, text] : cases) EXPECT_EQ(GroupThousands(value), text);
 }
 

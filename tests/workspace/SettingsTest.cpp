@@ -14,8 +14,10 @@ Files paths(std::initializer_list<const char*> names) {
     Files out;
     for (const char* name : names) {
         const std::string n = name;
-        if (n.empty() || n[0] == '~') out.push_back(n.empty() ? n : n.substr(1));
-        else out.push_back(platform::PathToUtf8(std::filesystem::absolute(platform::PathFromUtf8(n))));
+        if (n.empty() || n[0] == '~')
+            out.push_back(n.empty() ? n : n.substr(1));
+        else
+            out.push_back(platform::PathToUtf8(std::filesystem::absolute(platform::PathFromUtf8(n))));
     }
     return out;
 }

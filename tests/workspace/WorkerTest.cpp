@@ -149,11 +149,10 @@ TEST(Worker, DeliversEveryCallInOrderOnTheFrontThreadAndAnswersTheDialogs) {
     EXPECT_FALSE(run.failure);
     EXPECT_FALSE(front.offThread);
     EXPECT_EQ(stageSeenByRowsReset, 1);
-    EXPECT_THAT(described(front),
-                ::testing::ElementsAre("lock", "status Loading...", "progress 3/10", "marquee 1", "status x.bin",
-                                       "progress 4/10", "ask Mix down: Mix? [Yes/No]", "status mixed",
-                                       "caption Sound Bank", "rows", "row 4", "menus", "error Invalid file!",
-                                       "status none", "marquee 0", "unlock"));
+    EXPECT_THAT(described(front), ::testing::ElementsAre("lock", "status Loading...", "progress 3/10", "marquee 1",
+                                                         "status x.bin", "progress 4/10", "ask Mix down: Mix? [Yes/No]",
+                                                         "status mixed", "caption Sound Bank", "rows", "row 4", "menus",
+                                                         "error Invalid file!", "status none", "marquee 0", "unlock"));
     EXPECT_EQ(front.dialogs, (std::vector<std::string>{"open All files", "folder Folder"}));
 }
 
@@ -198,8 +197,9 @@ TEST(Worker, AThrowingCommandLeavesTheFrontEndUnlockedWithTheReason) {
     ASSERT_TRUE(thread.RunUntil([&] { return run.finished; }));
     EXPECT_EQ(run.failure, "cannot write bank.bin: disk full");
     EXPECT_EQ(front.lockDepth, 0);
-    EXPECT_THAT(described(front), ::testing::ElementsAre("lock", "lock", "status Replacing...", "marquee 1", "unlock",
-                                                         "unlock", "marquee 0", "status", "error cannot write bank.bin: disk full"));
+    EXPECT_THAT(described(front),
+                ::testing::ElementsAre("lock", "lock", "status Replacing...", "marquee 1", "unlock", "unlock",
+                                       "marquee 0", "status", "error cannot write bank.bin: disk full"));
 }
 
 TEST(Worker, CallsStillQueuedWhenTheCommandEndsAreAllDeliveredBeforeItsEnd) {

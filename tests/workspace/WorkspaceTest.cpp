@@ -55,10 +55,11 @@ TEST(OpenBank, ListsTheSoundsWithCaptionMenusAndProgress) {
 
     EXPECT_EQ(f.ws.FileKind(), kKindBankWithAnimations);
     EXPECT_EQ(f.ws.Caption, "Sound Bank ADPCM with animations (4 sounds) - sfx.bin");
-    EXPECT_EQ(f.port.texts("caption"),
-              (std::vector<std::string>{"Loading... - sfx.bin", "Sound Bank ADPCM with animations (4 sounds) - sfx.bin"}));
-    EXPECT_EQ(f.port.texts("status"),
-              (std::vector<std::string>{"Loading... - 0%", "Loading... - 25%", "Loading... - 50%", "Loading... - 75%", ""}));
+    EXPECT_EQ(
+        f.port.texts("caption"),
+        (std::vector<std::string>{"Loading... - sfx.bin", "Sound Bank ADPCM with animations (4 sounds) - sfx.bin"}));
+    EXPECT_EQ(f.port.texts("status"), (std::vector<std::string>{"Loading... - 0%", "Loading... - 25%",
+                                                                "Loading... - 50%", "Loading... - 75%", ""}));
     ASSERT_EQ(f.ws.EntryCount(), 4u);
     EXPECT_EQ(f.ws.ListRowCount(), 5u);
     EXPECT_EQ(f.ws.Row(0).name, "0x0001");
@@ -121,7 +122,7 @@ TEST(OpenInvalid, ShortOrUnknownFilesAreRefusedAndTheListEmptied) {
     EXPECT_EQ(f.ws.EntryCount(), 0u);
     EXPECT_EQ(f.ws.ListRowCount(), 2u);
     EXPECT_FALSE(f.ws.CurrentBank());
-    EXPECT_EQ(f.ws.SourceImage.size(), 12u);  // kept until the next open
+    EXPECT_EQ(f.ws.SourceImage.size(), 12u);   // kept until the next open
     EXPECT_FALSE(f.ws.Menus.replace1Enabled);  // a refused file changes no menu
 }
 
@@ -316,9 +317,9 @@ TEST(ScratchFolders, AStartRemovesOnlyTheFoldersOfRunsThatAreGone) {
         testing::WriteText(dir / name / "conv_res.wav", "left behind");
         if (lockFile) testing::WriteText(dir / name / "owner.lock", "");
     };
-    make("Q7ZK-deadrun123", true);       // a killed run's: its lock is free
-    make("Q7ZK-notours1234", true);      // not the name pattern
-    make("Q7ZK-nolockfile", false);      // no lock file: not known to be ours
+    make("Q7ZK-deadrun123", true);   // a killed run's: its lock is free
+    make("Q7ZK-notours1234", true);  // not the name pattern
+    make("Q7ZK-nolockfile", false);  // no lock file: not known to be ours
     make("elsewhere", true);
     testing::WriteText(dir / "Q7ZK-plainfile1", "a file, not a folder");
 #ifndef _WIN32

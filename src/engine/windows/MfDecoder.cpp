@@ -61,12 +61,18 @@ std::optional<std::vector<std::uint8_t>> readStart(const fs::path& file) {
 
 const wchar_t* mimeType(SoundKind kind) {
     switch (kind) {
-        case SoundKind::Wav: return L"audio/wav";
-        case SoundKind::Mp3: return L"audio/mpeg";
-        case SoundKind::Flac: return L"audio/flac";
-        case SoundKind::Aac: return L"audio/aac";
-        case SoundKind::Mp4: return L"audio/mp4";
-        default: return nullptr;
+        case SoundKind::Wav:
+            return L"audio/wav";
+        case SoundKind::Mp3:
+            return L"audio/mpeg";
+        case SoundKind::Flac:
+            return L"audio/flac";
+        case SoundKind::Aac:
+            return L"audio/aac";
+        case SoundKind::Mp4:
+            return L"audio/mp4";
+        default:
+            return nullptr;
     }
 }
 
@@ -77,8 +83,8 @@ public:
         if (Status s = windows::StartMediaFoundation(); !s) return refused(file, s.message());
         std::unique_ptr<MfDecoder> d(new MfDecoder(file));
         ComPtr<IMFByteStream> stream;
-        HRESULT hr = MFCreateFile(MF_ACCESSMODE_READ, MF_OPENMODE_FAIL_IF_NOT_EXIST, MF_FILEFLAGS_NONE,
-                                  file.c_str(), stream.put());
+        HRESULT hr = MFCreateFile(MF_ACCESSMODE_READ, MF_OPENMODE_FAIL_IF_NOT_EXIST, MF_FILEFLAGS_NONE, file.c_str(),
+                                  stream.put());
         if (FAILED(hr)) return unreadable(file, windows::DescribeHResult(hr));
         // The kind found by content decides the decoder, whatever the file is called.
         ComPtr<IMFAttributes> streamAttributes;
@@ -97,7 +103,8 @@ public:
         hr = d->reader_->SetCurrentMediaType(static_cast<DWORD>(MF_SOURCE_READER_FIRST_AUDIO_STREAM), nullptr,
                                              want.get());
         if (FAILED(hr))
-            return refused(file, "Windows has no decoder for this kind of sound (" + windows::DescribeHResult(hr) + ")");
+            return refused(file,
+                           "Windows has no decoder for this kind of sound (" + windows::DescribeHResult(hr) + ")");
         ComPtr<IMFMediaType> got;
         hr = d->reader_->GetCurrentMediaType(static_cast<DWORD>(MF_SOURCE_READER_FIRST_AUDIO_STREAM), got.put());
         if (FAILED(hr)) return refused(file, windows::DescribeHResult(hr));
@@ -107,7 +114,8 @@ public:
         got->GetUINT32(MF_MT_AUDIO_BITS_PER_SAMPLE, &bits);
         GUID subtype{};
         got->GetGUID(MF_MT_SUBTYPE, &subtype);
-        if (subtype != MFAudioFormat_Float || bits != 32) return refused(file, "Windows does not give it as float samples");
+        if (subtype != MFAudioFormat_Float || bits != 32)
+            return refused(file, "Windows does not give it as float samples");
         if (channels == 0) return refused(file, "the file has no channels");
         if (channels > 0xFFFF) return refused(file, "the file has too many channels");
         if (rate == 0) return refused(file, "the sample rate is 0");
@@ -122,7 +130,7 @@ public:
             PROPVARIANT duration;
             PropVariantInit(&duration);
             if (SUCCEEDED(d->reader_->GetPresentationAttribute(static_cast<DWORD>(MF_SOURCE_READER_MEDIASOURCE),
-                                                                MF_PD_DURATION, &duration)) &&
+                                                               MF_PD_DURATION, &duration)) &&
                 duration.vt == VT_UI8 && duration.uhVal.QuadPart > 0) {
                 // In units of 100 ns: an estimate, which the reading corrects. A length of 0 is
                 // not taken at its word: a decoder that gives nothing is then a failure.
@@ -175,7 +183,8 @@ private:
         const HRESULT hr = reader_->ReadSample(static_cast<DWORD>(MF_SOURCE_READER_FIRST_AUDIO_STREAM), 0, &index,
                                                &flags, &time, sample.put());
         if (FAILED(hr)) return refused(file_, "decoding failed (" + windows::DescribeHResult(hr) + ")");
-        if (flags & MF_SOURCE_READERF_CURRENTMEDIATYPECHANGED) return refused(file_, "the stream changes its format midway");
+        if (flags & MF_SOURCE_READERF_CURRENTMEDIATYPECHANGED)
+            return refused(file_, "the stream changes its format midway");
         if (flags & MF_SOURCE_READERF_ENDOFSTREAM) ended_ = true;
         if (!sample) return {};
         ComPtr<IMFMediaBuffer> buffer;
@@ -217,20 +226,25 @@ Result<std::unique_ptr<Decoder>> Decoder::Open(const fs::path& file) {
     if (!start) return unreadable(file, "it cannot be opened");
     const SoundKind kind = SniffSoundKind(*start);
     switch (kind) {
-        case SoundKind::OggVorbis: return windows::OpenVorbis(file);
-        case SoundKind::OggOpus: return refused(file, "Opus files cannot be decoded on Windows; convert it to OGG Vorbis, MP3 or WAV");
-        case SoundKind::OggOther: return refused(file, "this OGG file holds no Vorbis sound");
+        case SoundKind::OggVorbis:
+            return windows::OpenVorbis(file);
+        case SoundKind::OggOpus:
+            return refused(file, "Opus files cannot be decoded on Windows; convert it to OGG Vorbis, MP3 or WAV");
+        case SoundKind::OggOther:
+            return refused(file, "this OGG file holds no Vorbis sound");
         case SoundKind::Unknown:
             if (start->empty()) return refused(file, "the file is empty");
             // libsndfile's words, so that both builds refuse alike.
             return refused(file, "Format not recognised");
-        case SoundKind::Mp3: return MfDecoder::Open(file, kind, ReadMp3Gapless(*start));
+        case SoundKind::Mp3:
+            return MfDecoder::Open(file, kind, ReadMp3Gapless(*start));
         case SoundKind::Wav:
             // Plain PCM and float WAV files are read here, exactly; compressed ones go to Windows.
             if (auto layout = ReadPcmWavLayout(*start, static_cast<std::uint64_t>(fs::file_size(file, ec))))
                 return OpenPcmWav(file, *layout);
             return MfDecoder::Open(file, kind, std::nullopt);
-        default: return MfDecoder::Open(file, kind, std::nullopt);
+        default:
+            return MfDecoder::Open(file, kind, std::nullopt);
     }
 }
 

@@ -54,8 +54,8 @@ struct Resampler::State {
     std::uint64_t framesOut = 0;
 
     Status drainInto(std::vector<float>& out) {
-        const std::size_t room = std::max<std::size_t>(
-            4096, static_cast<std::size_t>(std::ceil(65536.0 * outputRate / inputRate)));
+        const std::size_t room =
+            std::max<std::size_t>(4096, static_cast<std::size_t>(std::ceil(65536.0 * outputRate / inputRate)));
         for (;;) {
             ComPtr<IMFSample> sample;
             ComPtr<IMFMediaBuffer> buffer;
@@ -95,8 +95,8 @@ Result<std::unique_ptr<Resampler>> Resampler::Create(std::uint32_t inputRate, st
     st.inputRate = inputRate;
     st.outputRate = outputRate;
     st.channels = channels;
-    HRESULT hr = CoCreateInstance(CLSID_CResamplerMediaObject, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_PPV_ARGS(st.transform.put()));
+    HRESULT hr =
+        CoCreateInstance(CLSID_CResamplerMediaObject, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(st.transform.put()));
     if (FAILED(hr)) return Error{what + ": " + windows::DescribeHResult(hr)};
     {
         IWMResamplerPropsLocal* props = nullptr;

@@ -38,10 +38,14 @@ Error refused(const fs::path& file, const std::string& reason) {
 
 std::string reasonOf(int error) {
     switch (error) {
-        case VORBIS_outofmem: return "out of memory";
-        case VORBIS_too_many_channels: return "the file has too many channels";
-        case VORBIS_file_open_failure: return "the file cannot be opened";
-        case VORBIS_unexpected_eof: return "the file is cut short";
+        case VORBIS_outofmem:
+            return "out of memory";
+        case VORBIS_too_many_channels:
+            return "the file has too many channels";
+        case VORBIS_file_open_failure:
+            return "the file cannot be opened";
+        case VORBIS_unexpected_eof:
+            return "the file is cut short";
         case VORBIS_invalid_setup:
         case VORBIS_invalid_stream:
         case VORBIS_invalid_first_page:
@@ -51,9 +55,12 @@ std::string reasonOf(int error) {
         case VORBIS_incorrect_stream_serial_number:
         case VORBIS_bad_packet_type:
         case VORBIS_cant_find_last_page:
-        case VORBIS_seek_failed: return "the OGG Vorbis stream is damaged";
-        case VORBIS_ogg_skeleton_not_supported: return "OGG files with a skeleton stream are not supported";
-        default: return "the OGG Vorbis stream cannot be decoded (stb_vorbis error " + std::to_string(error) + ")";
+        case VORBIS_seek_failed:
+            return "the OGG Vorbis stream is damaged";
+        case VORBIS_ogg_skeleton_not_supported:
+            return "OGG files with a skeleton stream are not supported";
+        default:
+            return "the OGG Vorbis stream cannot be decoded (stb_vorbis error " + std::to_string(error) + ")";
     }
 }
 
@@ -83,8 +90,7 @@ public:
     static Result<std::unique_ptr<Decoder>> Open(const fs::path& file) {
         std::unique_ptr<VorbisDecoder> d(new VorbisDecoder(file));
         d->file_ = _wfopen(file.c_str(), L"rb");
-        if (!d->file_)
-            return Error{"cannot read " + platform::FileNameUtf8(file) + ": " + std::strerror(errno), true};
+        if (!d->file_) return Error{"cannot read " + platform::FileNameUtf8(file) + ": " + std::strerror(errno), true};
         d->starts_ = partStarts(d->file_);
         int error = 0;
         d->vorbis_ = stb_vorbis_open_file(d->file_, 0, &error, nullptr);
@@ -110,8 +116,8 @@ public:
     Result<std::size_t> Read(std::span<float> out) override {
         const int channels = format_.channels;
         for (;;) {
-            const int got = stb_vorbis_get_samples_float_interleaved(vorbis_, channels, out.data(),
-                                                                     static_cast<int>(out.size()));
+            const int got =
+                stb_vorbis_get_samples_float_interleaved(vorbis_, channels, out.data(), static_cast<int>(out.size()));
             if (got > 0) return static_cast<std::size_t>(got);
             const int error = stb_vorbis_get_error(vorbis_);
             if (error != VORBIS__no_error && error != VORBIS_unexpected_eof) return refused(path_, reasonOf(error));

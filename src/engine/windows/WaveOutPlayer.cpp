@@ -70,8 +70,8 @@ public:
             format.dwChannelMask = 0;
             format.SubFormat = kSubtypePcm;
         }
-        const MMRESULT rc = waveOutOpen(&device_, WAVE_MAPPER, &format.Format, reinterpret_cast<DWORD_PTR>(event_), 0,
-                                        CALLBACK_EVENT);
+        const MMRESULT rc =
+            waveOutOpen(&device_, WAVE_MAPPER, &format.Format, reinterpret_cast<DWORD_PTR>(event_), 0, CALLBACK_EVENT);
         if (rc != MMSYSERR_NOERROR) {
             device_ = nullptr;
             return Error{"cannot play " + platform::FileNameUtf8(file) + ": " + waveOutText(rc)};
@@ -163,7 +163,8 @@ private:
                 if ((h.dwFlags & WHDR_PREPARED) && !(h.dwFlags & WHDR_DONE)) continue;
                 if (h.dwFlags & WHDR_PREPARED) waveOutUnprepareHeader(device_, &h, sizeof h);
                 if (!playing_ || next_ >= LengthBytes()) continue;
-                const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffers_[i].size(), LengthBytes() - next_));
+                const std::size_t n =
+                    static_cast<std::size_t>(std::min<std::uint64_t>(buffers_[i].size(), LengthBytes() - next_));
                 std::memcpy(buffers_[i].data(), reinterpret_cast<const char*>(samples_.data()) + next_, n);
                 h = WAVEHDR{};
                 h.lpData = buffers_[i].data();
@@ -187,8 +188,8 @@ private:
     mutable std::mutex mutex_;
     std::array<WAVEHDR, 4> headers_{};
     std::array<std::vector<char>, 4> buffers_;
-    std::uint64_t base_ = 0;  // the position the device's count starts from
-    std::uint64_t next_ = 0;  // the first byte not yet handed to the device
+    std::uint64_t base_ = 0;    // the position the device's count starts from
+    std::uint64_t next_ = 0;    // the first byte not yet handed to the device
     std::uint64_t paused_ = 0;  // the position while not playing
     bool playing_ = false;
     bool quit_ = false;
@@ -202,7 +203,8 @@ public:
         const SourceFormat format = (*decoder)->format();
         std::vector<std::int16_t> samples;
         constexpr std::uint64_t kReserveLimit = 64ull << 20;
-        if (format.frames) samples.reserve(static_cast<std::size_t>(std::min(*format.frames * format.channels, kReserveLimit)));
+        if (format.frames)
+            samples.reserve(static_cast<std::size_t>(std::min(*format.frames * format.channels, kReserveLimit)));
         std::vector<float> piece(std::max<std::size_t>(65536 / format.channels, 1) * format.channels);
         for (;;) {
             auto got = (*decoder)->Read(piece);
@@ -211,7 +213,8 @@ public:
             const std::size_t count = *got * format.channels;
             const std::size_t start = samples.size();
             samples.resize(start + count);
-            ToPcm16(std::span<const float>(piece.data(), count), std::span<std::int16_t>(samples.data() + start, count));
+            ToPcm16(std::span<const float>(piece.data(), count),
+                    std::span<std::int16_t>(samples.data() + start, count));
         }
         if (samples.empty() && !(*decoder)->DeclaresEmpty()) return Decoder::NothingDecoded(file);
         auto stream = std::make_unique<WaveOutStream>(std::move(samples), format.rate, format.channels);

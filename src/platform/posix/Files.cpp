@@ -14,8 +14,8 @@
 #include <thread>
 
 #include "platform/Backup.h"
-#include "platform/Interrupts.h"
 #include "platform/Internal.h"
+#include "platform/Interrupts.h"
 #include "platform/Path.h"
 #include "platform/posix/Locks.h"
 
@@ -66,8 +66,9 @@ int openRegular(const fs::path& path, int flags, std::string& reason) {
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        reason = S_ISDIR(st.st_mode) ? "it is a folder" : S_ISREG(st.st_mode) ? std::strerror(errno)
-                                                                             : "it is not a regular file";
+        reason = S_ISDIR(st.st_mode)   ? "it is a folder"
+                 : S_ISREG(st.st_mode) ? std::strerror(errno)
+                                       : "it is not a regular file";
         ::close(fd);
         return -1;
     }
@@ -90,9 +91,11 @@ Status holdUnchanged(const fs::path& requested, const fs::path& target, const Fi
     const int code = lockBothWaiting(fd, writable);
     if (code != 0) {
         ::close(fd);
-        return failure("replace", target, code == EWOULDBLOCK ? "it is in use by another program" : std::strerror(code));
+        return failure("replace", target,
+                       code == EWOULDBLOCK ? "it is in use by another program" : std::strerror(code));
     }
-    struct stat now {}, named {};
+    struct stat now {
+    }, named{};
     if (::fstat(fd, &now) != 0) {
         auto e = failure("replace", target, lastError());
         ::close(fd);
@@ -127,7 +130,8 @@ std::uint64_t linksBesidesBackup(const fs::path& container, const FileIdentity& 
 Result<FileIdentity> IdentityOf(const fs::path& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return failure("read", path, lastError());
-    if (!S_ISREG(st.st_mode)) return failure("read", path, S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
+    if (!S_ISREG(st.st_mode))
+        return failure("read", path, S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
     return identityOf(st);
 }
 
@@ -258,7 +262,8 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
                 // set them (a member of the file's group may keep the group), then its mode:
                 // a change of owner clears the set-ID bits.
                 if (::fchown(fd, st.st_uid, st.st_gid) != 0) (void)!::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
-                if (::fchmod(fd, mode) != 0) { /* keep the private mode rather than fail */ }
+                if (::fchmod(fd, mode) != 0) { /* keep the private mode rather than fail */
+                }
             } else {
                 mode_t mask = ::umask(0);
                 ::umask(mask);
@@ -288,9 +293,10 @@ Status AtomicFile::Write(std::span<const std::uint8_t> bytes) {
     if (failed_) return Error{failure_, true};
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const std::size_t want = durability_ == Durability::Flushed
-                                     ? static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size() - done, kWriteBehindSlice))
-                                     : bytes.size() - done;
+        const std::size_t want =
+            durability_ == Durability::Flushed
+                ? static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size() - done, kWriteBehindSlice))
+                : bytes.size() - done;
         ssize_t wrote = ::write(handle_->fd, bytes.data() + done, want);
         if (wrote < 0 && errno == EINTR) continue;
         if (wrote <= 0) {
@@ -360,7 +366,8 @@ Status CheckReplaceable(const fs::path& requested) {
     {
         if (readOnly(target, st)) return failure("write", requested, "the file is read-only");
         if (!S_ISREG(st.st_mode)) return failure("write", requested, "it is not a regular file");
-        if (const auto links = detail::linksBesidesBackup(requested, identityOf(st), static_cast<std::uint64_t>(st.st_nlink));
+        if (const auto links =
+                detail::linksBesidesBackup(requested, identityOf(st), static_cast<std::uint64_t>(st.st_nlink));
             links > 1)
             return hardLinked(requested, links);
     }
@@ -370,7 +377,8 @@ Status CheckReplaceable(const fs::path& requested) {
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
     const fs::path probe = folder / PathFromUtf8(detail::temporaryPrefix(target) + detail::randomSuffix());
     const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0 && errno != EEXIST) return Error{"cannot write into " + detail::wholePath(folder) + ": " + lastError(), true};
+    if (fd < 0 && errno != EEXIST)
+        return Error{"cannot write into " + detail::wholePath(folder) + ": " + lastError(), true};
     if (fd >= 0) {
         ::close(fd);
         ::unlink(probe.c_str());
@@ -388,7 +396,8 @@ void RemoveStaleTemporaryFiles(const fs::path& target) {
         const fs::path path = it->path();
         int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) continue;
-        struct stat held {}, named {};
+        struct stat held {
+        }, named{};
         // A lock taken means the writer is gone; the name must still be the locked file.
         if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && TryLockBoth(fd, false) == 0 &&
             ::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)

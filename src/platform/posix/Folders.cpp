@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <system_error>
 
-#include "platform/Internal.h"
 #include "platform/Files.h"
+#include "platform/Internal.h"
 #include "platform/Path.h"
 
 namespace brenzo::platform {

@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/Files.h"
 #include "platform/Internal.h"
 #include "platform/posix/Locks.h"
-#include "platform/Files.h"
 
 namespace brenzo::platform {
 
@@ -58,8 +58,7 @@ Result<std::size_t> LockedFile::ReadAt(std::uint64_t pos, std::span<std::uint8_t
 Status LockedFile::WriteAt(std::uint64_t pos, std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t wrote =
-            ::pwrite(handle_->fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(pos + done));
+        ssize_t wrote = ::pwrite(handle_->fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(pos + done));
         if (wrote < 0 && errno == EINTR) continue;
         if (wrote < 0) return failure("write", path_, lastError());
         if (wrote == 0) return failure("write", path_, "nothing was written");

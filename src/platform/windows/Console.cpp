@@ -29,7 +29,7 @@ void SetBinaryStdout() {
 
 void WriteText(std::FILE* stream, std::string_view utf8) {
     DWORD mode = 0;
-    HANDLE h = stream == stdout ? GetStdHandle(STD_OUTPUT_HANDLE)
+    HANDLE h = stream == stdout   ? GetStdHandle(STD_OUTPUT_HANDLE)
                : stream == stderr ? GetStdHandle(STD_ERROR_HANDLE)
                                   : INVALID_HANDLE_VALUE;
     if (h == INVALID_HANDLE_VALUE || h == nullptr || !GetConsoleMode(h, &mode)) {

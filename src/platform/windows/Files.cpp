@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "platform/Backup.h"
-#include "platform/Interrupts.h"
 #include "platform/Internal.h"
+#include "platform/Interrupts.h"
 #include "platform/Path.h"
 #include "platform/windows/Windows.h"
 
@@ -26,17 +26,17 @@ std::string systemMessage(DWORD code) {
     std::string message;
     for (DWORD language : {DWORD{MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)}, DWORD{0}}) {
         wchar_t* text = nullptr;
-        DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, code, language, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+        DWORD n =
+            FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, language, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
         if (text) {
             message = fromWide(text, n);
             LocalFree(text);
         }
         if (!message.empty()) break;
     }
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.' ||
-                                message.back() == ' '))
+    while (!message.empty() &&
+           (message.back() == '\n' || message.back() == '\r' || message.back() == '.' || message.back() == ' '))
         message.pop_back();
     if (message.empty()) message = "system error " + std::to_string(code);
     return message;
@@ -247,7 +247,7 @@ Status AtomicFile::Commit() {
             if ((code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED) ||
                 std::chrono::steady_clock::now() >= deadline)
                 return fail("replace", code == ERROR_SHARING_VIOLATION ? "another save of it does not finish"
-                                                                        : systemMessage(code));
+                                                                       : systemMessage(code));
             std::this_thread::sleep_for(kLockPoll);
         }
         // The target is opened without write sharing while it is checked.
@@ -263,8 +263,8 @@ Status AtomicFile::Commit() {
                 return Error{failure_, true};
             }
             if (code != ERROR_SHARING_VIOLATION || std::chrono::steady_clock::now() >= deadline)
-                return fail("replace", code == ERROR_SHARING_VIOLATION ? "it is in use by another program"
-                                                                        : systemMessage(code));
+                return fail("replace",
+                            code == ERROR_SHARING_VIOLATION ? "it is in use by another program" : systemMessage(code));
             std::this_thread::sleep_for(kLockPoll);
         }
         BY_HANDLE_FILE_INFORMATION info{};
@@ -325,7 +325,8 @@ Status CheckReplaceable(const fs::path& requested) {
         const bool known = GetFileInformationByHandle(h, &info) != 0;
         CloseHandle(h);
         if (known) {
-            if (const auto links = detail::linksBesidesBackup(requested, identityOf(info), info.nNumberOfLinks); links > 1)
+            if (const auto links = detail::linksBesidesBackup(requested, identityOf(info), info.nNumberOfLinks);
+                links > 1)
                 return hardLinked(requested, links);
         }
     }

@@ -10,7 +10,8 @@ Result<fs::path> CreatePrivateFolder(const fs::path& parent, const std::string& 
     for (int attempt = 0; attempt < 50; ++attempt) {
         fs::path folder = parent / PathFromUtf8(prefix + detail::randomSuffix());
         if (CreateDirectoryW(folder.c_str(), nullptr)) return folder;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) return Error{"cannot create " + PathToUtf8(folder) + ": " + detail::lastError(), true};
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return Error{"cannot create " + PathToUtf8(folder) + ": " + detail::lastError(), true};
     }
     return Error{"cannot create a scratch folder in " + PathToUtf8(parent) + ": no name is free", true};
 }

@@ -11,10 +11,9 @@ namespace brenzo::platform {
 // Windows locks by share mode: the owner holds the file open without sharing, so that no one
 // else can open it while the owner lives.
 Result<std::unique_ptr<OwnerLock>> OwnerLock::Create(const std::filesystem::path& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return Error{"cannot create " + PathToUtf8(path) + ": " + detail::lastError(), true};
+    HANDLE h =
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return Error{"cannot create " + PathToUtf8(path) + ": " + detail::lastError(), true};
     std::unique_ptr<OwnerLock> lock(new OwnerLock);
     lock->handle_ = h;
     return lock;

@@ -54,8 +54,7 @@ bool QtDialogs::Confirm(QWidget* parent, const QString& question) {
     return QMessageBox::question(parent, QStringLiteral("Brenzo"), question) == QMessageBox::Yes;
 }
 
-bool QtDialogs::Ask(QWidget* parent, const QString& title, const QString& text, const QString& yes,
-                    const QString& no) {
+bool QtDialogs::Ask(QWidget* parent, const QString& title, const QString& text, const QString& yes, const QString& no) {
     QMessageBox box(QMessageBox::Question, title, QString(), QMessageBox::NoButton, parent);
     // A long summary (an import of hundreds of files) shows its start; the whole is one click away.
     constexpr int kShownLines = 24;

@@ -21,11 +21,12 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
     QFont big = FormFont(19);
     big.setBold(true);
     name->setFont(big);
-    auto* version = new QLabel(QStringLiteral("v") + QString::fromUtf8(kVersion.data(), static_cast<qsizetype>(kVersion.size())), this);
+    auto* version = new QLabel(
+        QStringLiteral("v") + QString::fromUtf8(kVersion.data(), static_cast<qsizetype>(kVersion.size())), this);
     version->setAlignment(Qt::AlignRight);
     auto* credits = new QLabel(QStringLiteral("Sound container editor\nfor game modders"), this);
-    Libraries = new QLabel(QStringLiteral("Program uses ") + QString::fromStdString(LibrariesSentence(LinkedLibraries())),
-                           this);
+    Libraries = new QLabel(
+        QStringLiteral("Program uses ") + QString::fromStdString(LibrariesSentence(LinkedLibraries())), this);
     Libraries->setWordWrap(true);
     auto* picture = new QLabel(this);
     picture->setPixmap(AboutPicture());

@@ -134,7 +134,8 @@ void TKeshAudio::buildMenus() {
     Exit1 = File1->addAction(QStringLiteral("Exit"), this, [this] { Exit1Click(); });
     Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     Tools1 = menuBar()->addMenu(QStringLiteral("&Edit"));
-    RadioLength1 = Tools1->addAction(QStringLiteral("Radio Music Duration Editor"), this, [this] { RadioLength1Click(); });
+    RadioLength1 =
+        Tools1->addAction(QStringLiteral("Radio Music Duration Editor"), this, [this] { RadioLength1Click(); });
     Help1 = menuBar()->addAction(QStringLiteral("About..."), this, [this] { Help1Click(); });
 
     PopupMenu1 = new QMenu(this);
@@ -164,9 +165,8 @@ void TKeshAudio::buildList() {
     FilterEdit->setClearButtonEnabled(true);
     FilterEdit->hide();
     FilterEdit->installEventFilter(this);
-    connect(FilterEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
-        refreshList([&] { view_.SetFilter(utf8(text)); });
-    });
+    connect(FilterEdit, &QLineEdit::textChanged, this,
+            [this](const QString& text) { refreshList([&] { view_.SetFilter(utf8(text)); }); });
     inner->addWidget(FilterEdit);
     StringGrid1 = new QTableView(GroupBox1);
     model_ = new RowsModel(view_, StringGrid1);
@@ -315,8 +315,10 @@ void TKeshAudio::runCommand(const workspace::Worker::Command& command) {
         command(*this);  // no thread to be had: on this one, as a command always could run
     }
     ws_.StopPreview = std::move(stopPreview);
-    if (closePending_ && !IsLocked()) QTimer::singleShot(0, this, [this] { close(); });
-    else QTimer::singleShot(0, this, [this] { updateStrip(); });
+    if (closePending_ && !IsLocked())
+        QTimer::singleShot(0, this, [this] { close(); });
+    else
+        QTimer::singleShot(0, this, [this] { updateStrip(); });
 }
 
 void TKeshAudio::requestCancel() {
@@ -340,7 +342,8 @@ void TKeshAudio::Export1Click() {
     const auto selected = SelectedEntry();
     if (entries.size() > 1 && ws_.FileKind() != workspace::kKindMultichannel)
         cancellable([&](workspace::UiPort& port) { exporting::ExportSelectedClick(ws_, port, entries); });
-    else cancellable([&](workspace::UiPort& port) { exporting::Export1Click(ws_, port, selected); });
+    else
+        cancellable([&](workspace::UiPort& port) { exporting::Export1Click(ws_, port, selected); });
 }
 
 void TKeshAudio::Export2Click() {
@@ -349,7 +352,8 @@ void TKeshAudio::Export2Click() {
     const auto selected = SelectedEntry();
     if (entries.size() > 1)
         cancellable([&](workspace::UiPort& port) { exporting::ExportSelectedClick(ws_, port, entries); });
-    else runCommand([&](workspace::UiPort& port) { exporting::Export2Click(ws_, port, selected); });
+    else
+        runCommand([&](workspace::UiPort& port) { exporting::Export2Click(ws_, port, selected); });
 }
 
 void TKeshAudio::Exportall1Click() {
@@ -406,7 +410,8 @@ void TKeshAudio::Timer1Timer() {
                        (ws_.FileKind() == workspace::kKindMultichannel || *playingEntry_ == *stripEntry());
     if (shown && preview_->BarMaximum() > 0)
         Strip->SetPosition(static_cast<double>(preview_->BarPosition()) / static_cast<double>(preview_->BarMaximum()));
-    else Strip->SetPosition(std::nullopt);
+    else
+        Strip->SetPosition(std::nullopt);
 }
 
 void TKeshAudio::ProgressBar1MouseMove(Qt::MouseButtons buttons, int x, int /*y*/) {
@@ -482,7 +487,8 @@ bool TKeshAudio::eventFilter(QObject* watched, QEvent* event) {
             StringGrid1DblClick();
             return true;
         }
-        if (watched == StringGrid1 && key == Qt::Key_Space && static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+        if (watched == StringGrid1 && key == Qt::Key_Space &&
+            static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
             Image1Click();
             return true;
         }
@@ -563,7 +569,8 @@ void TKeshAudio::Unlock() {
     setAcceptDrops(true);
     if (closePending_) QTimer::singleShot(0, this, [this] { close(); });
     // The strip waits for the command that changed the current row (a load selects the first).
-    else QTimer::singleShot(0, this, [this] { updateStrip(); });
+    else
+        QTimer::singleShot(0, this, [this] { updateStrip(); });
 }
 
 void TKeshAudio::ShowError(std::string_view message) { dialogs_.Error(this, q(message)); }
@@ -636,8 +643,10 @@ void TKeshAudio::ShowPauseIcon(bool pause) {
 
 void TKeshAudio::SetTimerEnabled(bool enabled) {
     if (!Timer1) return;
-    if (enabled) Timer1->start();
-    else Timer1->stop();
+    if (enabled)
+        Timer1->start();
+    else
+        Timer1->stop();
 }
 
 }  // namespace brenzo::ui

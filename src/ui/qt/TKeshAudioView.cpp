@@ -58,9 +58,7 @@ void TKeshAudio::refreshList(const std::function<void()>& changeView) {
     showCaption();
 }
 
-void TKeshAudio::showCaption() {
-    GroupBox1->setTitle(q(entryCount_ ? view_.Caption(fileCaption_) : fileCaption_));
-}
+void TKeshAudio::showCaption() { GroupBox1->setTitle(q(entryCount_ ? view_.Caption(fileCaption_) : fileCaption_)); }
 
 void TKeshAudio::ShowFilter() {
     if (IsLocked()) return;
@@ -135,7 +133,8 @@ void TKeshAudio::rebuildRecentMenu() {
         const int index = static_cast<int>(i);
         QString text = q(files[i]);
         text.replace(QLatin1Char('&'), QStringLiteral("&&"));
-        Recent1->addAction(QStringLiteral("&%1 %2").arg(index + 1).arg(text), this, [this, index] { OpenRecent(index); });
+        Recent1->addAction(QStringLiteral("&%1 %2").arg(index + 1).arg(text), this,
+                           [this, index] { OpenRecent(index); });
     }
     Recent1->setEnabled(!files.empty());
 }
@@ -149,7 +148,8 @@ void TKeshAudio::restorePlacement() {
         screens.push_back({r.x(), r.y(), r.width(), r.height()});
     }
     const QSize original = OriginalSize();
-    if (auto placed = workspace::RestoredPlacement(WindowSettings::Placement(), screens, original.width(), original.height()))
+    if (auto placed =
+            workspace::RestoredPlacement(WindowSettings::Placement(), screens, original.width(), original.height()))
         setGeometry(placed->x, placed->y, placed->width, placed->height);
     if (WindowSettings::Maximized()) setWindowState(windowState() | Qt::WindowMaximized);
 }

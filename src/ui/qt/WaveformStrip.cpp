@@ -39,7 +39,8 @@ void WaveformStrip::paintEvent(QPaintEvent*) {
             const int width = std::min(static_cast<int>(columns.size()), this->width());
             for (int x = 0; x < width; ++x) {
                 const auto& c = columns[static_cast<std::size_t>(x)];
-                painter.drawLine(x, static_cast<int>(middle - c.max * scale), x, static_cast<int>(middle - c.min * scale));
+                painter.drawLine(x, static_cast<int>(middle - c.max * scale), x,
+                                 static_cast<int>(middle - c.min * scale));
             }
         }
     }

@@ -34,8 +34,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Brenzo"));
     QApplication::setOrganizationName(QStringLiteral("Brenzo"));
 
-    if (auto problem = brenzo::engine::CheckEngineCapabilities())
-        return refuse(QString::fromStdString(*problem));
+    if (auto problem = brenzo::engine::CheckEngineCapabilities()) return refuse(QString::fromStdString(*problem));
     if (brenzo::Status s = brenzo::engine::StartAudioOutput(); !s) return refuse(QString::fromStdString(s.message()));
 
     auto scratch = brenzo::workspace::ScratchFolders::Create();

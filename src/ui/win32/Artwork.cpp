@@ -35,8 +35,8 @@ HICON MakePlayIcon(bool pause) {
     header.bV5AlphaMask = 0xFF000000;
     void* bits = nullptr;
     HDC screen = GetDC(nullptr);
-    HBITMAP colour = CreateDIBSection(screen, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits,
-                                      nullptr, 0);
+    HBITMAP colour =
+        CreateDIBSection(screen, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
     ReleaseDC(nullptr, screen);
     if (!colour) return nullptr;
     auto* pixels = static_cast<std::uint32_t*>(bits);
@@ -47,8 +47,8 @@ HICON MakePlayIcon(bool pause) {
             // The edge of the button is smoothed over one pixel; the blue darkens away from the light.
             const double coverage = 7.5 - distance + 0.5;
             const double shade = std::clamp(std::hypot(cx - 5.5, cy - 5.0) / 11.0, 0.0, 1.0);
-            std::uint32_t pixel = argb(coverage, static_cast<int>(120 - 100 * shade), static_cast<int>(180 - 100 * shade),
-                                       static_cast<int>(255 - 65 * shade));
+            std::uint32_t pixel = argb(coverage, static_cast<int>(120 - 100 * shade),
+                                       static_cast<int>(180 - 100 * shade), static_cast<int>(255 - 65 * shade));
             if (pause ? inBars(cx, cy) : inTriangle(cx, cy)) pixel = argb(1.0, 255, 255, 255);
             pixels[y * kSize + x] = pixel;
         }

@@ -6,10 +6,10 @@
 #define IDI_BRENZO 1
 
 #define IDD_DURATION_EDITOR 100
-#define IDC_LOAD 101      // Button1: "Load .dat15-file"
+#define IDC_LOAD 101  // Button1: "Load .dat15-file"
 #define IDC_NAME_LABEL 102
-#define IDC_NAME 103      // Memo1
-#define IDC_TRACKS 104    // ListBox1
+#define IDC_NAME 103    // Memo1
+#define IDC_TRACKS 104  // ListBox1
 #define IDC_DURATION_LABEL 105
 #define IDC_DURATION 106  // MaskEdit1
 #define IDC_APPLY 107     // Button2

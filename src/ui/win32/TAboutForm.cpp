@@ -65,33 +65,35 @@ void fitLibraries(HWND dialog) {
 
 INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM w, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG: {
-        HFONT big = nameFont(dialog);
-        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(big));
-        SendDlgItemMessageW(dialog, IDC_ABOUT_NAME, WM_SETFONT, reinterpret_cast<WPARAM>(big), FALSE);
-        text::SetText(GetDlgItem(dialog, IDC_ABOUT_VERSION), "v" + std::string(kVersion));
-        text::SetText(GetDlgItem(dialog, IDC_ABOUT_LIBRARIES), "Program uses " + LibrariesSentence(LinkedLibraries()));
-        const int side = scaled(dialog, 64);
-        if (HANDLE icon = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_BRENZO), IMAGE_ICON, side, side, 0))
-            SendDlgItemMessageW(dialog, IDC_ABOUT_PICTURE, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
-        fitLibraries(dialog);
-        return TRUE;
-    }
-    case WM_COMMAND:
-        if (LOWORD(w) == IDCANCEL || LOWORD(w) == IDOK) {
-            // A window of CreateAboutForm is not modal; EndDialog only hides it.
-            EndDialog(dialog, 0);
+        case WM_INITDIALOG: {
+            HFONT big = nameFont(dialog);
+            SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(big));
+            SendDlgItemMessageW(dialog, IDC_ABOUT_NAME, WM_SETFONT, reinterpret_cast<WPARAM>(big), FALSE);
+            text::SetText(GetDlgItem(dialog, IDC_ABOUT_VERSION), "v" + std::string(kVersion));
+            text::SetText(GetDlgItem(dialog, IDC_ABOUT_LIBRARIES),
+                          "Program uses " + LibrariesSentence(LinkedLibraries()));
+            const int side = scaled(dialog, 64);
+            if (HANDLE icon =
+                    LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_BRENZO), IMAGE_ICON, side, side, 0))
+                SendDlgItemMessageW(dialog, IDC_ABOUT_PICTURE, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+            fitLibraries(dialog);
             return TRUE;
         }
-        return FALSE;
-    case WM_DESTROY: {
-        if (auto icon = reinterpret_cast<HICON>(SendDlgItemMessageW(dialog, IDC_ABOUT_PICTURE, STM_GETICON, 0, 0)))
-            DestroyIcon(icon);
-        DeleteObject(reinterpret_cast<HFONT>(GetWindowLongPtrW(dialog, DWLP_USER)));
-        return FALSE;
-    }
-    default:
-        return FALSE;
+        case WM_COMMAND:
+            if (LOWORD(w) == IDCANCEL || LOWORD(w) == IDOK) {
+                // A window of CreateAboutForm is not modal; EndDialog only hides it.
+                EndDialog(dialog, 0);
+                return TRUE;
+            }
+            return FALSE;
+        case WM_DESTROY: {
+            if (auto icon = reinterpret_cast<HICON>(SendDlgItemMessageW(dialog, IDC_ABOUT_PICTURE, STM_GETICON, 0, 0)))
+                DestroyIcon(icon);
+            DeleteObject(reinterpret_cast<HFONT>(GetWindowLongPtrW(dialog, DWLP_USER)));
+            return FALSE;
+        }
+        default:
+            return FALSE;
     }
 }
 

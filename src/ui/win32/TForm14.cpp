@@ -43,42 +43,42 @@ std::string clipboardText(HWND owner) {
 // selection, copying and the dialog's keys stay the edit control's own.
 LRESULT CALLBACK maskProc(HWND edit, UINT message, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) {
     switch (message) {
-    case WM_CHAR: {
-        if (w < 0x20 && w != VK_BACK) break;  // Enter, Tab, Escape, Ctrl+C/V/X/A
-        const auto [from, to] = selection(edit);
-        const std::string current = text::GetText(edit);
-        if (w == VK_BACK) {
-            setMasked(edit, EraseInTimeMask(current, from, to, true));
-        } else {
-            const char typed = w < 0x80 ? static_cast<char>(w) : '?';
-            setMasked(edit, TypeInTimeMask(current, from, to, std::string_view(&typed, 1)));
-        }
-        return 0;
-    }
-    case WM_KEYDOWN:
-        if (w == VK_DELETE) {
+        case WM_CHAR: {
+            if (w < 0x20 && w != VK_BACK) break;  // Enter, Tab, Escape, Ctrl+C/V/X/A
             const auto [from, to] = selection(edit);
-            setMasked(edit, EraseInTimeMask(text::GetText(edit), from, to, false));
+            const std::string current = text::GetText(edit);
+            if (w == VK_BACK) {
+                setMasked(edit, EraseInTimeMask(current, from, to, true));
+            } else {
+                const char typed = w < 0x80 ? static_cast<char>(w) : '?';
+                setMasked(edit, TypeInTimeMask(current, from, to, std::string_view(&typed, 1)));
+            }
             return 0;
         }
-        break;
-    case WM_PASTE: {
-        const auto [from, to] = selection(edit);
-        setMasked(edit, TypeInTimeMask(text::GetText(edit), from, to, clipboardText(edit)));
-        return 0;
-    }
-    case WM_CUT:
-    case WM_CLEAR: {
-        if (message == WM_CUT) DefSubclassProc(edit, WM_COPY, 0, 0);
-        const auto [from, to] = selection(edit);
-        if (to > from) setMasked(edit, EraseInTimeMask(text::GetText(edit), from, to, false));
-        return 0;
-    }
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(edit, maskProc, 0);
-        break;
-    default:
-        break;
+        case WM_KEYDOWN:
+            if (w == VK_DELETE) {
+                const auto [from, to] = selection(edit);
+                setMasked(edit, EraseInTimeMask(text::GetText(edit), from, to, false));
+                return 0;
+            }
+            break;
+        case WM_PASTE: {
+            const auto [from, to] = selection(edit);
+            setMasked(edit, TypeInTimeMask(text::GetText(edit), from, to, clipboardText(edit)));
+            return 0;
+        }
+        case WM_CUT:
+        case WM_CLEAR: {
+            if (message == WM_CUT) DefSubclassProc(edit, WM_COPY, 0, 0);
+            const auto [from, to] = selection(edit);
+            if (to > from) setMasked(edit, EraseInTimeMask(text::GetText(edit), from, to, false));
+            return 0;
+        }
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(edit, maskProc, 0);
+            break;
+        default:
+            break;
     }
     return DefSubclassProc(edit, message, w, l);
 }
@@ -123,15 +123,15 @@ INT_PTR CALLBACK TForm14::proc(HWND window, UINT message, WPARAM w, LPARAM l) {
     auto* form = reinterpret_cast<TForm14*>(GetWindowLongPtrW(window, DWLP_USER));
     if (!form) return FALSE;
     switch (message) {
-    case WM_COMMAND:
-        form->command(LOWORD(w), HIWORD(w));
-        return TRUE;
-    case WM_DESTROY:
-        SetWindowLongPtrW(window, DWLP_USER, 0);
-        form->Form = nullptr;
-        return FALSE;
-    default:
-        return FALSE;
+        case WM_COMMAND:
+            form->command(LOWORD(w), HIWORD(w));
+            return TRUE;
+        case WM_DESTROY:
+            SetWindowLongPtrW(window, DWLP_USER, 0);
+            form->Form = nullptr;
+            return FALSE;
+        default:
+            return FALSE;
     }
 }
 
@@ -151,25 +151,25 @@ void TForm14::bind(HWND window) {
 
 void TForm14::command(int id, int code) {
     switch (id) {
-    case IDC_LOAD:
-        if (code == BN_CLICKED) Button1Click();
-        break;
-    case IDC_TRACKS:
-        if (code == LBN_SELCHANGE) ListBox1Click();
-        break;
-    case IDC_APPLY:
-    case IDOK:  // Enter, whichever control has the focus but a button
-        if (code == BN_CLICKED) Button2Click();
-        break;
-    case IDCANCEL:  // Escape and the close box
-        FormClose();
-        if (modal_)
-            EndDialog(Form, 0);
-        else
-            ShowWindow(Form, SW_HIDE);
-        break;
-    default:
-        break;
+        case IDC_LOAD:
+            if (code == BN_CLICKED) Button1Click();
+            break;
+        case IDC_TRACKS:
+            if (code == LBN_SELCHANGE) ListBox1Click();
+            break;
+        case IDC_APPLY:
+        case IDOK:  // Enter, whichever control has the focus but a button
+            if (code == BN_CLICKED) Button2Click();
+            break;
+        case IDCANCEL:  // Escape and the close box
+            FormClose();
+            if (modal_)
+                EndDialog(Form, 0);
+            else
+                ShowWindow(Form, SW_HIDE);
+            break;
+        default:
+            break;
     }
 }
 

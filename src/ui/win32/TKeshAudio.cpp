@@ -113,8 +113,8 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
     matchLoudness_ = settings_.Flag(kMatchLoudnessValue, replace::kMatchLoudnessByDefault);
     recent_ = settings_.RecentFiles();
 
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS |
-                                                       ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls,
+                                  ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     registerClass();
     playIcon_ = MakePlayIcon(false);
@@ -127,8 +127,8 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
     buildMenus();
     dpi_ = windowDpi(nullptr);
     const SIZE size = originalSize();
-    CreateWindowExW(0, kClassName, L"Brenzo", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                    size.cx, size.cy, nullptr, MainMenu1, GetModuleHandleW(nullptr), this);
+    CreateWindowExW(0, kClassName, L"Brenzo", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy,
+                    nullptr, MainMenu1, GetModuleHandleW(nullptr), this);
     // On a monitor of its own scale the window is made again at its original size there.
     if (const int dpi = windowDpi(hwnd_); dpi != dpi_) {
         dpi_ = dpi;
@@ -198,9 +198,12 @@ void TKeshAudio::buildMenus() {
 
     // The pop-up's Replace answers its key wherever the window has the focus.
     ACCEL keys[] = {
-        {FCONTROL | FVIRTKEY, 'O', kLoad1},          {FCONTROL | FVIRTKEY, 'E', kExport2},
-        {FCONTROL | FSHIFT | FVIRTKEY, 'E', kExportall1}, {FCONTROL | FVIRTKEY, 'I', kImportFolder1},
-        {FCONTROL | FVIRTKEY, 'Q', kExit1},          {FCONTROL | FVIRTKEY, 'R', kReplace1},
+        {FCONTROL | FVIRTKEY, 'O', kLoad1},
+        {FCONTROL | FVIRTKEY, 'E', kExport2},
+        {FCONTROL | FSHIFT | FVIRTKEY, 'E', kExportall1},
+        {FCONTROL | FVIRTKEY, 'I', kImportFolder1},
+        {FCONTROL | FVIRTKEY, 'Q', kExit1},
+        {FCONTROL | FVIRTKEY, 'R', kReplace1},
         {FCONTROL | FVIRTKEY, 'F', kFind1},
     };
     accelerators_ = CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
@@ -247,8 +250,8 @@ void TKeshAudio::createControls() {
     // nothing until they scroll by.
     StringGrid1 = child(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
                         WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS, hwnd_, 0);
-    ListView_SetExtendedListViewStyle(StringGrid1, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER |
-                                                       LVS_EX_INFOTIP);
+    ListView_SetExtendedListViewStyle(StringGrid1,
+                                      LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
     const wchar_t* titles[] = {L"Name", L"Duration", L"Sample Rate"};
     const int widths[] = {240, 65, 79};
     for (int i = 0; i < 3; ++i) {
@@ -342,29 +345,50 @@ void TKeshAudio::command(WORD id) {
         return;
     }
     switch (id) {
-        case kLoad1: Load1Click(); break;
+        case kLoad1:
+            Load1Click();
+            break;
         case kExport2:
             if (ws_.Menus.export2Visible) Export2Click();
             break;
-        case kExportall1: Exportall1Click(); break;
+        case kExportall1:
+            Exportall1Click();
+            break;
         case kImportFolder1:
             if (replace::ImportAvailable(ws_)) ImportFolder1Click();
             break;
-        case kKeepBackups1: KeepBackups1Click(); break;
-        case kMatchLoudness1: MatchLoudness1Click(); break;
+        case kKeepBackups1:
+            KeepBackups1Click();
+            break;
+        case kMatchLoudness1:
+            MatchLoudness1Click();
+            break;
         case kRestoreOriginal1:
             if (replace::RestoreAvailable(ws_)) RestoreOriginal1Click();
             break;
-        case kExit1: Exit1Click(); break;
-        case kRadioLength1: RadioLength1Click(); break;
-        case kHelp1: Help1Click(); break;
-        case kPlay1: Play1Click(); break;
+        case kExit1:
+            Exit1Click();
+            break;
+        case kRadioLength1:
+            RadioLength1Click();
+            break;
+        case kHelp1:
+            Help1Click();
+            break;
+        case kPlay1:
+            Play1Click();
+            break;
         case kReplace1:
             if (ws_.Menus.replace1Enabled) Replace1Click();
             break;
-        case kExport1: Export1Click(); break;
-        case kFind1: ShowFilter(); break;
-        default: break;
+        case kExport1:
+            Export1Click();
+            break;
+        case kFind1:
+            ShowFilter();
+            break;
+        default:
+            break;
     }
 }
 
@@ -445,7 +469,8 @@ void TKeshAudio::Export1Click() {
     const auto selected = SelectedEntry();
     if (entries.size() > 1 && ws_.FileKind() != workspace::kKindMultichannel)
         cancellable([&](workspace::UiPort& port) { exporting::ExportSelectedClick(ws_, port, entries); });
-    else cancellable([&](workspace::UiPort& port) { exporting::Export1Click(ws_, port, selected); });
+    else
+        cancellable([&](workspace::UiPort& port) { exporting::Export1Click(ws_, port, selected); });
 }
 
 void TKeshAudio::Export2Click() {
@@ -454,7 +479,8 @@ void TKeshAudio::Export2Click() {
     const auto selected = SelectedEntry();
     if (entries.size() > 1)
         cancellable([&](workspace::UiPort& port) { exporting::ExportSelectedClick(ws_, port, entries); });
-    else runCommand([&](workspace::UiPort& port) { exporting::Export2Click(ws_, port, selected); });
+    else
+        runCommand([&](workspace::UiPort& port) { exporting::Export2Click(ws_, port, selected); });
 }
 
 void TKeshAudio::Exportall1Click() {
@@ -519,7 +545,8 @@ void TKeshAudio::Timer1Timer() {
                        (ws_.FileKind() == workspace::kKindMultichannel || *playingEntry_ == *shownEntry);
     if (shown && preview_->BarMaximum() > 0)
         Strip->SetPosition(static_cast<double>(preview_->BarPosition()) / static_cast<double>(preview_->BarMaximum()));
-    else Strip->SetPosition(std::nullopt);
+    else
+        Strip->SetPosition(std::nullopt);
 }
 
 void TKeshAudio::ProgressBar1MouseMove(bool leftButton, int x) {
@@ -603,7 +630,8 @@ LRESULT TKeshAudio::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM
                     // From the keyboard: at the current row.
                     RECT r{};
                     const int row = ListView_GetNextItem(StringGrid1, -1, LVNI_FOCUSED);
-                    if (row < 0 || !ListView_GetItemRect(StringGrid1, row, &r, LVIR_LABEL)) GetClientRect(StringGrid1, &r);
+                    if (row < 0 || !ListView_GetItemRect(StringGrid1, row, &r, LVIR_LABEL))
+                        GetClientRect(StringGrid1, &r);
                     at = {r.left, r.bottom};
                     ClientToScreen(StringGrid1, &at);
                 } else {
@@ -759,9 +787,7 @@ void TKeshAudio::SetMarquee(bool on) {
 }
 
 int TKeshAudio::ProgressPosition() const { return static_cast<int>(SendMessageW(ProgressBar1, PBM_GETPOS, 0, 0)); }
-int TKeshAudio::ProgressMaximum() const {
-    return static_cast<int>(SendMessageW(ProgressBar1, PBM_GETRANGE, FALSE, 0));
-}
+int TKeshAudio::ProgressMaximum() const { return static_cast<int>(SendMessageW(ProgressBar1, PBM_GETRANGE, FALSE, 0)); }
 
 void TKeshAudio::setMenuEnabled(HMENU menu, UINT item, bool enabled, bool byPosition) {
     EnableMenuItem(menu, item, (byPosition ? MF_BYPOSITION : MF_BYCOMMAND) | (enabled ? MF_ENABLED : MF_GRAYED));
@@ -847,8 +873,10 @@ void TKeshAudio::ShowPauseIcon(bool pause) {
 void TKeshAudio::SetTimerEnabled(bool enabled) {
     if (!hwnd_ || enabled == timerOn_) return;
     timerOn_ = enabled;
-    if (enabled) SetTimer(hwnd_, kPreviewTimer, kPreviewTimerMs, nullptr);
-    else KillTimer(hwnd_, kPreviewTimer);
+    if (enabled)
+        SetTimer(hwnd_, kPreviewTimer, kPreviewTimerMs, nullptr);
+    else
+        KillTimer(hwnd_, kPreviewTimer);
 }
 
 // ---- the waveform strip ---------------------------------------------------------------------

@@ -39,8 +39,10 @@ LRESULT TKeshAudio::notify(const NMHDR& header) {
             if (!(item.mask & LVIF_TEXT)) return 0;
             // From the view alone: a command on the worker may be changing the workspace.
             const auto r = item.iItem < 0 ? std::nullopt : view_.RowTexts(static_cast<std::size_t>(item.iItem));
-            if (!r) cellText_.clear();
-            else cellText_ = Wide(item.iSubItem == 0 ? r->name : item.iSubItem == 1 ? r->duration : r->rate);
+            if (!r)
+                cellText_.clear();
+            else
+                cellText_ = Wide(item.iSubItem == 0 ? r->name : item.iSubItem == 1 ? r->duration : r->rate);
             copyInto(cellText_, item.pszText, item.cchTextMax);
             return 0;
         }
@@ -48,8 +50,7 @@ LRESULT TKeshAudio::notify(const NMHDR& header) {
             auto& tip = const_cast<NMLVGETINFOTIPW&>(reinterpret_cast<const NMLVGETINFOTIPW&>(header));
             const auto entry = tip.iItem < 0 ? std::nullopt : view_.EntryAt(static_cast<std::size_t>(tip.iItem));
             // The list offers the cell's own text first; the row's whole story replaces it.
-            if (entry)
-                copyInto(Wide(view_.ToolTip(static_cast<std::size_t>(tip.iItem))), tip.pszText, tip.cchTextMax);
+            if (entry) copyInto(Wide(view_.ToolTip(static_cast<std::size_t>(tip.iItem))), tip.pszText, tip.cchTextMax);
             return 0;
         }
         case LVN_ODFINDITEMW: {
@@ -57,7 +58,9 @@ LRESULT TKeshAudio::notify(const NMHDR& header) {
             const auto& find = reinterpret_cast<const NMLVFINDITEMW&>(header);
             if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz) return -1;
             const std::string typed = Utf8(find.lvfi.psz);
-            auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : static_cast<char>(c); };
+            auto lower = [](unsigned char c) {
+                return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : static_cast<char>(c);
+            };
             const std::size_t rows = view_.RowCount();
             const std::size_t start = find.iStart > 0 ? static_cast<std::size_t>(find.iStart) : 0;
             for (std::size_t i = 0; i < rows; ++i) {
@@ -65,8 +68,9 @@ LRESULT TKeshAudio::notify(const NMHDR& header) {
                 const auto texts = view_.RowTexts(row);
                 const std::string name = texts ? texts->name : std::string();
                 if (name.size() >= typed.size() &&
-                    std::equal(typed.begin(), typed.end(), name.begin(),
-                               [&](char a, char b) { return lower(static_cast<unsigned char>(a)) == lower(static_cast<unsigned char>(b)); }))
+                    std::equal(typed.begin(), typed.end(), name.begin(), [&](char a, char b) {
+                        return lower(static_cast<unsigned char>(a)) == lower(static_cast<unsigned char>(b));
+                    }))
                     return static_cast<LRESULT>(row);
             }
             return -1;
@@ -133,9 +137,11 @@ void TKeshAudio::refreshList(const std::function<void()>& changeView) {
     ListView_SetItemCountEx(StringGrid1, static_cast<int>(rows), 0);
     ListView_SetItemState(StringGrid1, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     for (std::size_t entry : selected)
-        if (auto row = view_.RowOf(entry)) ListView_SetItemState(StringGrid1, static_cast<int>(*row), LVIS_SELECTED, LVIS_SELECTED);
+        if (auto row = view_.RowOf(entry))
+            ListView_SetItemState(StringGrid1, static_cast<int>(*row), LVIS_SELECTED, LVIS_SELECTED);
     if (current)
-        if (auto row = view_.RowOf(*current)) ListView_SetItemState(StringGrid1, static_cast<int>(*row), LVIS_FOCUSED, LVIS_FOCUSED);
+        if (auto row = view_.RowOf(*current))
+            ListView_SetItemState(StringGrid1, static_cast<int>(*row), LVIS_FOCUSED, LVIS_FOCUSED);
     InvalidateRect(StringGrid1, nullptr, TRUE);
     showCaption();
 }
@@ -259,7 +265,8 @@ void TKeshAudio::FileDropped(const std::string& path, POINT at) {
     hit.pt = at;
     MapWindowPoints(hwnd_, StringGrid1, &hit.pt, 1);
     const int row = ListView_HitTest(StringGrid1, &hit);
-    const auto entry = row >= 0 && (hit.flags & LVHT_ONITEM) ? view_.EntryAt(static_cast<std::size_t>(row)) : std::nullopt;
+    const auto entry =
+        row >= 0 && (hit.flags & LVHT_ONITEM) ? view_.EntryAt(static_cast<std::size_t>(row)) : std::nullopt;
     const std::string fileName = platform::FileNameUtf8(platform::PathFromUtf8(path));
     if (workspace::DecideDrop(fileName, entry.has_value()) == workspace::DropAction::Open) {
         OpenFile(path);

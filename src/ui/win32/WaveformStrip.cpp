@@ -42,8 +42,8 @@ WaveformStrip::WaveformStrip(HWND parent) {
         return RegisterClassExW(&wc) != 0;
     }();
     (void)registered;
-    hwnd_ = CreateWindowExW(0, kClassName, L"", WS_CHILD, 0, 0, 10, kHeight, parent, nullptr,
-                            GetModuleHandleW(nullptr), this);
+    hwnd_ = CreateWindowExW(0, kClassName, L"", WS_CHILD, 0, 0, 10, kHeight, parent, nullptr, GetModuleHandleW(nullptr),
+                            this);
 }
 
 WaveformStrip::~WaveformStrip() {

@@ -61,8 +61,8 @@ int run(int show) {
     brenzo::ui::win32::NativeDialogs dialogs;
     int status = 0;
     {
-        brenzo::ui::win32::TKeshAudio window(brenzo::platform::ExecutableFolder() / "Hashes.ini", *scratch,
-                                             *converter, *player, dialogs);
+        brenzo::ui::win32::TKeshAudio window(brenzo::platform::ExecutableFolder() / "Hashes.ini", *scratch, *converter,
+                                             *player, dialogs);
         window.QuitOnClose();
         window.Show(show);
         // `brenzo FILE` opens FILE once the window is up.
@@ -84,6 +84,4 @@ int run(int show) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
-    return brenzo::engine::FinishProcess(run(show));
-}
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) { return brenzo::engine::FinishProcess(run(show)); }

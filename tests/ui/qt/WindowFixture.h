@@ -34,7 +34,8 @@ public:
         static char* argv[] = {name, nullptr};
         app_ = std::make_unique<QApplication>(argc, argv);
         // The window's settings go to a folder of the tests' own, never the user's.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(settings_.path().string()));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString(settings_.path().string()));
         ASSERT_TRUE(engine::StartAudioOutput());
     }
     void TearDown() override {

@@ -50,7 +50,7 @@ TEST(Window, StartsEmptyWithItsControls) {
     EXPECT_EQ(m->headerData(2, Qt::Horizontal).toString(), "Sample Rate");
     EXPECT_EQ(f.listRows(), 1);  // the header row and one empty row
     EXPECT_EQ(f.cell(0, 0), "");
-    EXPECT_EQ(f.window.File1->title(), "&File");  // Alt+F
+    EXPECT_EQ(f.window.File1->title(), "&File");   // Alt+F
     EXPECT_EQ(f.window.Tools1->title(), "&Edit");  // Alt+E
     EXPECT_EQ(f.window.Help1->text(), "About...");
     EXPECT_EQ(f.window.StringGrid1->columnWidth(1), 65);
@@ -248,7 +248,8 @@ TEST(Window, FileMenuImportsAFolderKeepsBackupsAndRestores) {
     for (QAction* a : f.window.File1->actions())
         if (!a->isSeparator()) items << a->text();
     EXPECT_EQ(items.join(QLatin1Char('|')),
-              "Load|Recent files|Export|Export all|Import folder...|Keep backups|Match loudness on replace|Restore original|Exit");
+              "Load|Recent files|Export|Export all|Import folder...|Keep backups|Match loudness on replace|Restore "
+              "original|Exit");
     EXPECT_FALSE(f.window.ImportFolder1->isEnabled());
     EXPECT_FALSE(f.window.RestoreOriginal1->isEnabled());
 
@@ -309,7 +310,8 @@ public:
     explicit HeldConverter(engine::Converter& real) : real_(real) {}
     std::atomic<bool> released{false};
     Result<engine::ConvertedFormat> Convert(const fs::path& source, const fs::path& target,
-                                            const engine::RatePolicy& rate, const std::function<void()>& pump) override {
+                                            const engine::RatePolicy& rate,
+                                            const std::function<void()>& pump) override {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!released && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -416,7 +418,8 @@ TEST(DurationEditor, LoadSelectApplyAndClose) {
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(editor.MaskEdit1, &enter);
         EXPECT_EQ(dialogs.asked.size(), asked);
-        EXPECT_TRUE(editor.Memo1->toPlainText().endsWith("\n01:02:03 written")) << editor.Memo1->toPlainText().toStdString();
+        EXPECT_TRUE(editor.Memo1->toPlainText().endsWith("\n01:02:03 written"))
+            << editor.Memo1->toPlainText().toStdString();
         auto after = testing::ReadFile(dir / "radio.dat15");
         ASSERT_EQ(after.size(), before.size());
         std::size_t changed = 0;

@@ -125,10 +125,13 @@ TEST(WindowView, ToolTipsAndCopyOfSeveralRows) {
     loadNamed(f, 3);
     auto* m = f.window.StringGrid1->model();
     EXPECT_TRUE(m->data(m->index(1, 0), Qt::ToolTipRole).toString().startsWith("horn_1\nHash: 0x00000002 (2)\nSize: "));
-    f.window.StringGrid1->selectionModel()->select(m->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    f.window.StringGrid1->selectionModel()->select(m->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    f.window.StringGrid1->selectionModel()->select(m->index(0, 0),
+                                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    f.window.StringGrid1->selectionModel()->select(m->index(2, 0),
+                                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
     f.window.Copy1->trigger();  // Ctrl+C
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), "0\tdoor_0\t1\t00:00:01\t11025 Hz\n2\tdoor_2\t3\t00:00:00\t11025 Hz\n");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              "0\tdoor_0\t1\t00:00:01\t11025 Hz\n2\tdoor_2\t3\t00:00:00\t11025 Hz\n");
 }
 
 TEST(WindowView, ExportOfSeveralRowsWritesThemIntoAFolder) {
@@ -136,7 +139,8 @@ TEST(WindowView, ExportOfSeveralRowsWritesThemIntoAFolder) {
     loadNamed(f, 5);
     auto* m = f.window.StringGrid1->model();
     for (int row : {3, 0})
-        f.window.StringGrid1->selectionModel()->select(m->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        f.window.StringGrid1->selectionModel()->select(m->index(row, 0),
+                                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
     fs::create_directory(f.dir / "out");
     f.dialogs.answers.push_back({q(f.dir / "out"), {}});
     f.window.Export1Click();
@@ -201,8 +205,9 @@ TEST(WindowView, ABrokenSettingsFileMeansDefaults) {
     const QString file = FreshSettings::SettingsStore().fileName();
     {
         fs::create_directories(platform::PathFromUtf8(file.toStdString()).parent_path());
-        testing::WriteText(platform::PathFromUtf8(file.toStdString()),
-                           "[General]\nrecentFiles=@Variant(garbage\nwindow\\x=left\nwindow\\width=1e99\n\x01\x02[[[\n");
+        testing::WriteText(
+            platform::PathFromUtf8(file.toStdString()),
+            "[General]\nrecentFiles=@Variant(garbage\nwindow\\x=left\nwindow\\width=1e99\n\x01\x02[[[\n");
     }
     TempDir dir;
     auto scratch = *workspace::ScratchFolders::Create(dir.path());

@@ -1,7 +1,7 @@
 // The Win32 forms created for real under Wine (without a display, Wine's windows still have
 // their controls and messages), driven through their handlers and the messages a user sends.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <deque>
 #include <optional>
@@ -31,11 +31,15 @@ public:
     std::vector<std::string> asked;
     std::vector<std::string> errors;
 
-    std::optional<std::string> OpenFile(HWND, std::string_view filter) override { return next("open " + std::string(filter)); }
+    std::optional<std::string> OpenFile(HWND, std::string_view filter) override {
+        return next("open " + std::string(filter));
+    }
     std::optional<std::string> SaveFile(HWND, std::string_view filter, std::string_view preset) override {
         return next("save " + std::string(filter) + " " + std::string(preset));
     }
-    std::optional<std::string> Folder(HWND, std::string_view caption) override { return next("folder " + std::string(caption)); }
+    std::optional<std::string> Folder(HWND, std::string_view caption) override {
+        return next("folder " + std::string(caption));
+    }
     void Error(HWND, std::string_view message) override { errors.emplace_back(message); }
     bool Confirm(HWND, std::string_view) override { return false; }
     bool Ask(HWND, std::string_view, std::string_view, std::string_view, std::string_view) override { return false; }
@@ -75,9 +79,9 @@ TEST(TimeMask, KeepsItsShapeWhateverIsTypedOrErased) {
     };
     const Row rows[] = {
         {"  :  :  ", 0, 0, "1", "1 :  :  ", 1},
-        {"  :  :  ", 0, 0, "12", "12:  :  ", 3},        // the caret steps over the colon
-        {"00:00:00", 2, 2, "7", "00:70:00", 4},         // typed at a colon: the next place
-        {"00:00:00", 0, 8, "5", "5 :  :  ", 1},         // a selection is blanked first
+        {"  :  :  ", 0, 0, "12", "12:  :  ", 3},         // the caret steps over the colon
+        {"00:00:00", 2, 2, "7", "00:70:00", 4},          // typed at a colon: the next place
+        {"00:00:00", 0, 8, "5", "5 :  :  ", 1},          // a selection is blanked first
         {"00:00:00", 0, 0, "123456789", "12:34:56", 8},  // digits past the end are dropped
         {"00:00:00", 8, 8, "1", "00:00:00", 8},
         {"00:00:00", 0, 0, "a-b", "00:00:00", 0},       // no digit, no change
@@ -85,13 +89,13 @@ TEST(TimeMask, KeepsItsShapeWhateverIsTypedOrErased) {
         {"12:34:56", 3, 3, nullptr, "1 :34:56", 1},     // Backspace over a colon
         {"12:34:56", 0, 0, nullptr, "12:34:56", 0},
         {"12:34:56", 3, 5, nullptr, "12:  :56", 3},
-        {"12:34:56", 2, 2, "\x7f", "12: 4:56", 2},      // Delete at a colon: the next place
+        {"12:34:56", 2, 2, "\x7f", "12: 4:56", 2},  // Delete at a colon: the next place
         {"12:34:56", 8, 8, "\x7f", "12:34:56", 8},
-        {"", 0, 0, "9", "9 :  :  ", 1},                 // any other text is fitted first
+        {"", 0, 0, "9", "9 :  :  ", 1},  // any other text is fitted first
     };
     for (const Row& r : rows) {
         const std::string typed = r.typed ? r.typed : "";
-        const MaskedText out = !r.typed ? EraseInTimeMask(r.text, r.from, r.to, true)
+        const MaskedText out = !r.typed          ? EraseInTimeMask(r.text, r.from, r.to, true)
                                : typed == "\x7f" ? EraseInTimeMask(r.text, r.from, r.to, false)
                                                  : TypeInTimeMask(r.text, r.from, r.to, typed);
         EXPECT_EQ(out.text, r.after) << "'" << r.text << "' " << r.from << "-" << r.to << " " << typed;

@@ -17,8 +17,8 @@
 #include "engine/Engine.h"
 #include "platform/Files.h"
 #include "platform/Path.h"
-#include "support/RunCli.h"
 #include "support/Builders.h"
+#include "support/RunCli.h"
 #include "support/TempDir.h"
 #include "ui/win32/Forms.h"
 #include "ui/win32/TKeshAudio.h"
@@ -41,11 +41,15 @@ public:
     std::deque<bool> confirmations;
     std::vector<std::string> questions;
 
-    std::optional<std::string> OpenFile(HWND, std::string_view filter) override { return next("open " + std::string(filter)); }
+    std::optional<std::string> OpenFile(HWND, std::string_view filter) override {
+        return next("open " + std::string(filter));
+    }
     std::optional<std::string> SaveFile(HWND, std::string_view filter, std::string_view preset) override {
         return next("save " + std::string(filter) + " " + std::string(preset));
     }
-    std::optional<std::string> Folder(HWND, std::string_view caption) override { return next("folder " + std::string(caption)); }
+    std::optional<std::string> Folder(HWND, std::string_view caption) override {
+        return next("folder " + std::string(caption));
+    }
     void Error(HWND, std::string_view message) override { errors.emplace_back(message); }
     bool Confirm(HWND, std::string_view question) override {
         questions.emplace_back(question);
@@ -101,9 +105,9 @@ struct Fixture {
 
     Fixture() {
         testing::WriteFile(dir / "Hashes.ini",
-                           std::vector<std::uint8_t>{'[', 'H', 'a', 's', 'h', 'e', 's', ']', '\n', '1', '=', 'a', 'l',
-                                                     'p', 'h', 'a', '\n', '2', '=', 'b', 'e', 't', 'a', '\n', '3', '=',
-                                                     'g', 'a', 'm', 'm', 'a', '\n'});
+                           std::vector<std::uint8_t>{'[', 'H',  'a', 's', 'h', 'e',  's', ']', '\n', '1', '=',
+                                                     'a', 'l',  'p', 'h', 'a', '\n', '2', '=', 'b',  'e', 't',
+                                                     'a', '\n', '3', '=', 'g', 'a',  'm', 'm', 'a',  '\n'});
         window = std::make_unique<TKeshAudio>(dir / "Hashes.ini", scratch, *converter, *player, dialogs,
                                               WindowSettings(settingsKey));
     }
@@ -174,8 +178,12 @@ TEST(Win32Window, ASessionThroughEveryCommand) {
              EXPECT_FALSE(f.w().MenuEnabled(kRestoreOriginal1));
              EXPECT_FALSE(f.w().ShowsPauseIcon());
          }},
-        {"Load", [&] { f.answer(u8(bank)); f.w().Load1Click(); }, 3, "alpha",
-         "Sound Bank ADPCM (3 sounds) - b.bin",
+        {"Load",
+         [&] {
+             f.answer(u8(bank));
+             f.w().Load1Click();
+         },
+         3, "alpha", "Sound Bank ADPCM (3 sounds) - b.bin",
          [&] {
              EXPECT_EQ(f.dialogs.asked.back(), "open All files (*.*)|*.*");
              EXPECT_EQ(f.w().CellText(1, 1), "00:00:03");
@@ -184,14 +192,29 @@ TEST(Win32Window, ASessionThroughEveryCommand) {
              EXPECT_EQ(f.w().Settings().RecentFiles(), std::vector<std::string>{u8(fs::absolute(bank))});
              EXPECT_EQ(f.w().MenuText(kRecentFirst), "&1 " + u8(fs::absolute(bank)));
          }},
-        {"the duration header, twice: longest first", [&] { f.w().HeaderClicked(1); f.w().HeaderClicked(1); }, 3,
-         "beta", "Sound Bank ADPCM (3 sounds) - b.bin",
-         [&] { EXPECT_EQ(f.w().CellText(2, 0), "alpha"); }},
-        {"Ctrl+F and a filter", [&] { f.w().ShowFilter(); f.w().SetFilterText("AMM"); }, 1, "gamma",
-         "Sound Bank ADPCM (1 of 3 sounds) - b.bin", [&] { EXPECT_TRUE(f.w().FilterShown()); }},
-        {"Esc in the filter, the header a third time", [&] { f.w().FilterKey(VK_ESCAPE); f.w().HeaderClicked(1); }, 3,
-         "alpha", "Sound Bank ADPCM (3 sounds) - b.bin", [&] { EXPECT_FALSE(f.w().FilterShown()); }},
-        {"Ctrl+C on two rows", [&] { f.w().SelectRows({0, 2}); }, 3, "alpha", "Sound Bank ADPCM (3 sounds) - b.bin",
+        {"the duration header, twice: longest first",
+         [&] {
+             f.w().HeaderClicked(1);
+             f.w().HeaderClicked(1);
+         },
+         3, "beta", "Sound Bank ADPCM (3 sounds) - b.bin", [&] { EXPECT_EQ(f.w().CellText(2, 0), "alpha"); }},
+        {"Ctrl+F and a filter",
+         [&] {
+             f.w().ShowFilter();
+             f.w().SetFilterText("AMM");
+         },
+         1, "gamma", "Sound Bank ADPCM (1 of 3 sounds) - b.bin", [&] { EXPECT_TRUE(f.w().FilterShown()); }},
+        {"Esc in the filter, the header a third time",
+         [&] {
+             f.w().FilterKey(VK_ESCAPE);
+             f.w().HeaderClicked(1);
+         },
+         3, "alpha", "Sound Bank ADPCM (3 sounds) - b.bin", [&] { EXPECT_FALSE(f.w().FilterShown()); }},
+        {"Ctrl+C on two rows",
+         [&] {
+             f.w().SelectRows({0, 2});
+         },
+         3, "alpha", "Sound Bank ADPCM (3 sounds) - b.bin",
          [&] {
              const std::string text = f.w().CopyRows();
              EXPECT_THAT(text, HasSubstr("alpha"));
@@ -252,8 +275,12 @@ TEST(Win32Window, ASessionThroughEveryCommand) {
         {"Keep backups off: remembered", [&] { f.w().KeepBackups1Click(); }, 3, "alpha",
          "Sound Bank ADPCM (3 sounds) - b.bin",
          [&] { EXPECT_FALSE(WindowSettings(f.settingsKey).Flag(L"KeepBackups", true)); }},
-        {"Load of a file that is no container", [&] { f.answer(u8(f.dir / "junk.bin")); f.w().Load1Click(); }, 1, "",
-         "Invalid file! - junk.bin",
+        {"Load of a file that is no container",
+         [&] {
+             f.answer(u8(f.dir / "junk.bin"));
+             f.w().Load1Click();
+         },
+         1, "", "Invalid file! - junk.bin",
          [&] {
              ASSERT_EQ(f.dialogs.errors.size(), 1u);
              EXPECT_EQ(f.dialogs.errors[0], "Invalid file!");
@@ -408,7 +435,8 @@ public:
     explicit HeldConverter(engine::Converter& real) : real_(real) {}
     std::atomic<bool> released{false};
     Result<engine::ConvertedFormat> Convert(const fs::path& source, const fs::path& target,
-                                            const engine::RatePolicy& rate, const std::function<void()>& pump) override {
+                                            const engine::RatePolicy& rate,
+                                            const std::function<void()>& pump) override {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (!released && std::chrono::steady_clock::now() < deadline) Sleep(1);
         return real_.Convert(source, target, rate, pump);
@@ -491,7 +519,8 @@ TEST(Win32Settings, ValuesOfTheWrongKindOrSizeReadAsDefaults) {
         {L"MatchLoudness", REG_BINARY, "\x01", 1},
         {L"WindowMaximized", REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2)},
     };
-    for (const Row& row : rows) RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), row.value, row.type, row.data, row.size);
+    for (const Row& row : rows)
+        RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), row.value, row.type, row.data, row.size);
     EXPECT_TRUE(settings.RecentFiles().empty());
     EXPECT_FALSE(settings.Placement());
     EXPECT_TRUE(settings.Flag(L"KeepBackups", true));
