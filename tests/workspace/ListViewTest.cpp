@@ -82,12 +82,15 @@ TEST(ListView, HeaderClicksSortAscendingDescendingThenFileOrder) {
         std::vector<std::size_t> entries;
     };
     const Case cases[] = {
-        {{}, {0, 1, 2, 3, 4}},        {{0}, {2, 3, 0, 1, 4}},  // "0x0003" < "door_open" < "engine_idle" < "Horn" =
-                                                               // "horn", in file order
-        {{0, 0}, {1, 4, 0, 3, 2}},                             // reversed keys, ties still in file order
-        {{0, 0, 0}, {0, 1, 2, 3, 4}},                          // the third click restores the file's order
-        {{1}, {3, 1, 2, 0, 4}},                                // 0 s, 1 s = 1 s, 2 s, 3 s
-        {{1, 1}, {4, 0, 1, 2, 3}},    {{2}, {3, 1, 4, 0, 2}}, {{2, 2}, {0, 2, 1, 4, 3}},
+        {{}, {0, 1, 2, 3, 4}},
+        {{0}, {2, 3, 0, 1, 4}},        // "0x0003" < "door_open" < "engine_idle" < "Horn" =
+                                       // "horn", in file order
+        {{0, 0}, {1, 4, 0, 3, 2}},     // reversed keys, ties still in file order
+        {{0, 0, 0}, {0, 1, 2, 3, 4}},  // the third click restores the file's order
+        {{1}, {3, 1, 2, 0, 4}},        // 0 s, 1 s = 1 s, 2 s, 3 s
+        {{1, 1}, {4, 0, 1, 2, 3}},
+        {{2}, {3, 1, 4, 0, 2}},
+        {{2, 2}, {0, 2, 1, 4, 3}},
         {{0, 0, 2}, {3, 1, 4, 0, 2}},  // another column starts ascending
         {{7}, {0, 1, 2, 3, 4}},        // no such column
     };
