@@ -14,12 +14,12 @@ namespace {
 using testing::RunCli;
 using testing::TempDir;
 
-std::string str(const std::filesystem::path& p) { return platform::PathToUtf8(p); }
+std::string utf8Of(const std::filesystem::path& p) { return platform::PathToUtf8(p); }
 
 TEST(CliSave, TwoReplacesAtOnceNeverLoseAChangeTheyReportAsSaved) {
     TempDir dir;
-    ASSERT_EQ(RunCli({"samples", str(dir / "s")}).status, 0);
-    const auto hashes = str(dir / "s" / "Hashes.ini");
+    ASSERT_EQ(RunCli({"samples", utf8Of(dir / "s")}).status, 0);
+    const auto hashes = utf8Of(dir / "s" / "Hashes.ini");
     const auto original = dir / "s" / "sfx_ui.bin";
     auto cli = [&](std::vector<std::string> args) {
         args.insert(args.begin(), {"--hashes", hashes});
@@ -27,11 +27,11 @@ TEST(CliSave, TwoReplacesAtOnceNeverLoseAChangeTheyReportAsSaved) {
     };
     // Each run puts another sound's audio into sound 0 or sound 2.
     for (const char* n : {"1", "2"})
-        ASSERT_EQ(cli({"export", str(original), "--index", n, "-o", str(dir / (std::string(n) + ".wav"))}).status, 0);
-    const std::vector<std::string> a = {"replace", "", "--index", "0", str(dir / "1.wav")};
-    const std::vector<std::string> b = {"replace", "", "--index", "2", str(dir / "2.wav")};
+        ASSERT_EQ(cli({"export", utf8Of(original), "--index", n, "-o", utf8Of(dir / (std::string(n) + ".wav"))}).status, 0);
+    const std::vector<std::string> a = {"replace", "", "--index", "0", utf8Of(dir / "1.wav")};
+    const std::vector<std::string> b = {"replace", "", "--index", "2", utf8Of(dir / "2.wav")};
     auto on = [](std::vector<std::string> args, const std::filesystem::path& file) {
-        args[1] = str(file);
+        args[1] = utf8Of(file);
         return args;
     };
     // The outcomes of the two run one after the other, and of each alone.
@@ -74,7 +74,7 @@ TEST(CliSave, TwoReplacesAtOnceNeverLoseAChangeTheyReportAsSaved) {
             EXPECT_EQ(result, onlyB);
         // No temporary file is left (each container's first original stays as NAME.bak).
         for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-            EXPECT_NE(str(entry.path().filename()).front(), '.') << str(entry.path());
+            EXPECT_NE(utf8Of(entry.path().filename()).front(), '.') << utf8Of(entry.path());
         EXPECT_TRUE(std::filesystem::exists(dir / "race.bin.bak"));
     }
 }

@@ -28,7 +28,7 @@ namespace {
 using ::testing::HasSubstr;
 using testing::TempDir;
 
-std::vector<std::uint8_t> text(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<std::uint8_t> bytesOf(const std::string& s) { return {s.begin(), s.end()}; }
 
 std::vector<std::string> namesIn(const fs::path& folder) {
     std::vector<std::string> names;
@@ -42,7 +42,7 @@ Status saveExpecting(const fs::path& path, const FileIdentity& opened, const std
     auto file = AtomicFile::Create(path);
     if (!file) return file.status();
     (*file)->ExpectUnchanged(opened);
-    if (Status s = (*file)->Write(text(contents)); !s) return s;
+    if (Status s = (*file)->Write(bytesOf(contents)); !s) return s;
     Status s = (*file)->Commit();
     if (s && written) *written = (*file)->written();
     return s;
@@ -81,7 +81,7 @@ TEST(SaveGuard, AFileChangedSinceItWasOpenedIsNeverOverwritten) {
         if (c.after.empty()) {
             EXPECT_TRUE(namesIn(dir.path()).empty());
         } else {
-            EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), text(c.after));
+            EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), bytesOf(c.after));
             EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"bank.bin"});
         }
     }
@@ -102,7 +102,7 @@ TEST(SaveGuard, SavesInARowEachCheckAgainstTheOneBefore) {
     Status late = saveExpecting(dir / "bank.bin", first, "lost");
     ASSERT_FALSE(late);
     EXPECT_THAT(late.message(), HasSubstr("was changed by another program"));
-    EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), text("v2"));
+    EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), bytesOf("v2"));
 }
 
 TEST(SaveGuard, TwoSavesAtOnceAreSerialisedAndTheSecondRefused) {
@@ -127,7 +127,7 @@ TEST(SaveGuard, TwoSavesAtOnceAreSerialisedAndTheSecondRefused) {
         }
     }
     EXPECT_EQ(saved, 1u);
-    EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), text(winner));
+    EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), bytesOf(winner));
     EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"bank.bin"});
 }
 
@@ -137,7 +137,7 @@ TEST(SaveGuard, ASaveRemovesOnlyTheTemporaryFilesOfDeadWritersOfItsTarget) {
     // A live writer: its temporary file is open and locked.
     auto live = AtomicFile::Create(dir / "bank.bin");
     ASSERT_TRUE(live);
-    ASSERT_TRUE((*live)->Write(text("live")));
+    ASSERT_TRUE((*live)->Write(bytesOf("live")));
     const std::vector<std::string> kept = {".bank.bin.brenzo-abc",          // not the pattern
                                            ".bank.bin.brenzo-ABCDEFGHIJ",   // not the pattern
                                            ".other.bin.brenzo-abcdefghij",  // another target's
@@ -147,13 +147,13 @@ TEST(SaveGuard, ASaveRemovesOnlyTheTemporaryFilesOfDeadWritersOfItsTarget) {
     testing::WriteText(dir / ".bank.bin.brenzo-abcdefghij", "dead writer's");
     const std::size_t before = namesIn(dir.path()).size();
 
-    ASSERT_TRUE(WriteFileAtomically(dir / "bank.bin", text("new")));
+    ASSERT_TRUE(WriteFileAtomically(dir / "bank.bin", bytesOf("new")));
     EXPECT_EQ(namesIn(dir.path()).size(), before - 2);
     for (const auto& name : kept) EXPECT_TRUE(fs::exists(dir / name)) << name;
     EXPECT_FALSE(fs::exists(dir / ".bank.bin.brenzo-0123456789"));
     // The live writer still finishes its own save.
     ASSERT_TRUE((*live)->Commit());
-    EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), text("live"));
+    EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), bytesOf("live"));
 }
 
 #ifndef _WIN32
@@ -202,15 +202,15 @@ TEST(SaveGuard, AHardLinkedFileIsRefusedBeforeAndAtTheSaveItsOwnBackupAside) {
         if (c.counted == 0) {
             EXPECT_TRUE(early) << c.what << ": " << early.message();
             ASSERT_TRUE(late) << c.what << ": " << late.message();
-            EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), text("new")) << c.what;
+            EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), bytesOf("new")) << c.what;
         } else {
             const std::string refusal = "cannot save bank.bin: it has " + std::to_string(c.counted) + " hard links";
             EXPECT_THAT(early.message(), HasSubstr(refusal)) << c.what;
             EXPECT_THAT(late.message(), HasSubstr(refusal)) << c.what;
-            EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), text("old")) << c.what;
+            EXPECT_EQ(testing::ReadFile(dir / "bank.bin"), bytesOf("old")) << c.what;
         }
         // Every other name keeps the old contents either way.
-        for (const char* name : c.links) EXPECT_EQ(testing::ReadFile(dir / name), text("old")) << c.what << " " << name;
+        for (const char* name : c.links) EXPECT_EQ(testing::ReadFile(dir / name), bytesOf("old")) << c.what << " " << name;
     }
 }
 
@@ -220,7 +220,7 @@ TEST(SaveGuard, ASaveKeepsTheFilesOwnerGroupAndMode) {
     testing::WriteText(dir / "bank.bin", "old");
     ASSERT_EQ(::chown((dir / "bank.bin").c_str(), 4321, 8765), 0);
     ASSERT_EQ(::chmod((dir / "bank.bin").c_str(), 0664), 0);
-    ASSERT_TRUE(WriteFileAtomically(dir / "bank.bin", text("new")));
+    ASSERT_TRUE(WriteFileAtomically(dir / "bank.bin", bytesOf("new")));
     struct stat st {};
     ASSERT_EQ(::stat((dir / "bank.bin").c_str(), &st), 0);
     EXPECT_EQ(st.st_uid, 4321u);
@@ -322,7 +322,7 @@ TEST(SaveGuard, TheFolderOfASaveIsTriedFirstAndPathsAreUsedAsGiven) {
                  result = s.message();
              else if (Status saved = saveExpecting("bank.bin", opened, "new"); !saved)
                  result = saved.message();
-             else if (testing::ReadFile("bank.bin") != text("new"))
+             else if (testing::ReadFile("bank.bin") != bytesOf("new"))
                  result = "not saved";
              else if (namesIn(".") != std::vector<std::string>{"bank.bin"})
                  result = "left files behind";
