@@ -27,7 +27,8 @@ TEST(CliSave, TwoReplacesAtOnceNeverLoseAChangeTheyReportAsSaved) {
     };
     // Each run puts another sound's audio into sound 0 or sound 2.
     for (const char* n : {"1", "2"})
-        ASSERT_EQ(cli({"export", utf8Of(original), "--index", n, "-o", utf8Of(dir / (std::string(n) + ".wav"))}).status, 0);
+        ASSERT_EQ(cli({"export", utf8Of(original), "--index", n, "-o", utf8Of(dir / (std::string(n) + ".wav"))}).status,
+                  0);
     const std::vector<std::string> a = {"replace", "", "--index", "0", utf8Of(dir / "1.wav")};
     const std::vector<std::string> b = {"replace", "", "--index", "2", utf8Of(dir / "2.wav")};
     auto on = [](std::vector<std::string> args, const std::filesystem::path& file) {
@@ -51,7 +52,9 @@ TEST(CliSave, TwoReplacesAtOnceNeverLoseAChangeTheyReportAsSaved) {
     for (int round = 0; round < 4; ++round) {
         SCOPED_TRACE(round);
         const auto file = dir / "race.bin";
-        std::filesystem::copy_file(original, file, std::filesystem::copy_options::overwrite_existing);
+        // Removed first: MinGW's copy_file, asked to overwrite, takes any two files for one.
+        std::filesystem::remove(file);
+        std::filesystem::copy_file(original, file);
         testing::CliRun runA, runB;
         std::thread other([&] { runB = cli(on(b, file)); });
         runA = cli(on(a, file));
@@ -60,9 +63,16 @@ TEST(CliSave, TwoReplacesAtOnceNeverLoseAChangeTheyReportAsSaved) {
         for (const auto* run : {&runA, &runB}) {
             if (run->status != 0) {
                 EXPECT_EQ(run->status, 3);
+#ifdef _WIN32
+                // Under Wine the winner's replace can show the loser the container missing for a
+                // moment: it is refused all the same, with the system's reason.
+                EXPECT_THAT(run->err, ::testing::AnyOf(::testing::HasSubstr("race.bin was changed by another program"),
+                                                       ::testing::HasSubstr("cannot replace race.bin")));
+#else
                 EXPECT_THAT(
                     run->err,
                     ::testing::HasSubstr("race.bin was changed by another program since it was opened; open it again"));
+#endif
             }
         }
         ASSERT_FALSE(runA.status != 0 && runB.status != 0) << runA.err << runB.err;
