@@ -633,8 +633,15 @@ LRESULT TKeshAudio::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         case WM_NCDESTROY: {
             // What the worker posted that has not run yet goes unrun with the window.
             MSG msg;
-            while (PeekMessageW(&msg, hwnd_, kRunMessage, kRunMessage, PM_REMOVE))
+            // The quit that WM_DESTROY posted comes out of any filtered peek (under Wine at least):
+            // it is posted again for the program's loop.
+            while (PeekMessageW(&msg, hwnd_, kRunMessage, kRunMessage, PM_REMOVE)) {
+                if (msg.message == WM_QUIT) {
+                    PostQuitMessage(static_cast<int>(msg.wParam));
+                    break;
+                }
                 delete reinterpret_cast<std::function<void()>*>(msg.lParam);
+            }
             hwnd_ = nullptr;
             StringGrid1 = StatusBar1 = ProgressBar1 = FilterEdit = CancelButton = GroupBox1 = nullptr;
             MainMenu1 = File1 = Recent1 = Tools1 = nullptr;  // destroyed with the window
