@@ -33,7 +33,10 @@ public:
         static char name[] = "ui_tests";
         static char* argv[] = {name, nullptr};
         app_ = std::make_unique<QApplication>(argc, argv);
-        // The window's settings go to a folder of the tests' own, never the user's.
+        // Named as the program names itself, so that every store the window opens is the one
+        // FreshSettings clears; in a folder of the tests' own, never the user's, for the whole run.
+        QApplication::setOrganizationName(QStringLiteral("Brenzo"));
+        QApplication::setApplicationName(QStringLiteral("Brenzo"));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            QString::fromStdString(settings_.path().string()));
         ASSERT_TRUE(engine::StartAudioOutput());
@@ -51,13 +54,12 @@ inline const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new 
 
 // Every window starts from no settings: nothing remembered from an earlier test.
 struct FreshSettings {
-    FreshSettings() { SettingsStore().clear(); }
-    static QSettings& SettingsStore() {
-        static QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Brenzo"),
-                               QStringLiteral("Brenzo"));
+    FreshSettings() {
+        QSettings store;
+        store.clear();
         store.sync();
-        return store;
     }
+    static QString SettingsFile() { return QSettings().fileName(); }
 };
 
 // Dialogs answered from a queue; each answer may first look at the window while it is asked.

@@ -16,7 +16,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
@@ -226,11 +225,6 @@ TEST(Window, AStereoFileForABankAsksToMixDown) {
 
 TEST(Window, FileMenuImportsAFolderKeepsBackupsAndRestores) {
     Fixture f;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, q(f.dir.path()));
-    QSettings().clear();
-    struct ClearAtEnd {
-        ~ClearAtEnd() { QSettings().clear(); }
-    } clearAtEnd;
 
     {
         // The settings' defaults, and what a changed one is in the next window.

@@ -202,7 +202,7 @@ TEST(WindowView, RecentFilesAreRememberedNewestFirst) {
 
 TEST(WindowView, ABrokenSettingsFileMeansDefaults) {
     FreshSettings fresh;
-    const QString file = FreshSettings::SettingsStore().fileName();
+    const QString file = FreshSettings::SettingsFile();
     {
         fs::create_directories(platform::PathFromUtf8(file.toStdString()).parent_path());
         testing::WriteText(
