@@ -57,4 +57,15 @@ void ExportSelectedClick(workspace::Workspace& ws, workspace::UiPort& port, std:
     if (!s) port.ShowError(s.message());
 }
 
+ExportClick ChooseExport(ExportMenu menu, workspace::Workspace& ws, std::vector<std::size_t> entries,
+                         std::optional<std::size_t> selected) {
+    const bool several = entries.size() > 1 && (menu == ExportMenu::File || !ws.WholeFile());
+    if (several) {
+        return {[&ws, entries = std::move(entries)](workspace::UiPort& port) { ExportSelectedClick(ws, port, entries); },
+                true};
+    }
+    if (menu == ExportMenu::Popup) return {[&ws, selected](workspace::UiPort& port) { Export1Click(ws, port, selected); }, true};
+    return {[&ws, selected](workspace::UiPort& port) { Export2Click(ws, port, selected); }, false};
+}
+
 }  // namespace brenzo::exporting

@@ -22,4 +22,8 @@ std::string ReplaceQuestion(std::string_view soundName, std::string_view fileNam
     return "Replace " + std::string(soundName) + " with " + std::string(fileName) + "?";
 }
 
+std::string ReplaceQuestion(const Workspace& ws, std::size_t entry, std::string_view fileName) {
+    return ReplaceQuestion(ws.WholeFile() ? ws.FileName : ws.RowName(entry), fileName);
+}
+
 }  // namespace brenzo::workspace

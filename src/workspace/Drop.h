@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+
+#include "workspace/Workspace.h"
 
 namespace brenzo::workspace {
 
@@ -14,5 +17,8 @@ DropAction DecideDrop(std::string_view fileName, bool onRow);
 
 // The question asked before a dropped file replaces a sound: "Replace NAME with FILE?".
 std::string ReplaceQuestion(std::string_view soundName, std::string_view fileName);
+// The same question for a drop on the row of `entry`: a multichannel file is replaced whole,
+// so the question names the file.
+std::string ReplaceQuestion(const Workspace& ws, std::size_t entry, std::string_view fileName);
 
 }  // namespace brenzo::workspace

@@ -71,5 +71,55 @@ TEST(ExportSelection, ACancelKeepsWhatWasWrittenAndDropsTheFileBeingWritten) {
     }
 }
 
+TEST(ChooseExport, SeveralRowsOfABankGoToAFolderOneRowToItsSaveDialog) {
+    // What each click asks first (every dialog cancelled), whether the window is locked while it
+    // asks (the pop-up's Export locks before its dialog, the File menu's after), and whether the
+    // click may be cancelled.
+    struct Case {
+        ExportMenu menu;
+        bool multichannel;
+        std::vector<std::size_t> entries;
+        bool cancellable;
+        std::string dialog;  // "" when nothing is asked
+        bool lockedWhileAsked;
+    };
+    const std::string folder = "folder Select directory";
+    const std::string save = "save WAV-file (*.wav)|*.wav 0x0002.wav";
+    const Case cases[] = {
+        {ExportMenu::Popup, false, {1, 2}, true, folder, false},
+        {ExportMenu::Popup, false, {1}, true, save, true},
+        {ExportMenu::Popup, false, {}, true, "", false},
+        {ExportMenu::File, false, {1, 2}, true, folder, false},
+        {ExportMenu::File, false, {1}, false, save, false},
+        {ExportMenu::File, false, {}, false, "", false},
+        // A multichannel file exports whole, into a folder, from either menu and any rows.
+        {ExportMenu::Popup, true, {0, 1}, true, folder, false},
+        {ExportMenu::Popup, true, {1}, true, folder, false},
+        {ExportMenu::File, true, {0, 1}, true, folder, false},
+    };
+    for (const Case& c : cases) {
+        testing::WorkspaceFixture f;
+        const auto tone = testing::Tone(3000, 300, 22050);
+        std::vector<testing::TestSound> sounds(3);
+        for (std::size_t i = 0; i < sounds.size(); ++i) {
+            sounds[i].hash = static_cast<std::uint32_t>(i + 1);
+            sounds[i].pcm = tone;
+        }
+        if (c.multichannel)
+            f.open("music.bin", testing::BuildMulti(true, {tone, tone}, 32000).image);
+        else
+            f.open("b.bin", testing::BuildBank(formats::BankKind::Plain, sounds).image);
+        const auto selected = c.entries.empty() ? std::nullopt : std::optional<std::size_t>(c.entries.front());
+        const ExportClick click = ChooseExport(c.menu, f.ws, c.entries, selected);
+        const std::string what = std::string(c.menu == ExportMenu::Popup ? "pop-up " : "file ") +
+                                 (c.multichannel ? "multichannel " : "bank ") + std::to_string(c.entries.size());
+        EXPECT_EQ(click.cancellable, c.cancellable) << what;
+        click.command(f.port);
+        EXPECT_EQ(f.port.dialogs.empty() ? "" : f.port.dialogs.back(), c.dialog) << what;
+        EXPECT_EQ(f.port.lockedDuringDialog, c.lockedWhileAsked) << what;
+        EXPECT_EQ(f.port.lockDepth, 0) << what;
+    }
+}
+
 }  // namespace
 }  // namespace brenzo::exporting

@@ -53,6 +53,19 @@ constexpr int kClientHeight = 351;
 
 // The window: the list, and the waveform strip under it once the window has room for it.
 
+// What a command locks while it runs: the list, its filter, the play icon, the menus and drops.
+void enableControls(TKeshAudio& window, bool on) {
+    window.FilterEdit->setEnabled(on);
+    window.Image1->setEnabled(on);
+    window.StringGrid1->setEnabled(on);
+    window.File1->setEnabled(on);
+    window.Tools1->setEnabled(on);
+    window.Help1->setEnabled(on);
+    window.File1->menuAction()->setEnabled(on);
+    window.Tools1->menuAction()->setEnabled(on);
+    window.setAcceptDrops(on);
+}
+
 }  // namespace
 
 TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolders& scratch,
@@ -70,6 +83,7 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
     buildList();
     buildStatusBar();
     preview_ = std::make_unique<preview::Preview>(ws_, *this, *this, player);
+    wave_ = std::make_unique<preview::WaveStrip>(ws_, *preview_);
     // The long commands run on the worker's thread; their calls reach this window on its own.
     worker_ = std::make_unique<workspace::Worker>(*this, [this](std::function<void()> fn) {
         QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
@@ -217,13 +231,7 @@ void TKeshAudio::buildList() {
         if (IsLocked()) return;
         const auto entry = stripEntry();
         if (!entry) return;
-        // The strip seeks in the sound it shows; a sound that is not playing starts first.
-        if (!preview_->IsPlaying() || playingEntry_ != entry) {
-            playingEntry_ = entry;
-            preview_->StringGrid1DblClick(entry);
-        }
-        preview_->ProgressBar1MouseMove(true, x, width);
-        preview_->ProgressBar1MouseMove(false, x, width);
+        wave_->Seek(*entry, x, width);
         Timer1Timer();
     };
     outer->addWidget(Strip);
@@ -290,7 +298,7 @@ void TKeshAudio::Load1Click() {
 
 void TKeshAudio::OpenFile(const QString& path) {
     if (IsLocked()) return;
-    playingEntry_.reset();
+    wave_->Opening();
     const auto file = platform::PathFromUtf8(utf8(path));
     auto outcome = workspace::OpenOutcome::Unreadable;
     runCommand([&](workspace::UiPort& port) { outcome = ws_.Open(file, port); });
@@ -326,8 +334,7 @@ void TKeshAudio::requestCancel() {
     worker_->RequestCancel();
 }
 
-template <class Command>
-void TKeshAudio::cancellable(Command command) {
+void TKeshAudio::cancellable(const workspace::Worker::Command& command) {
     cancellable_ = true;
     cancelRequested_ = false;
     runCommand(command);
@@ -336,24 +343,19 @@ void TKeshAudio::cancellable(Command command) {
     CancelButton->hide();
 }
 
-void TKeshAudio::Export1Click() {
-    if (IsLocked()) return;
-    const auto entries = SelectedEntries();
-    const auto selected = SelectedEntry();
-    if (entries.size() > 1 && ws_.FileKind() != workspace::kKindMultichannel)
-        cancellable([&](workspace::UiPort& port) { exporting::ExportSelectedClick(ws_, port, entries); });
+void TKeshAudio::runExport(const exporting::ExportClick& click) {
+    if (click.cancellable)
+        cancellable(click.command);
     else
-        cancellable([&](workspace::UiPort& port) { exporting::Export1Click(ws_, port, selected); });
+        runCommand(click.command);
+}
+
+void TKeshAudio::Export1Click() {
+    if (!IsLocked()) runExport(exporting::ChooseExport(exporting::ExportMenu::Popup, ws_, SelectedEntries(), SelectedEntry()));
 }
 
 void TKeshAudio::Export2Click() {
-    if (IsLocked()) return;
-    const auto entries = SelectedEntries();
-    const auto selected = SelectedEntry();
-    if (entries.size() > 1)
-        cancellable([&](workspace::UiPort& port) { exporting::ExportSelectedClick(ws_, port, entries); });
-    else
-        runCommand([&](workspace::UiPort& port) { exporting::Export2Click(ws_, port, selected); });
+    if (!IsLocked()) runExport(exporting::ChooseExport(exporting::ExportMenu::File, ws_, SelectedEntries(), SelectedEntry()));
 }
 
 void TKeshAudio::Exportall1Click() {
@@ -393,9 +395,7 @@ void TKeshAudio::updateFileMenu() {
 }
 
 void TKeshAudio::StringGrid1DblClick() {
-    if (busy()) return;
-    playingEntry_ = SelectedEntry();
-    preview_->StringGrid1DblClick(SelectedEntry());
+    if (!busy()) wave_->Play(SelectedEntry());
 }
 void TKeshAudio::Play1Click() { StringGrid1DblClick(); }
 void TKeshAudio::Image1Click() {
@@ -405,13 +405,7 @@ void TKeshAudio::Timer1Timer() {
     preview_->Timer1Timer();
     // The strip and its sound are the workspace's, which a running command may be changing.
     if (busy()) return;
-    // The preview's position on the strip, while the sound it shows plays or is paused.
-    const bool shown = preview_->IsPlaying() && playingEntry_ && stripEntry() &&
-                       (ws_.FileKind() == workspace::kKindMultichannel || *playingEntry_ == *stripEntry());
-    if (shown && preview_->BarMaximum() > 0)
-        Strip->SetPosition(static_cast<double>(preview_->BarPosition()) / static_cast<double>(preview_->BarMaximum()));
-    else
-        Strip->SetPosition(std::nullopt);
+    Strip->SetPosition(wave_->Position(stripEntry()));
 }
 
 void TKeshAudio::ProgressBar1MouseMove(Qt::MouseButtons buttons, int x, int /*y*/) {
@@ -450,7 +444,7 @@ void TKeshAudio::shutDown() {
     shutDown_ = true;
     if (Timer1) Timer1->stop();
     if (waveTimer_) waveTimer_->stop();
-    waveJob_.reset();
+    if (wave_) wave_->Forget();
     if (preview_) preview_->Stop();
     ws_.ClearMemory();
     scratch_.Remove();
@@ -543,30 +537,14 @@ void TKeshAudio::Lock() {
         // Esc reaches the window wherever the focus is while the list is disabled.
         qApp->installEventFilter(this);
     }
-    FilterEdit->setEnabled(false);
-    Image1->setEnabled(false);
-    StringGrid1->setEnabled(false);
-    File1->setEnabled(false);
-    Tools1->setEnabled(false);
-    Help1->setEnabled(false);
-    File1->menuAction()->setEnabled(false);
-    Tools1->menuAction()->setEnabled(false);
-    setAcceptDrops(false);
+    enableControls(*this, false);
 }
 
 void TKeshAudio::Unlock() {
     if (lockDepth_ == 0 || --lockDepth_ > 0) return;
     CancelButton->hide();
     qApp->removeEventFilter(this);
-    FilterEdit->setEnabled(true);
-    Image1->setEnabled(true);
-    StringGrid1->setEnabled(true);
-    File1->setEnabled(true);
-    Tools1->setEnabled(true);
-    Help1->setEnabled(true);
-    File1->menuAction()->setEnabled(true);
-    Tools1->menuAction()->setEnabled(true);
-    setAcceptDrops(true);
+    enableControls(*this, true);
     if (closePending_) QTimer::singleShot(0, this, [this] { close(); });
     // The strip waits for the command that changed the current row (a load selects the first).
     else
@@ -581,8 +559,7 @@ void TKeshAudio::SetCaption(std::string_view caption) {
 }
 
 void TKeshAudio::RowsReset() {
-    waveJob_.reset();
-    waveEntry_.reset();
+    wave_->Forget();
     Strip->SetWave(std::nullopt);
     // Another file (or none): nothing of the last one stays selected.
     StringGrid1->selectionModel()->clear();
@@ -594,10 +571,7 @@ void TKeshAudio::RowsReset() {
 
 void TKeshAudio::RowChanged(std::size_t entry) {
     // A new duration or rate may move the row in a sorted list; the strip shows the new sound.
-    if (waveEntry_ && (*waveEntry_ == entry || ws_.FileKind() == workspace::kKindMultichannel)) {
-        waveJob_.reset();
-        waveEntry_.reset();
-    }
+    wave_->RowChanged(entry);
     entryCount_ = ws_.EntryCount();
     refreshList([this] { view_.Refresh(ws_); });
 }

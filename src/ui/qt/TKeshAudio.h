@@ -7,8 +7,9 @@
 #include <optional>
 
 #include "engine/Engine.h"
+#include "export/ExportSelection.h"
 #include "preview/Preview.h"
-#include "preview/Waveform.h"
+#include "preview/WaveStrip.h"
 #include "replace/Fit.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/RowsModel.h"
@@ -159,8 +160,8 @@ private:
     void runCommand(const workspace::Worker::Command& command);
     bool busy() const { return worker_ && worker_->Running(); }
     // Runs a command that the user may cancel (Cancel button, Esc).
-    template <class Command>
-    void cancellable(Command command);
+    void cancellable(const workspace::Worker::Command& command);
+    void runExport(const exporting::ExportClick& click);
     void requestCancel();
     void updateStrip();
     void pollWave();
@@ -183,10 +184,7 @@ private:
     bool cancellable_ = false;
     bool cancelRequested_ = false;
     std::optional<QString> droppedInput_;  // the answer to the replace's file dialog after a drop
-    std::optional<std::size_t> playingEntry_;
-    std::unique_ptr<preview::WaveformJob> waveJob_;
-    std::optional<std::size_t> waveEntry_;
-    int waveWidth_ = 0;
+    std::unique_ptr<preview::WaveStrip> wave_;
     QTimer* waveTimer_ = nullptr;
     int lockDepth_ = 0;
     bool closePending_ = false;

@@ -14,7 +14,6 @@
 #include <QTableView>
 #include <QTimer>
 
-#include "export/ExportCommands.h"
 #include "platform/Path.h"
 #include "replace/ReplaceCommand.h"
 #include "ui/qt/TKeshAudio.h"
@@ -100,8 +99,7 @@ void TKeshAudio::FileDropped(const QString& path, QPoint at) {
         OpenFile(path);
         return;
     }
-    const std::string sound = ws_.FileKind() == workspace::kKindMultichannel ? ws_.FileName : ws_.RowName(*entry);
-    if (!dialogs_.Confirm(this, q(workspace::ReplaceQuestion(sound, fileName)))) return;
+    if (!dialogs_.Confirm(this, q(workspace::ReplaceQuestion(ws_, *entry, fileName)))) return;
     StringGrid1->selectRow(index.row());
     // The replace runs as the pop-up's Replace does, with the window's settings, its file
     // dialog answered by the drop.
@@ -169,43 +167,24 @@ void TKeshAudio::resizeEvent(QResizeEvent* event) {
 // ---- the waveform strip ---------------------------------------------------------------------
 
 std::optional<std::size_t> TKeshAudio::stripEntry() const {
-    // A multichannel file plays whole: the strip shows all its channels from any row.
-    if (ws_.FileKind() == workspace::kKindMultichannel && ws_.EntryCount() > 0) return 0;
     const QModelIndex current = StringGrid1->currentIndex();
-    if (!current.isValid()) return std::nullopt;
-    return view_.EntryAt(static_cast<std::size_t>(current.row()));
+    return wave_->EntryFor(current.isValid() ? view_.EntryAt(static_cast<std::size_t>(current.row())) : std::nullopt);
 }
 
 void TKeshAudio::updateStrip() {
     if (!Strip->isVisible() || IsLocked()) return;
-    const auto entry = stripEntry();
-    const int width = Strip->width();
-    if (entry == waveEntry_ && width == waveWidth_ && (waveJob_ || Strip->Wave())) return;
-    waveJob_.reset();
-    waveEntry_ = entry;
-    waveWidth_ = width;
+    const auto change = wave_->Follow(stripEntry(), Strip->width(), Strip->Wave().has_value());
+    if (change == preview::WaveStrip::Change::None) return;
     Strip->SetWave(std::nullopt);
     Strip->SetPosition(std::nullopt);
-    if (!entry) return;
-    // The cached WAV the preview and the exports use; the columns are made from it on a
-    // thread of their own.
-    workspace::SilentPort quiet;
-    auto wav = exporting::EnsureCacheWav(ws_, *entry, quiet);
-    if (!wav) return;
-    waveJob_ = std::make_unique<preview::WaveformJob>(*wav, static_cast<std::size_t>(width));
-    waveTimer_->start();
+    if (change == preview::WaveStrip::Change::Computing) waveTimer_->start();
 }
 
 void TKeshAudio::pollWave() {
-    if (!waveJob_) {
-        waveTimer_->stop();
-        return;
-    }
-    auto result = waveJob_->Take();
-    if (!result) return;
+    auto taken = wave_->Take();
+    if (!taken.done) return;
     waveTimer_->stop();
-    waveJob_.reset();
-    if (*result) Strip->SetWave(std::move(**result));
+    if (taken.wave) Strip->SetWave(std::move(*taken.wave));
 }
 
 }  // namespace brenzo::ui

@@ -117,6 +117,7 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
     createControls();
     DragAcceptFiles(hwnd_, TRUE);
     preview_ = std::make_unique<preview::Preview>(ws_, *this, *this, player);
+    wave_ = std::make_unique<preview::WaveStrip>(ws_, *preview_);
     // The long commands run on the worker's thread; their calls reach this window on its own,
     // through its queue. A function the window is no longer there to run is freed unrun.
     worker_ = std::make_unique<workspace::Worker>(*this, [hwnd = hwnd_](std::function<void()> fn) {
@@ -255,13 +256,7 @@ void TKeshAudio::createControls() {
     Strip->onSeek = [this](int x, int width) {
         const auto entry = stripEntry();
         if (!entry || IsLocked()) return;
-        // The strip seeks in the sound it shows; a sound that is not playing starts first.
-        if (!preview_->IsPlaying() || playingEntry_ != entry) {
-            playingEntry_ = entry;
-            preview_->StringGrid1DblClick(entry);
-        }
-        preview_->ProgressBar1MouseMove(true, x, width);
-        preview_->ProgressBar1MouseMove(false, x, width);
+        wave_->Seek(*entry, x, width);
         Timer1Timer();
     };
 }
@@ -323,51 +318,33 @@ void TKeshAudio::command(WORD id) {
         OpenRecent(id - kRecentFirst);
         return;
     }
-    switch (id) {
-        case kLoad1:
-            Load1Click();
-            break;
-        case kExport2:
-            if (ws_.Menus.export2Visible) Export2Click();
-            break;
-        case kExportall1:
-            Exportall1Click();
-            break;
-        case kImportFolder1:
-            if (replace::ImportAvailable(ws_)) ImportFolder1Click();
-            break;
-        case kKeepBackups1:
-            KeepBackups1Click();
-            break;
-        case kMatchLoudness1:
-            MatchLoudness1Click();
-            break;
-        case kRestoreOriginal1:
-            if (replace::RestoreAvailable(ws_)) RestoreOriginal1Click();
-            break;
-        case kExit1:
-            Exit1Click();
-            break;
-        case kRadioLength1:
-            RadioLength1Click();
-            break;
-        case kHelp1:
-            Help1Click();
-            break;
-        case kPlay1:
-            Play1Click();
-            break;
-        case kReplace1:
-            if (ws_.Menus.replace1Enabled) Replace1Click();
-            break;
-        case kExport1:
-            Export1Click();
-            break;
-        case kFind1:
-            ShowFilter();
-            break;
-        default:
-            break;
+    // Each command with what must hold for it to run: an item that is hidden or greyed does
+    // nothing from its key either.
+    using Available = bool (*)(const workspace::Workspace&);
+    const struct {
+        WORD id;
+        void (TKeshAudio::*click)();
+        Available available;
+    } commands[] = {
+        {kLoad1, &TKeshAudio::Load1Click, nullptr},
+        {kExport2, &TKeshAudio::Export2Click, [](const workspace::Workspace& ws) { return ws.Menus.export2Visible; }},
+        {kExportall1, &TKeshAudio::Exportall1Click, nullptr},
+        {kImportFolder1, &TKeshAudio::ImportFolder1Click, replace::ImportAvailable},
+        {kKeepBackups1, &TKeshAudio::KeepBackups1Click, nullptr},
+        {kMatchLoudness1, &TKeshAudio::MatchLoudness1Click, nullptr},
+        {kRestoreOriginal1, &TKeshAudio::RestoreOriginal1Click, replace::RestoreAvailable},
+        {kExit1, &TKeshAudio::Exit1Click, nullptr},
+        {kRadioLength1, &TKeshAudio::RadioLength1Click, nullptr},
+        {kHelp1, &TKeshAudio::Help1Click, nullptr},
+        {kPlay1, &TKeshAudio::Play1Click, nullptr},
+        {kReplace1, &TKeshAudio::Replace1Click, [](const workspace::Workspace& ws) { return ws.Menus.replace1Enabled; }},
+        {kExport1, &TKeshAudio::Export1Click, nullptr},
+        {kFind1, &TKeshAudio::ShowFilter, nullptr},
+    };
+    for (const auto& c : commands) {
+        if (c.id != id) continue;
+        if (!c.available || c.available(ws_)) (this->*c.click)();
+        return;
     }
 }
 
@@ -377,7 +354,7 @@ void TKeshAudio::Load1Click() {
 
 void TKeshAudio::OpenFile(const std::string& path) {
     if (IsLocked()) return;
-    playingEntry_.reset();
+    wave_->Opening();
     const auto file = platform::PathFromUtf8(path);
     auto outcome = workspace::OpenOutcome::Unreadable;
     runCommand([&](workspace::UiPort& port) { outcome = ws_.Open(file, port); });
@@ -407,17 +384,10 @@ void TKeshAudio::runCommand(const workspace::Worker::Command& command) {
                 MsgWaitForMultipleObjectsEx(0, nullptr, kIdleWaitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
                 continue;
             }
-            if (msg.message == WM_QUIT) {
+            if (msg.message == WM_QUIT)
                 quit = static_cast<int>(msg.wParam);
-                continue;
-            }
-            // Esc stops the work that can be stopped, wherever the focus is.
-            if (cancellable_ && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
-                requestCancel();
-                continue;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
+            else
+                dispatchWhileRunning(msg);
         }
         if (quit) PostQuitMessage(*quit);
     } else {
@@ -442,24 +412,19 @@ void TKeshAudio::cancellable(const workspace::Worker::Command& command) {
     if (CancelButton) ShowWindow(CancelButton, SW_HIDE);
 }
 
-void TKeshAudio::Export1Click() {
-    if (IsLocked()) return;
-    const auto entries = SelectedEntries();
-    const auto selected = SelectedEntry();
-    if (entries.size() > 1 && ws_.FileKind() != workspace::kKindMultichannel)
-        cancellable([&](workspace::UiPort& port) { exporting::ExportSelectedClick(ws_, port, entries); });
+void TKeshAudio::runExport(const exporting::ExportClick& click) {
+    if (click.cancellable)
+        cancellable(click.command);
     else
-        cancellable([&](workspace::UiPort& port) { exporting::Export1Click(ws_, port, selected); });
+        runCommand(click.command);
+}
+
+void TKeshAudio::Export1Click() {
+    if (!IsLocked()) runExport(exporting::ChooseExport(exporting::ExportMenu::Popup, ws_, SelectedEntries(), SelectedEntry()));
 }
 
 void TKeshAudio::Export2Click() {
-    if (IsLocked()) return;
-    const auto entries = SelectedEntries();
-    const auto selected = SelectedEntry();
-    if (entries.size() > 1)
-        cancellable([&](workspace::UiPort& port) { exporting::ExportSelectedClick(ws_, port, entries); });
-    else
-        runCommand([&](workspace::UiPort& port) { exporting::Export2Click(ws_, port, selected); });
+    if (!IsLocked()) runExport(exporting::ChooseExport(exporting::ExportMenu::File, ws_, SelectedEntries(), SelectedEntry()));
 }
 
 void TKeshAudio::Exportall1Click() {
@@ -505,9 +470,7 @@ replace::ReplaceOptions TKeshAudio::replaceOptions() const {
 }
 
 void TKeshAudio::StringGrid1DblClick() {
-    if (IsLocked()) return;
-    playingEntry_ = SelectedEntry();
-    preview_->StringGrid1DblClick(SelectedEntry());
+    if (!IsLocked()) wave_->Play(SelectedEntry());
 }
 void TKeshAudio::Play1Click() { StringGrid1DblClick(); }
 void TKeshAudio::Image1Click() {
@@ -688,7 +651,7 @@ void TKeshAudio::shutDown() {
     shutDown_ = true;
     SetTimerEnabled(false);
     if (hwnd_) KillTimer(hwnd_, kWaveTimer);
-    waveJob_.reset();
+    if (wave_) wave_->Forget();
     if (preview_) preview_->Stop();
     ws_.ClearMemory();
     scratch_.Remove();

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "engine/Engine.h"
+#include "export/ExportSelection.h"
 #include "preview/Preview.h"
+#include "preview/WaveStrip.h"
 #include "replace/Fit.h"
 #include "ui/win32/Dialogs.h"
 #include "ui/win32/WaveformStrip.h"
@@ -190,7 +192,10 @@ private:
     // meanwhile; nothing while another command runs.
     void runCommand(const workspace::Worker::Command& command);
     void cancellable(const workspace::Worker::Command& command);
+    void runExport(const exporting::ExportClick& click);
     void requestCancel();
+    // A message taken from the queue while a command runs.
+    void dispatchWhileRunning(const MSG& msg);
     bool busy() const { return worker_ && worker_->Running(); }
     replace::ReplaceOptions replaceOptions() const;
     void updateStrip();
@@ -231,10 +236,7 @@ private:
     bool timerOn_ = false;
     bool filterShown_ = false;
     bool stripShown_ = false;
-    std::optional<std::size_t> playingEntry_;
-    std::unique_ptr<preview::WaveformJob> waveJob_;
-    std::optional<std::size_t> waveEntry_;
-    int waveWidth_ = 0;
+    std::unique_ptr<preview::WaveStrip> wave_;
     bool seeking_ = false;
     int lockDepth_ = 0;
     int dpi_ = 96;

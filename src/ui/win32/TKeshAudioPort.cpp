@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <climits>
 
-#include "export/ExportCommands.h"
 #include "ui/win32/Text.h"
 #include "ui/win32/WindowConstants.h"
 
@@ -22,14 +21,7 @@ void TKeshAudio::Timer1Timer() {
     preview_->Timer1Timer();
     // The strip and its sound are the workspace's, which a running command may be changing.
     if (busy()) return;
-    // The preview's position on the strip, while the sound it shows plays or is paused.
-    const auto shownEntry = stripEntry();
-    const bool shown = preview_->IsPlaying() && playingEntry_ && shownEntry &&
-                       (ws_.FileKind() == workspace::kKindMultichannel || *playingEntry_ == *shownEntry);
-    if (shown && preview_->BarMaximum() > 0)
-        Strip->SetPosition(static_cast<double>(preview_->BarPosition()) / static_cast<double>(preview_->BarMaximum()));
-    else
-        Strip->SetPosition(std::nullopt);
+    Strip->SetPosition(wave_->Position(stripEntry()));
 }
 
 void TKeshAudio::ProgressBar1MouseMove(bool leftButton, int x) {
@@ -165,14 +157,18 @@ void TKeshAudio::PumpEvents() {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
-        // Esc stops the work that can be stopped, wherever the focus is.
-        if (cancellable_ && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
-            requestCancel();
-            continue;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        dispatchWhileRunning(msg);
     }
+}
+
+void TKeshAudio::dispatchWhileRunning(const MSG& msg) {
+    // Esc stops the work that can be stopped, wherever the focus is.
+    if (cancellable_ && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+        requestCancel();
+        return;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
 }
 
 void TKeshAudio::ShowPauseIcon(bool pause) {
@@ -192,42 +188,23 @@ void TKeshAudio::SetTimerEnabled(bool enabled) {
 // ---- the waveform strip ---------------------------------------------------------------------
 
 std::optional<std::size_t> TKeshAudio::stripEntry() const {
-    // A multichannel file plays whole: the strip shows all its channels from any row.
-    if (ws_.FileKind() == workspace::kKindMultichannel && ws_.EntryCount() > 0) return 0;
     const int current = ListView_GetNextItem(StringGrid1, -1, LVNI_FOCUSED);
-    if (current < 0) return std::nullopt;
-    const auto entry = view_.EntryAt(static_cast<std::size_t>(current));
-    if (!entry || *entry >= ws_.EntryCount()) return std::nullopt;
-    return entry;
+    return wave_->EntryFor(current < 0 ? std::nullopt : view_.EntryAt(static_cast<std::size_t>(current)));
 }
 
 void TKeshAudio::updateStrip() {
     if (!stripShown_ || IsLocked() || shutDown_) return;
-    const auto entry = stripEntry();
-    const int width = Strip->Width();
-    if (entry == waveEntry_ && width == waveWidth_ && (waveJob_ || Strip->Wave())) return;
-    waveJob_.reset();
-    waveEntry_ = entry;
-    waveWidth_ = width;
+    const auto change = wave_->Follow(stripEntry(), Strip->Width(), Strip->Wave().has_value());
+    if (change == preview::WaveStrip::Change::None) return;
     Strip->SetWave(std::nullopt);
     Strip->SetPosition(std::nullopt);
-    if (!entry || width <= 0) return;
-    // The cached WAV the preview and the exports use; the columns are made from it on a
-    // thread of their own.
-    workspace::SilentPort quiet;
-    auto wav = exporting::EnsureCacheWav(ws_, *entry, quiet);
-    if (!wav) return;
-    waveJob_ = std::make_unique<preview::WaveformJob>(*wav, static_cast<std::size_t>(width));
-    SetTimer(hwnd_, kWaveTimer, kWaveTimerMs, nullptr);
+    if (change == preview::WaveStrip::Change::Computing) SetTimer(hwnd_, kWaveTimer, kWaveTimerMs, nullptr);
 }
 
 void TKeshAudio::pollWave() {
-    if (waveJob_) {
-        auto result = waveJob_->Take();
-        if (!result) return;
-        waveJob_.reset();
-        if (*result) Strip->SetWave(std::move(**result));
-    }
+    auto taken = wave_->Take();
+    if (!taken.done) return;
+    if (taken.wave) Strip->SetWave(std::move(*taken.wave));
     KillTimer(hwnd_, kWaveTimer);
 }
 

@@ -147,8 +147,7 @@ void TKeshAudio::refreshList(const std::function<void()>& changeView) {
 }
 
 void TKeshAudio::RowsReset() {
-    waveJob_.reset();
-    waveEntry_.reset();
+    wave_->Forget();
     Strip->SetWave(std::nullopt);
     // Another file (or none): nothing of the last one stays selected.
     ListView_SetItemState(StringGrid1, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
@@ -159,10 +158,7 @@ void TKeshAudio::RowsReset() {
 
 void TKeshAudio::RowChanged(std::size_t entry) {
     // A new duration or rate may move the row in a sorted list; the strip shows the new sound.
-    if (waveEntry_ && (*waveEntry_ == entry || ws_.FileKind() == workspace::kKindMultichannel)) {
-        waveJob_.reset();
-        waveEntry_.reset();
-    }
+    wave_->RowChanged(entry);
     refreshList([this] { view_.Refresh(ws_); });
 }
 
@@ -272,8 +268,7 @@ void TKeshAudio::FileDropped(const std::string& path, POINT at) {
         OpenFile(path);
         return;
     }
-    const std::string sound = ws_.FileKind() == workspace::kKindMultichannel ? ws_.FileName : ws_.RowName(*entry);
-    if (!dialogs_.Confirm(hwnd_, workspace::ReplaceQuestion(sound, fileName))) return;
+    if (!dialogs_.Confirm(hwnd_, workspace::ReplaceQuestion(ws_, *entry, fileName))) return;
     SelectRows({static_cast<std::size_t>(row)});
     // The replace runs as the pop-up's Replace does, with the window's settings, its file
     // dialog answered by the drop.
