@@ -4,6 +4,7 @@
 #include <commdlg.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "ui/win32/Text.h"
@@ -54,41 +55,39 @@ std::wstring ToDialogFilter(std::string_view filter) {
     return out;
 }
 
-std::optional<std::string> NativeDialogs::OpenFile(HWND owner, std::string_view filter) {
+namespace {
+
+// The common file dialog `show` (open or save), starting at `preset` in the folder last chosen,
+// which the chosen file's folder then becomes.
+std::optional<std::string> fileDialog(HWND owner, std::string_view filter, std::string_view preset, DWORD flags,
+                                      BOOL(WINAPI* show)(LPOPENFILENAMEW), std::wstring& lastFolder) {
     const std::wstring filters = ToDialogFilter(filter);
     std::vector<wchar_t> file(kPathChars, L'\0');
+    const std::wstring presetName = Wide(preset);
+    presetName.copy(file.data(), std::min<std::size_t>(presetName.size(), kPathChars - 1));
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
     ofn.lpstrFilter = filters.c_str();
     ofn.lpstrFile = file.data();
     ofn.nMaxFile = kPathChars;
-    ofn.lpstrInitialDir = lastFolder_.empty() ? nullptr : lastFolder_.c_str();
-    ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameW(&ofn)) return std::nullopt;
+    ofn.lpstrInitialDir = lastFolder.empty() ? nullptr : lastFolder.c_str();
+    ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | flags;
+    if (!show(&ofn)) return std::nullopt;
     std::wstring chosen(file.data());
-    lastFolder_ = folderOf(chosen);
+    lastFolder = folderOf(chosen);
     return Utf8(chosen);
 }
 
+}  // namespace
+
+std::optional<std::string> NativeDialogs::OpenFile(HWND owner, std::string_view filter) {
+    return fileDialog(owner, filter, {}, OFN_FILEMUSTEXIST, GetOpenFileNameW, lastFolder_);
+}
+
 std::optional<std::string> NativeDialogs::SaveFile(HWND owner, std::string_view filter, std::string_view presetName) {
-    const std::wstring filters = ToDialogFilter(filter);
-    std::vector<wchar_t> file(kPathChars, L'\0');
-    const std::wstring preset = Wide(presetName);
-    preset.copy(file.data(), std::min<std::size_t>(preset.size(), kPathChars - 1));
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = filters.c_str();
-    ofn.lpstrFile = file.data();
-    ofn.nMaxFile = kPathChars;
-    ofn.lpstrInitialDir = lastFolder_.empty() ? nullptr : lastFolder_.c_str();
     // No overwrite prompt: the export replaces an existing file, as it always has.
-    ofn.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!GetSaveFileNameW(&ofn)) return std::nullopt;
-    std::wstring chosen(file.data());
-    lastFolder_ = folderOf(chosen);
-    return Utf8(chosen);
+    return fileDialog(owner, filter, presetName, 0, GetSaveFileNameW, lastFolder_);
 }
 
 std::optional<std::string> NativeDialogs::Folder(HWND owner, std::string_view caption) {
