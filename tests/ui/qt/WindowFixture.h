@@ -16,6 +16,7 @@
 #include "engine/Engine.h"
 #include "platform/Path.h"
 #include "support/Builders.h"
+#include "support/ScriptedAnswers.h"
 #include "support/TempDir.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/TKeshAudio.h"
@@ -63,14 +64,8 @@ struct FreshSettings {
 };
 
 // Dialogs answered from a queue; each answer may first look at the window while it is asked.
-class ScriptedDialogs : public Dialogs {
+class ScriptedDialogs : public Dialogs, public testing::ScriptedAnswers<QString> {
 public:
-    struct Answer {
-        std::optional<QString> value;
-        std::function<void()> whileAsked;
-    };
-    std::deque<Answer> answers;
-    std::vector<QString> asked;
     std::vector<QString> errors;
 
     std::optional<QString> OpenFile(QWidget*, const QString& filter) override { return next("open " + filter); }
@@ -84,27 +79,11 @@ public:
     std::deque<bool> choices;  // answers to Ask; "no" when none is left
     bool Ask(QWidget*, const QString& title, const QString& text, const QString& yes, const QString& no) override {
         questions.push_back(title + ": " + text + " [" + yes + "/" + no + "]");
-        if (choices.empty()) return false;
-        const bool a = choices.front();
-        choices.pop_front();
-        return a;
+        return take(choices);
     }
     bool Confirm(QWidget*, const QString& question) override {
         questions.push_back(question);
-        if (confirmations.empty()) return false;
-        const bool yes = confirmations.front();
-        confirmations.pop_front();
-        return yes;
-    }
-
-private:
-    std::optional<QString> next(const QString& what) {
-        asked.push_back(what);
-        if (answers.empty()) return std::nullopt;
-        Answer a = answers.front();
-        answers.pop_front();
-        if (a.whileAsked) a.whileAsked();
-        return a.value;
+        return take(confirmations);
     }
 };
 

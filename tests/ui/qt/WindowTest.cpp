@@ -30,6 +30,7 @@
 #include "platform/Path.h"
 #include "radio/Dat15.h"
 #include "support/Builders.h"
+#include "support/HeldConverter.h"
 #include "support/TempDir.h"
 #include "ui/qt/TAboutForm.h"
 #include "ui/qt/TForm14.h"
@@ -297,28 +298,9 @@ TEST(Window, ADroppedFileOpensAsLoadWould) {
     EXPECT_EQ(f.window.GroupBox1->title(), "Sound Bank ADPCM (4 sounds) - drop.bin");
 }
 
-// The real converter, holding the command until the window's thread lets it go: a step of a
-// command that never lets events run of itself.
-class HeldConverter : public engine::Converter {
-public:
-    explicit HeldConverter(engine::Converter& real) : real_(real) {}
-    std::atomic<bool> released{false};
-    Result<engine::ConvertedFormat> Convert(const fs::path& source, const fs::path& target,
-                                            const engine::RatePolicy& rate,
-                                            const std::function<void()>& pump) override {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!released && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return real_.Convert(source, target, rate, pump);
-    }
-
-private:
-    engine::Converter& real_;
-};
-
 TEST(Window, ItsEventsRunWhileACommandWorksAndACloseWaitsForTheSave) {
     Fixture f;
-    HeldConverter held(*f.converter);
+    testing::HeldConverter held(*f.converter);
     TKeshAudio window{f.dir / "Hashes.ini", f.scratch, held, *f.player, f.dialogs};
     const auto bank = f.write("b.bin", bankOf(2));
     const auto original = testing::ReadFile(bank);

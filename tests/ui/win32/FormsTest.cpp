@@ -16,6 +16,7 @@
 #include "ui/win32/FormIds.h"
 #include "ui/win32/FormText.h"
 #include "ui/win32/Forms.h"
+#include "ui/win32/ScriptedDialogs.h"
 #include "ui/win32/TAboutForm.h"
 #include "ui/win32/TForm14.h"
 #include "ui/win32/TimeMask.h"
@@ -24,35 +25,6 @@ namespace brenzo::ui::win32 {
 namespace {
 
 using testing::TempDir;
-
-class ScriptedDialogs : public Dialogs {
-public:
-    std::deque<std::string> answers;
-    std::vector<std::string> asked;
-    std::vector<std::string> errors;
-
-    std::optional<std::string> OpenFile(HWND, std::string_view filter) override {
-        return next("open " + std::string(filter));
-    }
-    std::optional<std::string> SaveFile(HWND, std::string_view filter, std::string_view preset) override {
-        return next("save " + std::string(filter) + " " + std::string(preset));
-    }
-    std::optional<std::string> Folder(HWND, std::string_view caption) override {
-        return next("folder " + std::string(caption));
-    }
-    void Error(HWND, std::string_view message) override { errors.emplace_back(message); }
-    bool Confirm(HWND, std::string_view) override { return false; }
-    bool Ask(HWND, std::string_view, std::string_view, std::string_view, std::string_view) override { return false; }
-
-private:
-    std::optional<std::string> next(std::string question) {
-        asked.push_back(std::move(question));
-        if (answers.empty()) return std::nullopt;
-        std::string a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-};
 
 std::string utf8(const std::filesystem::path& p) { return platform::PathToUtf8(p); }
 
@@ -114,7 +86,7 @@ TEST(DurationEditor, LoadSelectTypeEnterAndClose) {
         ASSERT_NE(editor.Create(nullptr), nullptr);
         EXPECT_EQ(text::GetText(editor.Form), "Radio Music Duration Editor");
         EXPECT_EQ(text::GetText(editor.MaskEdit1), "  :  :  ");
-        dialogs.answers.push_back(utf8(dir / "radio.dat15"));
+        dialogs.answers.push_back({utf8(dir / "radio.dat15"), {}});
         editor.Button1Click();
         EXPECT_EQ(dialogs.asked.back(), "open DAT15-file (*.dat15)|*.dat15");
         EXPECT_EQ(text::GetText(editor.Button1), "\"radio.dat15\"");

@@ -18,9 +18,11 @@
 #include "platform/Files.h"
 #include "platform/Path.h"
 #include "support/Builders.h"
+#include "support/HeldConverter.h"
 #include "support/RunCli.h"
 #include "support/TempDir.h"
 #include "ui/win32/Forms.h"
+#include "ui/win32/ScriptedDialogs.h"
 #include "ui/win32/TKeshAudio.h"
 
 namespace brenzo::ui::win32 {
@@ -28,54 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-
-class ScriptedDialogs : public Dialogs {
-public:
-    struct Answer {
-        std::optional<std::string> value;
-        std::function<void()> whileAsked;
-    };
-    std::deque<Answer> answers;
-    std::vector<std::string> asked;
-    std::vector<std::string> errors;
-    std::deque<bool> confirmations;
-    std::vector<std::string> questions;
-
-    std::optional<std::string> OpenFile(HWND, std::string_view filter) override {
-        return next("open " + std::string(filter));
-    }
-    std::optional<std::string> SaveFile(HWND, std::string_view filter, std::string_view preset) override {
-        return next("save " + std::string(filter) + " " + std::string(preset));
-    }
-    std::optional<std::string> Folder(HWND, std::string_view caption) override {
-        return next("folder " + std::string(caption));
-    }
-    void Error(HWND, std::string_view message) override { errors.emplace_back(message); }
-    bool Confirm(HWND, std::string_view question) override {
-        questions.emplace_back(question);
-        return take(confirmations);
-    }
-    bool Ask(HWND, std::string_view title, std::string_view text, std::string_view, std::string_view) override {
-        questions.push_back(std::string(title) + ": " + std::string(text));
-        return take(confirmations);
-    }
-
-private:
-    static bool take(std::deque<bool>& queue) {
-        if (queue.empty()) return false;
-        const bool a = queue.front();
-        queue.pop_front();
-        return a;
-    }
-    std::optional<std::string> next(const std::string& what) {
-        asked.push_back(what);
-        if (answers.empty()) return std::nullopt;
-        Answer a = answers.front();
-        answers.pop_front();
-        if (a.whileAsked) a.whileAsked();
-        return a.value;
-    }
-};
 
 class AudioEnvironment : public ::testing::Environment {
 public:
@@ -428,24 +382,6 @@ TEST(Win32Window, ClosesAfterTheCommandThatRanWhenItWasAsked) {
     EXPECT_TRUE(WindowSettings(f.settingsKey).Placement());
 }
 
-// The real converter, holding the command until the window's thread lets it go: a step of a
-// command that never lets messages through of itself.
-class HeldConverter : public engine::Converter {
-public:
-    explicit HeldConverter(engine::Converter& real) : real_(real) {}
-    std::atomic<bool> released{false};
-    Result<engine::ConvertedFormat> Convert(const fs::path& source, const fs::path& target,
-                                            const engine::RatePolicy& rate,
-                                            const std::function<void()>& pump) override {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!released && std::chrono::steady_clock::now() < deadline) Sleep(1);
-        return real_.Convert(source, target, rate, pump);
-    }
-
-private:
-    engine::Converter& real_;
-};
-
 // A timer of the window, calling back through its thread's message loop.
 std::function<void()> gTick;
 void CALLBACK tickProc(HWND, UINT, UINT_PTR, DWORD) {
@@ -454,7 +390,7 @@ void CALLBACK tickProc(HWND, UINT, UINT_PTR, DWORD) {
 
 TEST(Win32Window, ItsMessagesRunWhileACommandWorksAndACloseWaitsForTheSave) {
     Fixture f;
-    HeldConverter held(*f.converter);
+    testing::HeldConverter held(*f.converter);
     TKeshAudio window(f.dir / "Hashes.ini", f.scratch, held, *f.player, f.dialogs, WindowSettings(f.settingsKey));
     const fs::path bank = f.dir / "b.bin";
     testing::WriteFile(bank, threeSounds());
