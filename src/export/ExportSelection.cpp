@@ -61,10 +61,12 @@ ExportClick ChooseExport(ExportMenu menu, workspace::Workspace& ws, std::vector<
                          std::optional<std::size_t> selected) {
     const bool several = entries.size() > 1 && (menu == ExportMenu::File || !ws.WholeFile());
     if (several) {
-        return {[&ws, entries = std::move(entries)](workspace::UiPort& port) { ExportSelectedClick(ws, port, entries); },
-                true};
+        return {
+            [&ws, entries = std::move(entries)](workspace::UiPort& port) { ExportSelectedClick(ws, port, entries); },
+            true};
     }
-    if (menu == ExportMenu::Popup) return {[&ws, selected](workspace::UiPort& port) { Export1Click(ws, port, selected); }, true};
+    if (menu == ExportMenu::Popup)
+        return {[&ws, selected](workspace::UiPort& port) { Export1Click(ws, port, selected); }, true};
     return {[&ws, selected](workspace::UiPort& port) { Export2Click(ws, port, selected); }, false};
 }
 

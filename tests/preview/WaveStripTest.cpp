@@ -60,10 +60,14 @@ TEST(WaveStrip, ShowsTheCurrentSoundOrTheWholeMultichannelFile) {
         std::optional<std::size_t> shown;
     };
     const Case cases[] = {
-        {0, std::nullopt, std::nullopt}, {0, 0, std::nullopt},
-        {1, std::nullopt, std::nullopt}, {1, 0, 0},
-        {1, 2, 2},                       {1, 3, std::nullopt},
-        {2, std::nullopt, 0},            {2, 1, 0},
+        {0, std::nullopt, std::nullopt},
+        {0, 0, std::nullopt},
+        {1, std::nullopt, std::nullopt},
+        {1, 0, 0},
+        {1, 2, 2},
+        {1, 3, std::nullopt},
+        {2, std::nullopt, 0},
+        {2, 1, 0},
     };
     for (const Case& c : cases) {
         StripFixture f;

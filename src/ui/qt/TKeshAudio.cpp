@@ -351,11 +351,13 @@ void TKeshAudio::runExport(const exporting::ExportClick& click) {
 }
 
 void TKeshAudio::Export1Click() {
-    if (!IsLocked()) runExport(exporting::ChooseExport(exporting::ExportMenu::Popup, ws_, SelectedEntries(), SelectedEntry()));
+    if (!IsLocked())
+        runExport(exporting::ChooseExport(exporting::ExportMenu::Popup, ws_, SelectedEntries(), SelectedEntry()));
 }
 
 void TKeshAudio::Export2Click() {
-    if (!IsLocked()) runExport(exporting::ChooseExport(exporting::ExportMenu::File, ws_, SelectedEntries(), SelectedEntry()));
+    if (!IsLocked())
+        runExport(exporting::ChooseExport(exporting::ExportMenu::File, ws_, SelectedEntries(), SelectedEntry()));
 }
 
 void TKeshAudio::Exportall1Click() {

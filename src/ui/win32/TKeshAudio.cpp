@@ -337,7 +337,8 @@ void TKeshAudio::command(WORD id) {
         {kRadioLength1, &TKeshAudio::RadioLength1Click, nullptr},
         {kHelp1, &TKeshAudio::Help1Click, nullptr},
         {kPlay1, &TKeshAudio::Play1Click, nullptr},
-        {kReplace1, &TKeshAudio::Replace1Click, [](const workspace::Workspace& ws) { return ws.Menus.replace1Enabled; }},
+        {kReplace1, &TKeshAudio::Replace1Click,
+         [](const workspace::Workspace& ws) { return ws.Menus.replace1Enabled; }},
         {kExport1, &TKeshAudio::Export1Click, nullptr},
         {kFind1, &TKeshAudio::ShowFilter, nullptr},
     };
@@ -420,11 +421,13 @@ void TKeshAudio::runExport(const exporting::ExportClick& click) {
 }
 
 void TKeshAudio::Export1Click() {
-    if (!IsLocked()) runExport(exporting::ChooseExport(exporting::ExportMenu::Popup, ws_, SelectedEntries(), SelectedEntry()));
+    if (!IsLocked())
+        runExport(exporting::ChooseExport(exporting::ExportMenu::Popup, ws_, SelectedEntries(), SelectedEntry()));
 }
 
 void TKeshAudio::Export2Click() {
-    if (!IsLocked()) runExport(exporting::ChooseExport(exporting::ExportMenu::File, ws_, SelectedEntries(), SelectedEntry()));
+    if (!IsLocked())
+        runExport(exporting::ChooseExport(exporting::ExportMenu::File, ws_, SelectedEntries(), SelectedEntry()));
 }
 
 void TKeshAudio::Exportall1Click() {
