@@ -6,9 +6,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <memory>
 #include <utility>
 #include <vector>
 
+#include "engine/Decoder.h"
 #include "engine/Engine.h"
 
 namespace brenzo::engine {
@@ -38,5 +41,17 @@ protected:
     std::uint32_t rate_;
     std::uint16_t channels_;
 };
+
+// A stream of `DeviceStream` (a PcmStream with OpenDevice) over the decoder's whole sound, its
+// device opened, not yet started.
+template <class DeviceStream>
+Result<std::unique_ptr<Stream>> OpenDecoded(Decoder& decoder, const std::filesystem::path& file) {
+    auto samples = ReadAllPcm16(decoder, file);
+    if (!samples) return samples.error();
+    const SourceFormat& format = decoder.format();
+    auto stream = std::make_unique<DeviceStream>(std::move(*samples), format.rate, format.channels);
+    if (Status s = stream->OpenDevice(file); !s) return s.error();
+    return std::unique_ptr<Stream>(std::move(stream));
+}
 
 }  // namespace brenzo::engine

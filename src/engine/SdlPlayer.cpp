@@ -94,12 +94,7 @@ public:
             return Error{"cannot play " + name + ": " + std::to_string(format.channels) + " channels are too many"};
         if (format.rate > static_cast<std::uint32_t>(std::numeric_limits<int>::max()))
             return Error{"cannot play " + name + ": the rate is too high"};
-
-        auto samples = ReadAllPcm16(**decoder, file);
-        if (!samples) return samples.error();
-        auto stream = std::make_unique<SdlStream>(std::move(*samples), format.rate, format.channels);
-        if (Status s = stream->OpenDevice(file); !s) return s.error();
-        return std::unique_ptr<Stream>(std::move(stream));
+        return OpenDecoded<SdlStream>(**decoder, file);
     }
 };
 

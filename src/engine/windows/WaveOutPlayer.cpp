@@ -190,12 +190,7 @@ public:
     Result<std::unique_ptr<Stream>> Open(const fs::path& file) override {
         auto decoder = Decoder::Open(file);
         if (!decoder) return decoder.error();
-        const SourceFormat format = (*decoder)->format();
-        auto samples = ReadAllPcm16(**decoder, file);
-        if (!samples) return samples.error();
-        auto stream = std::make_unique<WaveOutStream>(std::move(*samples), format.rate, format.channels);
-        if (Status s = stream->OpenDevice(file); !s) return s.error();
-        return std::unique_ptr<Stream>(std::move(stream));
+        return OpenDecoded<WaveOutStream>(**decoder, file);
     }
 };
 
