@@ -20,9 +20,26 @@ inline void storeU32(std::uint8_t* p, std::uint32_t v) {
 }
 inline void storeI16(std::uint8_t* p, std::int16_t v) { storeU16(p, static_cast<std::uint16_t>(v)); }
 
+// The little-endian values of a writer whose one way in is `Writer::u8`, a byte at a time.
+template <class Writer>
+class LittleEndianValues {
+public:
+    void u16(std::uint16_t v) { put(v, 2); }
+    void u32(std::uint32_t v) { put(v, 4); }
+    void u64(std::uint64_t v) { put(v, 8); }
+    void i16(std::int16_t v) { u16(static_cast<std::uint16_t>(v)); }
+    void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
+    void i64(std::int64_t v) { u64(static_cast<std::uint64_t>(v)); }
+
+private:
+    void put(std::uint64_t v, int n) {
+        for (int i = 0; i < n; ++i) static_cast<Writer*>(this)->u8(static_cast<std::uint8_t>(v >> (8 * i)));
+    }
+};
+
 // Appends little-endian values to a growing byte vector (a Bytes image, or any vector of bytes).
 template <class Buffer = Bytes>
-class ByteWriter {
+class ByteWriter : public LittleEndianValues<ByteWriter<Buffer>> {
 public:
     explicit ByteWriter(Buffer& out) : out_(out) {}
 
@@ -30,12 +47,6 @@ public:
     Buffer& buffer() { return out_; }
 
     void u8(std::uint8_t v) { out_.push_back(v); }
-    void u16(std::uint16_t v) { put(v, 2); }
-    void u32(std::uint32_t v) { put(v, 4); }
-    void u64(std::uint64_t v) { put(v, 8); }
-    void i16(std::int16_t v) { u16(static_cast<std::uint16_t>(v)); }
-    void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
-    void i64(std::int64_t v) { u64(static_cast<std::uint64_t>(v)); }
     // Bulk copies go through memcpy: an image buffer constructs its bytes one by one otherwise.
     void bytes(std::span<const std::uint8_t> b) {
         if (b.empty()) return;
@@ -53,10 +64,6 @@ public:
     void patchU32(std::size_t at, std::uint32_t v) { storeU32(out_.data() + at, v); }
 
 private:
-    void put(std::uint64_t v, int n) {
-        for (int i = 0; i < n; ++i) out_.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    }
-
     Buffer& out_;
 };
 

@@ -1,6 +1,8 @@
 // What the decoders and resamplers share, whichever library does the work.
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <system_error>
 
 #include "common/ByteWriter.h"
 #include "engine/Decoder.h"
@@ -24,7 +26,63 @@ void AppendPcm16Le(std::span<const float> in, std::vector<std::uint8_t>& out) {
 }
 
 Error Decoder::NothingDecoded(const std::filesystem::path& file) {
-    return Error{"cannot decode " + platform::FileNameUtf8(file) + ": no sound in it can be decoded", false};
+    return Refused(file, "no sound in it can be decoded");
+}
+
+Error Decoder::Refused(const std::filesystem::path& file, const std::string& reason) {
+    return Error{"cannot decode " + platform::FileNameUtf8(file) + ": " + reason, false};
+}
+
+Error Decoder::Unreadable(const std::filesystem::path& file, const std::string& reason) {
+    return Error{"cannot read " + platform::FileNameUtf8(file) + ": " + reason, true};
+}
+
+Status Decoder::CheckReadable(const std::filesystem::path& file) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(file, ec);
+    if (!std::filesystem::exists(status)) return Unreadable(file, "no such file");
+    if (std::filesystem::is_directory(status)) return Unreadable(file, "it is a folder");
+    return {};
+}
+
+Status Decoder::CheckShape(const std::filesystem::path& file, std::int64_t channels, std::int64_t rate) {
+    if (channels <= 0) return Refused(file, "the file has no channels");
+    if (channels > 0xFFFF) return Refused(file, "the file has too many channels");
+    if (rate <= 0) return Refused(file, "the sample rate is 0");
+    return {};
+}
+
+Result<std::vector<std::int16_t>> ReadAllPcm16(Decoder& decoder, const std::filesystem::path& file) {
+    const SourceFormat format = decoder.format();
+    std::vector<std::int16_t> samples;
+    // A declared length only hints the size; it never sizes more than a few minutes' worth.
+    constexpr std::uint64_t kReserveLimit = 64ull << 20;
+    if (format.frames)
+        samples.reserve(static_cast<std::size_t>(std::min(*format.frames * format.channels, kReserveLimit)));
+    std::vector<float> piece(std::max<std::size_t>(65536 / format.channels, 1) * format.channels);
+    for (;;) {
+        auto got = decoder.Read(piece);
+        if (!got) return got.error();
+        if (*got == 0) break;
+        const std::size_t count = *got * format.channels;
+        const std::size_t start = samples.size();
+        samples.resize(start + count);
+        ToPcm16(std::span<const float>(piece.data(), count), std::span<std::int16_t>(samples.data() + start, count));
+    }
+    if (samples.empty() && !decoder.DeclaresEmpty()) return Decoder::NothingDecoded(file);
+    return samples;
+}
+
+Result<std::unique_ptr<Resampler>> Resampler::Create(std::uint32_t inputRate, std::uint32_t outputRate,
+                                                     std::uint16_t channels) {
+    std::unique_ptr<Resampler> resampler(new Resampler);
+    if (Status s = resampler->Start(Shape{inputRate, outputRate, channels}); !s) return s.error();
+    return resampler;
+}
+
+Status Resampler::Process(std::span<const float> in, std::vector<float>& out) {
+    if (in.empty()) return {};
+    return Feed(in, out);
 }
 
 std::uint64_t Resampler::OutputFrames(std::uint64_t inputFrames, std::uint32_t inputRate, std::uint32_t outputRate) {

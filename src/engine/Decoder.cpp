@@ -8,7 +8,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <system_error>
 
 #include "platform/Path.h"
 
@@ -25,13 +24,7 @@ std::string trimmed(std::string text) {
     return text;
 }
 
-Error refused(const fs::path& file, const std::string& reason) {
-    return Error{"cannot decode " + platform::FileNameUtf8(file) + ": " + reason, false};
-}
-
-Error unreadable(const fs::path& file, const std::string& reason) {
-    return Error{"cannot read " + platform::FileNameUtf8(file) + ": " + reason, true};
-}
+Error refused(const fs::path& file, const std::string& reason) { return Decoder::Refused(file, reason); }
 
 // libsndfile stops every read at the frame count it announced when the file was opened. For an
 // MPEG stream without a Xing header that count is mpg123's guess from the first frame's bit
@@ -70,8 +63,7 @@ public:
             if (mpg123_format(d->handle_, rate, channels, MPG123_ENC_FLOAT_32) != MPG123_OK)
                 return refused(file, mpg123_strerror(d->handle_));
         }
-        if (channels <= 0) return refused(file, "the file has no channels");
-        if (rate <= 0) return refused(file, "the sample rate is 0");
+        if (Status s = CheckShape(file, channels, rate); !s) return s.error();
         d->format_.rate = static_cast<std::uint32_t>(rate);
         d->format_.channels = static_cast<std::uint16_t>(channels);
         if (scanned) {
@@ -203,7 +195,7 @@ public:
             const std::string reason = trimmed(sf_strerror(nullptr));
             if (sf_error(nullptr) == SF_ERR_SYSTEM) {
                 static const std::string kPrefix = "System error : ";
-                return unreadable(file, reason.rfind(kPrefix, 0) == 0 ? reason.substr(kPrefix.size()) : reason);
+                return Unreadable(file, reason.rfind(kPrefix, 0) == 0 ? reason.substr(kPrefix.size()) : reason);
             }
             // Said of a file whose MPEG-looking start mpg123 would not open; the file was
             // checked to exist before, so the user gets the true story.
@@ -216,9 +208,7 @@ public:
             return refused(file, reason);
         }
         std::unique_ptr<SndfileDecoder> d(new SndfileDecoder(file, handle));
-        if (info.channels <= 0) return refused(file, "the file has no channels");
-        if (info.channels > 0xFFFF) return refused(file, "the file has too many channels");
-        if (info.samplerate <= 0) return refused(file, "the sample rate is 0");
+        if (Status s = CheckShape(file, info.channels, info.samplerate); !s) return s.error();
         if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
             d.reset();
             return MpegDecoder::Open(file);
@@ -253,10 +243,7 @@ private:
 }  // namespace
 
 Result<std::unique_ptr<Decoder>> Decoder::Open(const fs::path& file) {
-    std::error_code ec;
-    const fs::file_status status = fs::status(file, ec);
-    if (!fs::exists(status)) return unreadable(file, "no such file");
-    if (fs::is_directory(status)) return unreadable(file, "it is a folder");
+    if (Status s = CheckReadable(file); !s) return s.error();
     return SndfileDecoder::Open(file);
 }
 

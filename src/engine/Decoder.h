@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "common/Result.h"
@@ -58,9 +59,22 @@ public:
     virtual Result<std::size_t> Read(std::span<float> out) = 0;
 
     static Error NothingDecoded(const std::filesystem::path& file);
+    // "cannot decode <file>: <reason>": the file was read but is refused.
+    static Error Refused(const std::filesystem::path& file, const std::string& reason);
+    // "cannot read <file>: <reason>", a file-system failure.
+    static Error Unreadable(const std::filesystem::path& file, const std::string& reason);
+    // The file's own refusals, before any decoder looks at it: missing, or a folder.
+    static Status CheckReadable(const std::filesystem::path& file);
+    // Refuses a sound without channels, with more than a WAV can count, or without a rate.
+    static Status CheckShape(const std::filesystem::path& file, std::int64_t channels, std::int64_t rate);
 
 protected:
     SourceFormat format_;
 };
+
+// Reads the rest of the decoder's sound as interleaved 16-bit samples in the machine's order,
+// the form a player hands its device. A sound that gives nothing without declaring itself empty
+// is refused as damaged.
+Result<std::vector<std::int16_t>> ReadAllPcm16(Decoder& decoder, const std::filesystem::path& file);
 
 }  // namespace brenzo::engine

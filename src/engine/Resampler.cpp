@@ -9,38 +9,32 @@
 
 namespace brenzo::engine {
 
-struct Resampler::State {
+struct Resampler::State : Shape {
+    explicit State(const Shape& shape) : Shape(shape) {}
     ::soxr* soxr = nullptr;
-    std::uint32_t inputRate = 0;
-    std::uint32_t outputRate = 0;
-    std::uint16_t channels = 0;
     ~State() {
         if (soxr) soxr_delete(soxr);
     }
     Status run(const float* in, std::size_t frames, std::vector<float>& out);
 };
 
-Result<std::unique_ptr<Resampler>> Resampler::Create(std::uint32_t inputRate, std::uint32_t outputRate,
-                                                     std::uint16_t channels) {
-    std::unique_ptr<Resampler> r(new Resampler);
-    r->state_ = std::make_unique<State>();
-    State& st = *r->state_;
-    st.inputRate = inputRate;
-    st.outputRate = outputRate;
-    st.channels = channels;
+Status Resampler::Start(const Shape& shape) {
+    state_ = std::make_unique<State>(shape);
+    State& st = *state_;
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
     soxr_io_spec_t ioNoDither = io;
     ioNoDither.flags |= SOXR_NO_DITHER;
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
     const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
     soxr_error_t error = nullptr;
-    st.soxr = soxr_create(inputRate, outputRate, channels, &error, &ioNoDither, &quality, &runtime);
+    st.soxr = soxr_create(shape.inputRate, shape.outputRate, shape.channels, &error, &ioNoDither, &quality, &runtime);
     if (!st.soxr || error)
-        return Error{std::string("libsoxr cannot resample from ") + std::to_string(inputRate) + " Hz to " +
-                     std::to_string(outputRate) + " Hz: " + soxr_strerror(error)};
-    return r;
+        return Error{std::string("libsoxr cannot resample from ") + std::to_string(shape.inputRate) + " Hz to " +
+                     std::to_string(shape.outputRate) + " Hz: " + soxr_strerror(error)};
+    return {};
 }
 
+Resampler::Resampler() = default;
 Resampler::~Resampler() = default;
 
 Status Resampler::State::run(const float* in, std::size_t frames, std::vector<float>& out) {
@@ -63,8 +57,7 @@ Status Resampler::State::run(const float* in, std::size_t frames, std::vector<fl
     }
 }
 
-Status Resampler::Process(std::span<const float> in, std::vector<float>& out) {
-    if (in.empty()) return {};
+Status Resampler::Feed(std::span<const float> in, std::vector<float>& out) {
     return state_->run(in.data(), in.size() / state_->channels, out);
 }
 

@@ -29,8 +29,17 @@ public:
     static std::uint64_t OutputFrames(std::uint64_t inputFrames, std::uint32_t inputRate, std::uint32_t outputRate);
 
 private:
-    Resampler() = default;
+    // The rates and channel count a resampler converts between; each library's state keeps them.
+    struct Shape {
+        std::uint32_t inputRate = 0;
+        std::uint32_t outputRate = 0;
+        std::uint16_t channels = 0;
+    };
+    // The library's own state, made by Start in its half (libsoxr, Media Foundation).
     struct State;
+    Resampler();
+    Status Start(const Shape& shape);
+    Status Feed(std::span<const float> in, std::vector<float>& out);
     std::unique_ptr<State> state_;
 };
 

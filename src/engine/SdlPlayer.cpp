@@ -9,6 +9,7 @@
 
 #include "engine/Decoder.h"
 #include "engine/Engine.h"
+#include "engine/PcmStream.h"
 #include "platform/Path.h"
 
 namespace brenzo::engine {
@@ -20,10 +21,10 @@ namespace fs = std::filesystem;
 // played by SDL's audio thread through `Fill`. The position is what that thread has taken so
 // far; the main thread changes it only with the device locked, so a seek never interleaves
 // with a callback.
-class SdlStream final : public Stream {
+class SdlStream final : public PcmStream {
 public:
     SdlStream(std::vector<std::int16_t> samples, std::uint32_t rate, std::uint16_t channels)
-        : samples_(std::move(samples)), rate_(rate), channels_(channels) {}
+        : PcmStream(std::move(samples), rate, channels) {}
 
     ~SdlStream() override {
         // Closing waits for a running callback, so nothing touches the samples afterwards.
@@ -55,38 +56,28 @@ public:
         SetPositionBytes(0);
     }
 
-    std::uint64_t LengthBytes() const override { return samples_.size() * 2; }
     std::uint64_t PositionBytes() const override { return position_.load(std::memory_order_acquire); }
 
     void SetPositionBytes(std::uint64_t position) override {
-        const std::uint64_t frameBytes = 2ull * channels_;
-        position = std::min(position, LengthBytes());
-        position -= position % frameBytes;
+        position = SeekTarget(position);
         SDL_LockAudioDevice(device_);
         position_.store(position, std::memory_order_release);
         SDL_UnlockAudioDevice(device_);
-    }
-
-    double BytesToSeconds(std::uint64_t bytes) const override {
-        return static_cast<double>(bytes) / (2.0 * channels_ * rate_);
     }
 
 private:
     static void SDLCALL Fill(void* user, Uint8* out, int length) {
         auto* self = static_cast<SdlStream*>(user);
         const std::uint64_t position = self->position_.load(std::memory_order_acquire);
-        const std::uint64_t total = self->samples_.size() * 2;
         const std::size_t wanted = static_cast<std::size_t>(length);
-        const std::size_t taken = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, total - position));
-        if (taken > 0) std::memcpy(out, reinterpret_cast<const Uint8*>(self->samples_.data()) + position, taken);
+        const std::size_t taken =
+            static_cast<std::size_t>(std::min<std::uint64_t>(wanted, self->LengthBytes() - position));
+        if (taken > 0) std::memcpy(out, self->Bytes() + position, taken);
         // Past the end the device keeps running on silence, and the position stays at the end.
         std::memset(out + taken, 0, wanted - taken);
         self->position_.store(position + taken, std::memory_order_release);
     }
 
-    std::vector<std::int16_t> samples_;
-    std::uint32_t rate_;
-    std::uint16_t channels_;
     std::atomic<std::uint64_t> position_{0};
     SDL_AudioDeviceID device_ = 0;
     bool audioReference_ = false;
@@ -103,29 +94,7 @@ public:
             return Error{"cannot play " + name + ": " + std::to_string(format.channels) + " channels are too many"};
         if (format.rate > static_cast<std::uint32_t>(std::numeric_limits<int>::max()))
             return Error{"cannot play " + name + ": the rate is too high"};
-
-        std::vector<std::int16_t> samples;
-        // A declared length only hints the size; it never sizes more than a few minutes' worth.
-        constexpr std::uint64_t kReserveLimit = 64ull << 20;
-        if (format.frames)
-            samples.reserve(static_cast<std::size_t>(std::min(*format.frames * format.channels, kReserveLimit)));
-        std::vector<float> piece(std::max<std::size_t>(65536 / format.channels, 1) * format.channels);
-        for (;;) {
-            auto got = (*decoder)->Read(piece);
-            if (!got) return got.error();
-            if (*got == 0) break;
-            const std::size_t count = *got * format.channels;
-            const std::size_t start = samples.size();
-            samples.resize(start + count);
-            ToPcm16(std::span<const float>(piece.data(), count),
-                    std::span<std::int16_t>(samples.data() + start, count));
-        }
-
-        if (samples.empty() && !(*decoder)->DeclaresEmpty()) return Decoder::NothingDecoded(file);
-
-        auto stream = std::make_unique<SdlStream>(std::move(samples), format.rate, format.channels);
-        if (Status s = stream->OpenDevice(file); !s) return s.error();
-        return std::unique_ptr<Stream>(std::move(stream));
+        return OpenDecoded<SdlStream>(**decoder, file);
     }
 };
 

@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "common/ByteWriter.h"
 #include "common/Bytes.h"
 #include "common/Result.h"
 
@@ -71,7 +72,7 @@ private:
 
 // Writes little-endian values into a plan: small values gather in a buffer that the plan keeps;
 // spans of 4 KiB and more are referred to, not copied.
-class PlanWriter {
+class PlanWriter : public LittleEndianValues<PlanWriter> {
 public:
     explicit PlanWriter(ImagePlan& plan) : plan_(plan) {}
     ~PlanWriter() { flush(); }
@@ -80,12 +81,6 @@ public:
 
     std::uint64_t size() const { return plan_.size() + pending_.size(); }
     void u8(std::uint8_t v) { pending_.push_back(v); }
-    void u16(std::uint16_t v) { put(v, 2); }
-    void u32(std::uint32_t v) { put(v, 4); }
-    void u64(std::uint64_t v) { put(v, 8); }
-    void i16(std::int16_t v) { u16(static_cast<std::uint16_t>(v)); }
-    void i32(std::int32_t v) { u32(static_cast<std::uint32_t>(v)); }
-    void i64(std::int64_t v) { u64(static_cast<std::uint64_t>(v)); }
     void bytes(std::span<const std::uint8_t> b);
     void zeros(std::uint64_t n);
     // Zeros up to the next multiple of 2048 of the file position.
@@ -94,9 +89,6 @@ public:
     void flush();
 
 private:
-    void put(std::uint64_t v, int n) {
-        for (int i = 0; i < n; ++i) pending_.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    }
     ImagePlan& plan_;
     std::vector<std::uint8_t> pending_;
 };

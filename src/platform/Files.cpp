@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/Internal.h"
+#include "platform/Interrupts.h"
 #include "platform/Path.h"
 
 namespace brenzo::platform {
@@ -46,6 +47,23 @@ bool isTemporaryName(const std::string& name, const std::string& prefix) {
            name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789", prefix.size()) == std::string::npos;
 }
 
+fs::path folderOf(const fs::path& file) { return file.has_parent_path() ? file.parent_path() : fs::path("."); }
+
+fs::path temporaryBeside(const fs::path& target) {
+    return folderOf(target) / PathFromUtf8(temporaryPrefix(target) + randomSuffix());
+}
+
+void forEachTemporaryOf(const fs::path& target, const std::function<void(const fs::path&)>& visit) {
+    const std::string prefix = temporaryPrefix(target);
+    std::error_code ec;
+    for (fs::directory_iterator it(folderOf(target), ec), end; !ec && it != end; it.increment(ec))
+        if (isTemporaryName(FileNameUtf8(it->path()), prefix)) visit(it->path());
+}
+
+Error cannotWriteInto(const fs::path& folder, const std::string& reason) {
+    return Error{"cannot write into " + wholePath(folder) + ": " + reason, true};
+}
+
 std::string randomSuffix() {
     static std::mt19937_64 engine{
         std::random_device{}() ^
@@ -59,6 +77,39 @@ std::string randomSuffix() {
 }  // namespace detail
 
 using detail::failure;
+
+Status AtomicFile::chooseTarget(const fs::path& requested, bool& exists) {
+    requested_ = requested;
+    target_ = requested;
+    std::error_code ec;
+    exists = fs::exists(requested, ec);
+    if (!exists) return {};
+    target_ = detail::followedLink(requested);
+    // Only a regular file is replaced: a rename over a pipe or a device would swap the node
+    // itself for a plain file.
+    const auto type = fs::status(target_, ec).type();
+    if (type == fs::file_type::directory) return failure("write", requested, "it is a folder");
+    if (type != fs::file_type::regular && type != fs::file_type::not_found)
+        return failure("write", requested, "it is not a regular file");
+    return {};
+}
+
+Status AtomicFile::fail(Error error) {
+    failed_ = true;
+    failure_ = std::move(error.message);
+    return failedBefore();
+}
+
+Status AtomicFile::fail(const char* verb, const std::string& reason) { return fail(failure(verb, target_, reason)); }
+
+void AtomicFile::discardTemporary() {
+    if (temp_.empty()) return;
+    if (!committed_) {
+        std::error_code ec;
+        fs::remove(temp_, ec);
+    }
+    ForgetOnInterrupt(temp_);
+}
 
 bool FileExists(const fs::path& path) {
     std::error_code ec;

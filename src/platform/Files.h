@@ -72,6 +72,17 @@ public:
 
 private:
     AtomicFile() = default;
+    // Settles which file the save replaces (a link is followed) and refuses one that is not
+    // a regular file; `exists` says whether there is one.
+    Status chooseTarget(const fs::path& requested, bool& exists);
+    // A failure that sticks: every later Write and Commit reports it again, and a second
+    // Commit never acts on a half-finished file.
+    Status fail(Error error);
+    Status fail(const char* verb, const std::string& reason);
+    Status failedBefore() const { return Error{failure_, true}; }
+    // Removes the temporary file unless it became the target.
+    void discardTemporary();
+
     struct Handle;
     std::unique_ptr<Handle> handle_;
     fs::path requested_;  // the name asked for, beside which its backup lies

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "common/Result.h"
@@ -37,6 +38,18 @@ std::uint64_t linksBesidesBackup(const std::filesystem::path& container, const F
 // A save of `target` writes "." + its name + ".brenzo-" + randomSuffix() beside it.
 std::string temporaryPrefix(const std::filesystem::path& target);
 bool isTemporaryName(const std::string& name, const std::string& prefix);
+// The folder a file lies in ("." for a bare name).
+std::filesystem::path folderOf(const std::filesystem::path& file);
+// A fresh temporary name beside `target`.
+std::filesystem::path temporaryBeside(const std::filesystem::path& target);
+// Calls `visit` with every file beside `target` that has the name of one of its temporary files.
+void forEachTemporaryOf(const std::filesystem::path& target,
+                        const std::function<void(const std::filesystem::path&)>& visit);
+// "cannot write into FOLDER: REASON", a folder that takes no new file.
+Error cannotWriteInto(const std::filesystem::path& folder, const std::string& reason);
+// The file a save of `requested` (which exists) replaces: where a link leads. Each system
+// resolves it its own way.
+std::filesystem::path followedLink(const std::filesystem::path& requested);
 
 // How long a save waits for another save (or another program's lock) on its target.
 inline constexpr auto kLockWait = std::chrono::seconds(10);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 
 #include "codec/IMAADPCM.h"
 #include "common/ByteReader.h"
@@ -52,9 +53,19 @@ Result<RebuiltBank> layOutAndWrite(formats::TBankAudio model, BankKind kind, Rec
     return rebuilt;
 }
 
+const workspace::OpenedBank* openedBank(const Workspace& ws) { return std::get_if<workspace::OpenedBank>(&ws.Model()); }
+
 BankKind kindOf(const Workspace& ws) {
-    const auto* opened = std::get_if<workspace::OpenedBank>(&ws.Model());
+    const auto* opened = openedBank(ws);
     return opened ? opened->kind : BankKind::Plain;
+}
+
+// The sample format every sound of a plain bank shares (its first sound's); a bank with
+// animations, or an empty one, has none to choose.
+std::optional<std::uint32_t> plainCompression(const Workspace& ws) {
+    const auto* opened = openedBank(ws);
+    if (!opened || opened->kind != BankKind::Plain || opened->model.BanksInfo.empty()) return std::nullopt;
+    return opened->model.BanksInfo[0].Compression;
 }
 
 // The converted file, checked as a bank replace needs it: uncompressed PCM, one channel.
@@ -88,6 +99,19 @@ void refreshSound(Workspace& ws, workspace::UiPort& port, std::uint32_t n) {
     const auto cache = exporting::CacheWavPath(ws, n);
     if (!cache.empty() && !platform::RemoveFile(cache)) ws.StaleCache.insert(n);
     port.RowChanged(n);
+}
+
+// The steps before a sound's rebuild, whatever the bank stores: the checks, the conversion
+// fitted to sound n, and the preview stopped.
+Result<FittedPcm> prepareSound(Workspace& ws, workspace::UiPort& port, engine::Converter& converter,
+                               const std::filesystem::path& newFile, std::uint32_t n, const ReplaceOptions& options,
+                               ConvertedImage& holder) {
+    if (n >= ws.EntryCount()) return Error{"the bank has no sound " + std::to_string(n)};
+    if (Status s = CheckBankReplaceable(ws); !s) return s.error();
+    auto fitted = convertAndFit(ws, port, converter, newFile, n, options, holder);
+    if (!fitted) return fitted.error();
+    if (ws.StopPreview) ws.StopPreview();
+    return fitted;
 }
 
 Status finish(Workspace& ws, workspace::UiPort& port, std::uint32_t n, Result<RebuiltBank> rebuilt,
@@ -150,13 +174,10 @@ Status CheckBankReplaceable(const Workspace& ws) {
         return Status{Error{"Sounds of " + ws.FileName + " cannot be replaced: " + why + "."}};
     };
     if (!ws.Damage.empty()) return refuse("the file is damaged (" + ws.Damage.front() + ")");
-    const auto& bank = *ws.CurrentBank();
-    if (ws.FileKind() == workspace::kKindPlainBank && !bank.BanksInfo.empty()) {
-        const std::uint32_t c = bank.BanksInfo[0].Compression;
-        if (c != formats::kCompressionAdpcm && c != formats::kCompressionPcm)
-            return refuse("its sample format " + std::to_string(c) + " is neither PCM (1) nor IMA ADPCM (1024)");
-    }
-    if (Status s = formats::CheckRebuildable(bank, kindOf(ws), ws.SourceImage); !s) return refuse(s.message());
+    if (const auto c = plainCompression(ws); c && *c != formats::kCompressionAdpcm && *c != formats::kCompressionPcm)
+        return refuse("its sample format " + std::to_string(*c) + " is neither PCM (1) nor IMA ADPCM (1024)");
+    if (Status s = formats::CheckRebuildable(*ws.CurrentBank(), kindOf(ws), ws.SourceImage); !s)
+        return refuse(s.message());
     // A file that cannot be saved is found out before the conversion, not after it.
     return platform::CheckReplaceable(ws.OpenedPath);
 }
@@ -192,12 +213,9 @@ Status SaveOverOpenedFile(Workspace& ws, const formats::ImagePlan& plan) {
 
 Status ReplaceBANK_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Converter& converter,
                          const std::filesystem::path& newFile, std::uint32_t n, const ReplaceOptions& options) {
-    if (n >= ws.EntryCount()) return Error{"the bank has no sound " + std::to_string(n)};
-    if (Status s = CheckBankReplaceable(ws); !s) return s;
     ConvertedImage converted;
-    auto fitted = convertAndFit(ws, port, converter, newFile, n, options, converted);
+    auto fitted = prepareSound(ws, port, converter, newFile, n, options, converted);
     if (!fitted) return fitted.status();
-    if (ws.StopPreview) ws.StopPreview();
     std::vector<std::uint8_t> coded, states;
     codec::ADPCMEncodeStream(fitted->bytes, coded, states, static_cast<std::int32_t>(fitted->dataSize));
     return finish(ws, port, n,
@@ -209,12 +227,9 @@ Status ReplaceBANK_PCM(Workspace& ws, workspace::UiPort& port, engine::Converter
                        const std::filesystem::path& newFile, std::uint32_t n, std::uint32_t c,
                        const ReplaceOptions& options) {
     if (c == formats::kCompressionAdpcm) return ReplaceBANK_ADPCM(ws, port, converter, newFile, n, options);
-    if (n >= ws.EntryCount()) return Error{"the bank has no sound " + std::to_string(n)};
-    if (Status s = CheckBankReplaceable(ws); !s) return s;
     ConvertedImage converted;
-    auto fitted = convertAndFit(ws, port, converter, newFile, n, options, converted);
+    auto fitted = prepareSound(ws, port, converter, newFile, n, options, converted);
     if (!fitted) return fitted.status();
-    if (ws.StopPreview) ws.StopPreview();
     return finish(ws, port, n,
                   RebuildBankPcm(*ws.CurrentBank(), ws.SourceImage, n, fitted->bytes, fitted->dataSize, fitted->rate),
                   options);
@@ -229,10 +244,7 @@ Status BackUpAndSave(Workspace& ws, const formats::ImagePlan& plan, const Replac
 formats::BankKind BankKindOf(const Workspace& ws) { return kindOf(ws); }
 
 formats::RecordForm RebuildFormOf(const Workspace& ws) {
-    if (ws.FileKind() == workspace::kKindPlainBank && ws.CurrentBank() && !ws.CurrentBank()->BanksInfo.empty() &&
-        ws.CurrentBank()->BanksInfo[0].Compression == formats::kCompressionPcm)
-        return RecordForm::Pcm;
-    return RecordForm::Adpcm;
+    return plainCompression(ws) == formats::kCompressionPcm ? RecordForm::Pcm : RecordForm::Adpcm;
 }
 
 Result<RebuiltBank> RebuildBankSounds(const formats::TBankAudio& bank, BankKind kind, RecordForm form,

@@ -78,13 +78,18 @@ void refuseLoad(Workspace& ws, UiPort& port, const std::string& message) {
     port.ShowError(message);
 }
 
-void loadBank(Workspace& ws, UiPort& port, BankKind kind) {
+// The list emptied and the window locked while a file is read; a multichannel file, exported
+// whole, shows "Export all" where a bank shows "Export".
+void beginLoad(Workspace& ws, UiPort& port, bool wholeFile) {
     ws.StringGridClear(port);
-    ws.Menus.export2Visible = true;
-    ws.Menus.export1Caption = "Export";
+    ws.Menus.export2Visible = !wholeFile;
+    ws.Menus.export1Caption = wholeFile ? "Export all" : "Export";
     port.MenusChanged();
     port.Lock();
+}
 
+void loadBank(Workspace& ws, UiPort& port, BankKind kind) {
+    beginLoad(ws, port, false);
     LoadProgress progress(port);
     auto readOrRefuse = CatchOutOfMemory("read " + ws.FileName, [&]() -> Result<formats::BankRead> {
         return formats::ReadBank(ws.SourceImage, kind, std::ref(progress));
@@ -114,12 +119,7 @@ void LoadBANK_ADPCM(Workspace& ws, UiPort& port) { loadBank(ws, port, BankKind::
 void LoadBANK_PCM(Workspace& ws, UiPort& port) { loadBank(ws, port, BankKind::Plain); }
 
 void LoadMULTI_ADPCM(Workspace& ws, UiPort& port) {
-    ws.StringGridClear(port);
-    ws.Menus.export2Visible = false;
-    ws.Menus.export1Caption = "Export all";
-    port.MenusChanged();
-    port.Lock();
-
+    beginLoad(ws, port, true);
     LoadProgress progress(port);
     auto read =
         CatchOutOfMemory("read " + ws.FileName, [&] { return formats::ReadMulti(ws.SourceImage, std::ref(progress)); });

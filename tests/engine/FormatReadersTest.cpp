@@ -1,12 +1,14 @@
 // The readers under the Windows engine that are plain code (the kind of a file by its content,
 // the plain WAV reader, the MP3 encoder delay and padding), tested here against libsndfile and
-// libmpg123, which the Linux engine uses.
+// libmpg123, which the Linux engine uses; and the checks every decoder makes, on both systems.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
 #include <string>
 #include <vector>
 
+#include "engine/Decoder.h"
 #include "engine/Mp3Gapless.h"
 #include "engine/PcmWavReader.h"
 #include "engine/SoundFiles.h"
@@ -55,6 +57,40 @@ TEST(SoundKindTest, TheFirstBytesTellTheKind) {
 }
 
 // Every plain WAV kind reads to libsndfile's very floats; compressed kinds are left to others.
+// What each decoder refuses before it decodes: a path that is no file, and a sound shape that
+// no WAV can take. A refusal of the file itself is a file-system failure; of the sound, not.
+TEST(DecoderChecks, RefuseWhatNoDecoderCanTake) {
+    TempDir dir;
+    const struct {
+        fs::path file;
+        std::int64_t channels;
+        std::int64_t rate;
+        const char* refusal;  // "" when taken
+        bool fileSystem;
+    } rows[] = {
+        {dir / "gone.wav", 1, 44100, "cannot read gone.wav: no such file", true},
+        {dir.path(), 1, 44100, "it is a folder", true},
+        {dir / "in.wav", 0, 44100, "cannot decode in.wav: the file has no channels", false},
+        {dir / "in.wav", -1, 44100, "cannot decode in.wav: the file has no channels", false},
+        {dir / "in.wav", 65536, 44100, "cannot decode in.wav: the file has too many channels", false},
+        {dir / "in.wav", 2, 0, "cannot decode in.wav: the sample rate is 0", false},
+        {dir / "in.wav", 65535, 1, "", false},
+    };
+    testing::WriteFile(dir / "in.wav", {});
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.refusal);
+        Status s = Decoder::CheckReadable(row.file);
+        if (s) s = Decoder::CheckShape(row.file, row.channels, row.rate);
+        if (std::string(row.refusal).empty()) {
+            EXPECT_TRUE(s) << s.message();
+            continue;
+        }
+        ASSERT_FALSE(s);
+        EXPECT_THAT(s.message(), ::testing::HasSubstr(row.refusal));
+        EXPECT_EQ(s.isFileSystemError(), row.fileSystem);
+    }
+}
+
 TEST(PcmWavReaderTest, GivesLibsndfilesSamplesForEveryPlainKind) {
     TempDir dir;
     const struct {

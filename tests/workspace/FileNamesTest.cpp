@@ -2,33 +2,43 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace brenzo::workspace {
 namespace {
 
-TEST(SafeFileName, KeepsOrdinaryNamesAsTheyAre) {
-    EXPECT_EQ(SafeFileName("engine_idle"), "engine_idle");
-    EXPECT_EQ(SafeFileName("caf\xC3\xA9 (loud)"), "caf\xC3\xA9 (loud)");
-    EXPECT_EQ(SafeFileName("0x001F"), "0x001F");
-}
-
-TEST(SafeFileName, NothingLeavesTheFolder) {
-    EXPECT_EQ(SafeFileName("../../etc/passwd"), ".._.._etc_passwd");
-    EXPECT_EQ(SafeFileName(".."), "__");
-    EXPECT_EQ(SafeFileName("."), "_");
-    EXPECT_EQ(SafeFileName(""), "_");
-    EXPECT_EQ(SafeFileName("a\\b/c"), "a_b_c");
-    EXPECT_EQ(SafeFileName("C:\\x"), "C__x");
-}
-
-TEST(SafeFileName, NamesWindowsRefusesAreMadeSafe) {
-    EXPECT_EQ(SafeFileName("what?*<>|\"x"), "what______x");
-    EXPECT_EQ(SafeFileName("tab\there"), "tab_here");
-    EXPECT_EQ(SafeFileName("trailing. "), "trailing__");
-    EXPECT_EQ(SafeFileName("CON"), "_CON");
-    EXPECT_EQ(SafeFileName("con.wav"), "_con.wav");
-    EXPECT_EQ(SafeFileName("Com7"), "_Com7");
-    EXPECT_EQ(SafeFileName("lpt1 "), "lpt1_");
-    EXPECT_EQ(SafeFileName("CONSOLE"), "CONSOLE");
+// Every name becomes one a file system takes, inside the export folder, on Linux and Windows.
+TEST(SafeFileName, MakesEveryNameSafeAndKeepsTheRest) {
+    struct Case {
+        const char* rule;
+        std::string name;
+        std::string safe;
+    };
+    const Case cases[] = {
+        {"ordinary names stay", "engine_idle", "engine_idle"},
+        {"ordinary names stay", "caf\xC3\xA9 (loud)", "caf\xC3\xA9 (loud)"},
+        {"ordinary names stay", "0x001F", "0x001F"},
+        {"nothing leaves the folder", "../../etc/passwd", ".._.._etc_passwd"},
+        {"nothing leaves the folder", "..", "__"},
+        {"nothing leaves the folder", ".", "_"},
+        {"nothing leaves the folder", "", "_"},
+        {"nothing leaves the folder", "a\\b/c", "a_b_c"},
+        {"nothing leaves the folder", "C:\\x", "C__x"},
+        {"what Windows refuses", "what?*<>|\"x", "what______x"},
+        {"what Windows refuses", "tab\there", "tab_here"},
+        {"what Windows refuses", "trailing. ", "trailing__"},
+        {"what Windows refuses", "CON", "_CON"},
+        {"what Windows refuses", "con.wav", "_con.wav"},
+        {"what Windows refuses", "Com7", "_Com7"},
+        {"what Windows refuses", "lpt1 ", "lpt1_"},
+        {"what Windows refuses", "CONSOLE", "CONSOLE"},
+        {"bytes that are not UTF-8 (a Windows-1252 Hashes.ini)", "caf\xE9", "caf_"},
+        {"bytes that are not UTF-8", std::string("\xFF\xFE") + "abc", "__abc"},
+        {"bytes that are not UTF-8", "cut \xE6\x97", "cut __"},
+        {"bytes that are not UTF-8", "\xC3\xA9t\xC3\xA9 \xE6\x97\xA5", "\xC3\xA9t\xC3\xA9 \xE6\x97\xA5"},
+        {"no dot at the end once the bytes are gone", "name.\xE9", "name._"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SafeFileName(c.name), c.safe) << c.rule << ": " << c.name;
 }
 
 TEST(SafeFileName, CutsLongNamesOnACharacterBoundary) {
@@ -37,17 +47,6 @@ TEST(SafeFileName, CutsLongNamesOnACharacterBoundary) {
     std::string safe = SafeFileName(name);
     EXPECT_LE(safe.size(), 200u);
     EXPECT_EQ(safe.size() % 2, 0u);
-}
-
-TEST(SafeFileName, BytesThatAreNotUtf8BecomeUnderscores) {
-    EXPECT_EQ(SafeFileName("caf\xE9"), "caf_");  // a Windows-1252 "Hashes.ini"
-    EXPECT_EQ(SafeFileName("\xFF\xFE"
-                           "abc"),
-              "__abc");
-    EXPECT_EQ(SafeFileName("cut \xE6\x97"), "cut __");
-    EXPECT_EQ(SafeFileName("\xC3\xA9t\xC3\xA9 \xE6\x97\xA5"), "\xC3\xA9t\xC3\xA9 \xE6\x97\xA5");
-    // What is left over must not end in a dot once the bytes are gone.
-    EXPECT_EQ(SafeFileName("name.\xE9"), "name._");
 }
 
 TEST(FileNameKey, NamesThatDifferOnlyInCaseCollideAsOnWindows) {

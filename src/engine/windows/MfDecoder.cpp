@@ -29,13 +29,8 @@ namespace {
 namespace fs = std::filesystem;
 using windows::ComPtr;
 
-Error refused(const fs::path& file, const std::string& reason) {
-    return Error{"cannot decode " + platform::FileNameUtf8(file) + ": " + reason, false};
-}
-
-Error unreadable(const fs::path& file, const std::string& reason) {
-    return Error{"cannot read " + platform::FileNameUtf8(file) + ": " + reason, true};
-}
+Error refused(const fs::path& file, const std::string& reason) { return Decoder::Refused(file, reason); }
+Error unreadable(const fs::path& file, const std::string& reason) { return Decoder::Unreadable(file, reason); }
 
 // The file's first bytes; more when an ID3 tag longer than that comes first.
 std::optional<std::vector<std::uint8_t>> readStart(const fs::path& file) {
@@ -116,9 +111,7 @@ public:
         got->GetGUID(MF_MT_SUBTYPE, &subtype);
         if (subtype != MFAudioFormat_Float || bits != 32)
             return refused(file, "Windows does not give it as float samples");
-        if (channels == 0) return refused(file, "the file has no channels");
-        if (channels > 0xFFFF) return refused(file, "the file has too many channels");
-        if (rate == 0) return refused(file, "the sample rate is 0");
+        if (Status s = CheckShape(file, channels, rate); !s) return s.error();
         d->format_.rate = rate;
         d->format_.channels = static_cast<std::uint16_t>(channels);
 
@@ -218,10 +211,8 @@ private:
 }  // namespace
 
 Result<std::unique_ptr<Decoder>> Decoder::Open(const fs::path& file) {
+    if (Status s = CheckReadable(file); !s) return s.error();
     std::error_code ec;
-    const fs::file_status status = fs::status(file, ec);
-    if (!fs::exists(status)) return unreadable(file, "no such file");
-    if (fs::is_directory(status)) return unreadable(file, "it is a folder");
     auto start = readStart(file);
     if (!start) return unreadable(file, "it cannot be opened");
     const SoundKind kind = SniffSoundKind(*start);

@@ -45,11 +45,9 @@ Result<ComPtr<IMFMediaType>> floatType(std::uint32_t rate, std::uint16_t channel
 
 }  // namespace
 
-struct Resampler::State {
+struct Resampler::State : Shape {
+    explicit State(const Shape& shape) : Shape(shape) {}
     ComPtr<IMFTransform> transform;
-    std::uint32_t inputRate = 0;
-    std::uint32_t outputRate = 0;
-    std::uint16_t channels = 0;
     std::uint64_t framesIn = 0;
     std::uint64_t framesOut = 0;
 
@@ -84,17 +82,12 @@ struct Resampler::State {
     }
 };
 
-Result<std::unique_ptr<Resampler>> Resampler::Create(std::uint32_t inputRate, std::uint32_t outputRate,
-                                                     std::uint16_t channels) {
-    const std::string what = "the resampler cannot convert from " + std::to_string(inputRate) + " Hz to " +
-                             std::to_string(outputRate) + " Hz";
+Status Resampler::Start(const Shape& shape) {
+    const std::string what = "the resampler cannot convert from " + std::to_string(shape.inputRate) + " Hz to " +
+                             std::to_string(shape.outputRate) + " Hz";
     if (Status s = windows::StartMediaFoundation(); !s) return Error{what + ": " + s.message()};
-    std::unique_ptr<Resampler> r(new Resampler);
-    r->state_ = std::make_unique<State>();
-    State& st = *r->state_;
-    st.inputRate = inputRate;
-    st.outputRate = outputRate;
-    st.channels = channels;
+    state_ = std::make_unique<State>(shape);
+    State& st = *state_;
     HRESULT hr =
         CoCreateInstance(CLSID_CResamplerMediaObject, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(st.transform.put()));
     if (FAILED(hr)) return Error{what + ": " + windows::DescribeHResult(hr)};
@@ -105,8 +98,8 @@ Result<std::unique_ptr<Resampler>> Resampler::Create(std::uint32_t inputRate, st
             props->Release();
         }
     }
-    auto in = floatType(inputRate, channels);
-    auto out = floatType(outputRate, channels);
+    auto in = floatType(shape.inputRate, shape.channels);
+    auto out = floatType(shape.outputRate, shape.channels);
     if (!in) return in.error();
     if (!out) return out.error();
     if (FAILED(hr = st.transform->SetInputType(0, in->get(), 0)) ||
@@ -114,13 +107,13 @@ Result<std::unique_ptr<Resampler>> Resampler::Create(std::uint32_t inputRate, st
         return Error{what + ": " + windows::DescribeHResult(hr)};
     st.transform->ProcessMessage(MFT_MESSAGE_NOTIFY_BEGIN_STREAMING, 0);
     st.transform->ProcessMessage(MFT_MESSAGE_NOTIFY_START_OF_STREAM, 0);
-    return r;
+    return {};
 }
 
+Resampler::Resampler() = default;
 Resampler::~Resampler() = default;
 
-Status Resampler::Process(std::span<const float> in, std::vector<float>& out) {
-    if (in.empty()) return {};
+Status Resampler::Feed(std::span<const float> in, std::vector<float>& out) {
     State& st = *state_;
     // Fed in pieces of at most 64 Ki frames, draining after each.
     const std::size_t pieceSamples = 65536u * st.channels;

@@ -32,9 +32,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Error refused(const fs::path& file, const std::string& reason) {
-    return Error{"cannot decode " + platform::FileNameUtf8(file) + ": " + reason, false};
-}
+Error refused(const fs::path& file, const std::string& reason) { return Decoder::Refused(file, reason); }
 
 std::string reasonOf(int error) {
     switch (error) {
@@ -90,14 +88,13 @@ public:
     static Result<std::unique_ptr<Decoder>> Open(const fs::path& file) {
         std::unique_ptr<VorbisDecoder> d(new VorbisDecoder(file));
         d->file_ = _wfopen(file.c_str(), L"rb");
-        if (!d->file_) return Error{"cannot read " + platform::FileNameUtf8(file) + ": " + std::strerror(errno), true};
+        if (!d->file_) return Decoder::Unreadable(file, std::strerror(errno));
         d->starts_ = partStarts(d->file_);
         int error = 0;
         d->vorbis_ = stb_vorbis_open_file(d->file_, 0, &error, nullptr);
         if (!d->vorbis_) return refused(file, reasonOf(error));
         const stb_vorbis_info info = stb_vorbis_get_info(d->vorbis_);
-        if (info.channels <= 0) return refused(file, "the file has no channels");
-        if (info.sample_rate == 0) return refused(file, "the sample rate is 0");
+        if (Status s = Decoder::CheckShape(file, info.channels, info.sample_rate); !s) return s.error();
         d->format_.rate = info.sample_rate;
         d->format_.channels = static_cast<std::uint16_t>(info.channels);
         // The length of the first part (or, for a chained file, the granule of its last page):

@@ -16,6 +16,7 @@
 
 #include "engine/Decoder.h"
 #include "engine/Engine.h"
+#include "engine/PcmStream.h"
 #include "platform/Path.h"
 
 namespace brenzo::engine {
@@ -33,10 +34,10 @@ std::string waveOutText(MMRESULT code) {
     return platform::Utf8FromUtf16(u);
 }
 
-class WaveOutStream final : public Stream {
+class WaveOutStream final : public PcmStream {
 public:
     WaveOutStream(std::vector<std::int16_t> samples, std::uint32_t rate, std::uint16_t channels)
-        : samples_(std::move(samples)), rate_(rate), channels_(channels) {}
+        : PcmStream(std::move(samples), rate, channels) {}
 
     ~WaveOutStream() override {
         if (device_) {
@@ -107,17 +108,13 @@ public:
         SetPositionBytes(0);
     }
 
-    std::uint64_t LengthBytes() const override { return samples_.size() * 2; }
-
     std::uint64_t PositionBytes() const override {
         std::lock_guard lock(mutex_);
         return positionLocked();
     }
 
     void SetPositionBytes(std::uint64_t position) override {
-        const std::uint64_t frameBytes = 2ull * channels_;
-        position = std::min(position, LengthBytes());
-        position -= position % frameBytes;
+        position = SeekTarget(position);
         std::lock_guard lock(mutex_);
         if (!playing_) {
             paused_ = position;
@@ -127,10 +124,6 @@ public:
         waveOutReset(device_);
         base_ = next_ = position;
         SetEvent(event_);
-    }
-
-    double BytesToSeconds(std::uint64_t bytes) const override {
-        return static_cast<double>(bytes) / (2.0 * channels_ * rate_);
     }
 
 private:
@@ -165,7 +158,7 @@ private:
                 if (!playing_ || next_ >= LengthBytes()) continue;
                 const std::size_t n =
                     static_cast<std::size_t>(std::min<std::uint64_t>(buffers_[i].size(), LengthBytes() - next_));
-                std::memcpy(buffers_[i].data(), reinterpret_cast<const char*>(samples_.data()) + next_, n);
+                std::memcpy(buffers_[i].data(), Bytes() + next_, n);
                 h = WAVEHDR{};
                 h.lpData = buffers_[i].data();
                 h.dwBufferLength = static_cast<DWORD>(n);
@@ -179,9 +172,6 @@ private:
         }
     }
 
-    std::vector<std::int16_t> samples_;
-    std::uint32_t rate_;
-    std::uint16_t channels_;
     HWAVEOUT device_ = nullptr;
     HANDLE event_ = nullptr;
     std::thread feeder_;
@@ -200,26 +190,7 @@ public:
     Result<std::unique_ptr<Stream>> Open(const fs::path& file) override {
         auto decoder = Decoder::Open(file);
         if (!decoder) return decoder.error();
-        const SourceFormat format = (*decoder)->format();
-        std::vector<std::int16_t> samples;
-        constexpr std::uint64_t kReserveLimit = 64ull << 20;
-        if (format.frames)
-            samples.reserve(static_cast<std::size_t>(std::min(*format.frames * format.channels, kReserveLimit)));
-        std::vector<float> piece(std::max<std::size_t>(65536 / format.channels, 1) * format.channels);
-        for (;;) {
-            auto got = (*decoder)->Read(piece);
-            if (!got) return got.error();
-            if (*got == 0) break;
-            const std::size_t count = *got * format.channels;
-            const std::size_t start = samples.size();
-            samples.resize(start + count);
-            ToPcm16(std::span<const float>(piece.data(), count),
-                    std::span<std::int16_t>(samples.data() + start, count));
-        }
-        if (samples.empty() && !(*decoder)->DeclaresEmpty()) return Decoder::NothingDecoded(file);
-        auto stream = std::make_unique<WaveOutStream>(std::move(samples), format.rate, format.channels);
-        if (Status s = stream->OpenDevice(file); !s) return s.error();
-        return std::unique_ptr<Stream>(std::move(stream));
+        return OpenDecoded<WaveOutStream>(**decoder, file);
     }
 };
 

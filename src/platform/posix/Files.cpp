@@ -25,12 +25,8 @@ namespace detail {
 std::string lastError() { return std::strerror(errno); }
 }  // namespace detail
 
-using detail::changedSinceOpened;
-using detail::failure;
-using detail::hardLinked;
-using detail::kLockPoll;
-using detail::kLockWait;
-using detail::lastError;
+// This half carries out what platform/Internal.h declares.
+using namespace detail;
 
 namespace {
 
@@ -118,6 +114,15 @@ Status holdUnchanged(const fs::path& requested, const fs::path& target, const Fi
 }  // namespace
 
 namespace detail {
+// A link is followed to the file it points to; any other path is used as given, so that a long
+// relative path is never made into an absolute one past the system's limit.
+fs::path followedLink(const fs::path& requested) {
+    std::error_code ec;
+    if (!fs::is_symlink(requested, ec)) return requested;
+    fs::path resolved = fs::canonical(requested, ec);
+    return ec ? requested : resolved;
+}
+
 std::uint64_t linksBesidesBackup(const fs::path& container, const FileIdentity& file, std::uint64_t links) {
     struct stat bak {};
     if (links > 1 && ::lstat(BackupPath(container).c_str(), &bak) == 0 &&
@@ -179,16 +184,6 @@ namespace {
 // kernel throttles a process that has dirtied hundreds of megabytes.
 constexpr std::uint64_t kWriteBehindSlice = std::uint64_t{8} << 20;
 
-// The file a save replaces: a link is followed to the file it points to; any other path is
-// used as given, so that a long relative path is never made into an absolute one past the
-// system's limit.
-fs::path replacedFile(const fs::path& requested) {
-    std::error_code ec;
-    if (!fs::is_symlink(requested, ec)) return requested;
-    fs::path resolved = fs::canonical(requested, ec);
-    return ec ? requested : resolved;
-}
-
 void writeBehind(int fd, std::uint64_t& writingFrom, std::uint64_t& settledTo, std::uint64_t written) {
 #ifdef __linux__
     if (written - writingFrom < kWriteBehindSlice) return;
@@ -222,21 +217,9 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
     std::unique_ptr<AtomicFile> file(new AtomicFile);
     file->durability_ = durability;
     file->handle_ = std::make_unique<Handle>();
-    std::error_code ec;
-    fs::path target = requested;
-    const bool exists = fs::exists(requested, ec);
-    if (exists) {
-        target = replacedFile(requested);
-        // Only a regular file is replaced: a rename over a pipe or a device would swap the
-        // node itself for a plain file.
-        const auto type = fs::status(target, ec).type();
-        if (type == fs::file_type::directory) return failure("write", requested, "it is a folder");
-        if (type != fs::file_type::regular && type != fs::file_type::not_found)
-            return failure("write", requested, "it is not a regular file");
-    }
-    file->requested_ = requested;
-    file->target_ = target;
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    bool exists = false;
+    if (Status s = file->chooseTarget(requested, exists); !s) return s.error();
+    const fs::path target = file->target_;
 
     mode_t mode = 0666;
     struct stat st {};
@@ -247,7 +230,7 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
     }
     if (durability == Durability::Flushed) RemoveStaleTemporaryFiles(target);
     for (int attempt = 0; attempt < 20; ++attempt) {
-        fs::path temp = folder / PathFromUtf8(detail::temporaryPrefix(target) + detail::randomSuffix());
+        fs::path temp = detail::temporaryBeside(target);
         int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd >= 0) {
             // Locked while it is written, so that another run's clean-up knows its writer
@@ -282,15 +265,11 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
 AtomicFile::~AtomicFile() {
     if (!handle_) return;
     if (handle_->fd >= 0) ::close(handle_->fd);
-    if (!committed_ && !temp_.empty()) {
-        std::error_code ec;
-        fs::remove(temp_, ec);
-    }
-    if (!temp_.empty()) ForgetOnInterrupt(temp_);
+    discardTemporary();
 }
 
 Status AtomicFile::Write(std::span<const std::uint8_t> bytes) {
-    if (failed_) return Error{failure_, true};
+    if (failed_) return failedBefore();
     std::size_t done = 0;
     while (done < bytes.size()) {
         const std::size_t want =
@@ -299,11 +278,7 @@ Status AtomicFile::Write(std::span<const std::uint8_t> bytes) {
                 : bytes.size() - done;
         ssize_t wrote = ::write(handle_->fd, bytes.data() + done, want);
         if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) {
-            failed_ = true;
-            failure_ = failure("write", target_, wrote < 0 ? lastError() : "nothing was written").message;
-            return Error{failure_, true};
-        }
+        if (wrote <= 0) return fail("write", wrote < 0 ? lastError() : "nothing was written");
         done += static_cast<std::size_t>(wrote);
         handle_->written += static_cast<std::uint64_t>(wrote);
         if (durability_ == Durability::Flushed)
@@ -313,15 +288,8 @@ Status AtomicFile::Write(std::span<const std::uint8_t> bytes) {
 }
 
 Status AtomicFile::Commit() {
-    if (failed_) return Error{failure_, true};
+    if (failed_) return failedBefore();
     if (committed_) return {};
-    // A failed commit stays failed: the handle is closed by then, and a second call must not
-    // report success or act on a half-finished file.
-    auto fail = [this](const char* verb, const std::string& reason) -> Status {
-        failed_ = true;
-        failure_ = failure(verb, target_, reason).message;
-        return Error{failure_, true};
-    };
     if (durability_ == Durability::Cached) {
         // An export: a late write error (a network file system's) is known only at close.
         int rc = ::close(handle_->fd);
@@ -340,11 +308,7 @@ Status AtomicFile::Commit() {
     if (::fstat(handle_->fd, &own) != 0) return fail("write", lastError());
     int held = -1;
     if (hasExpected_) {
-        if (Status s = holdUnchanged(requested_, target_, expected_, held); !s) {
-            failed_ = true;
-            failure_ = s.message();
-            return s;
-        }
+        if (Status s = holdUnchanged(requested_, target_, expected_, held); !s) return fail(s.error());
     }
     const bool renamed = ::rename(temp_.c_str(), target_.c_str()) == 0;
     const std::string reason = renamed ? "" : lastError();
@@ -355,12 +319,12 @@ Status AtomicFile::Commit() {
     handle_->fd = -1;
     committed_ = true;
     written_ = identityOf(own);
-    flushFolder(target_.has_parent_path() ? target_.parent_path() : fs::path("."));
+    flushFolder(detail::folderOf(target_));
     return {};
 }
 
 Status CheckReplaceable(const fs::path& requested) {
-    const fs::path target = replacedFile(requested);
+    const fs::path target = detail::followedLink(requested);
     struct stat st {};
     if (::stat(target.c_str(), &st) != 0) return failure("write", requested, lastError());
     {
@@ -374,11 +338,9 @@ Status CheckReplaceable(const fs::path& requested) {
     // The save writes a new file beside the target: the folder is made to take one now, not
     // after a long conversion (a permission check would pass a superuser on a read-only mount).
     // A run killed before the unlink leaves a file that the next save's clean-up removes.
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const fs::path probe = folder / PathFromUtf8(detail::temporaryPrefix(target) + detail::randomSuffix());
+    const fs::path probe = detail::temporaryBeside(target);
     const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0 && errno != EEXIST)
-        return Error{"cannot write into " + detail::wholePath(folder) + ": " + lastError(), true};
+    if (fd < 0 && errno != EEXIST) return detail::cannotWriteInto(detail::folderOf(target), lastError());
     if (fd >= 0) {
         ::close(fd);
         ::unlink(probe.c_str());
@@ -387,15 +349,9 @@ Status CheckReplaceable(const fs::path& requested) {
 }
 
 void RemoveStaleTemporaryFiles(const fs::path& target) {
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const std::string prefix = detail::temporaryPrefix(target);
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = FileNameUtf8(it->path());
-        if (!detail::isTemporaryName(name, prefix)) continue;
-        const fs::path path = it->path();
+    detail::forEachTemporaryOf(target, [](const fs::path& path) {
         int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) continue;
+        if (fd < 0) return;
         struct stat held {
         }, named{};
         // A lock taken means the writer is gone; the name must still be the locked file.
@@ -403,7 +359,7 @@ void RemoveStaleTemporaryFiles(const fs::path& target) {
             ::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino)
             ::unlink(path.c_str());
         ::close(fd);
-    }
+    });
 }
 
 }  // namespace brenzo::platform

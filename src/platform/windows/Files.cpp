@@ -46,13 +46,8 @@ std::string lastError() { return systemMessage(GetLastError()); }
 
 }  // namespace detail
 
-using detail::changedSinceOpened;
-using detail::failure;
-using detail::hardLinked;
-using detail::kLockPoll;
-using detail::kLockWait;
-using detail::lastError;
-using detail::systemMessage;
+// This half carries out what platform/Internal.h declares.
+using namespace detail;
 
 namespace {
 
@@ -76,6 +71,13 @@ FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info) {
 }  // namespace
 
 namespace detail {
+// Any path that names a file is made canonical, links followed.
+fs::path followedLink(const fs::path& requested) {
+    std::error_code ec;
+    fs::path resolved = fs::canonical(requested, ec);
+    return ec ? requested : resolved;
+}
+
 std::uint64_t linksBesidesBackup(const fs::path& container, const FileIdentity& file, std::uint64_t links) {
     if (links <= 1) return links;
     HANDLE h = CreateFileW(BackupPath(container).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -153,27 +155,13 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
     std::unique_ptr<AtomicFile> file(new AtomicFile);
     file->durability_ = durability;
     file->handle_ = std::make_unique<Handle>();
-    std::error_code ec;
-    fs::path target = requested;
-    const bool exists = fs::exists(requested, ec);
-    if (exists) {
-        // A link is followed: the file it points to is the one replaced.
-        fs::path resolved = fs::canonical(requested, ec);
-        if (!ec) target = resolved;
-        // Only a regular file is replaced: a rename over a device would swap it for a file.
-        const auto type = fs::status(target, ec).type();
-        if (type == fs::file_type::directory) return failure("write", requested, "it is a folder");
-        if (type != fs::file_type::regular && type != fs::file_type::not_found)
-            return failure("write", requested, "it is not a regular file");
-    }
-    file->requested_ = requested;
-    file->target_ = target;
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-
+    bool exists = false;
+    if (Status s = file->chooseTarget(requested, exists); !s) return s.error();
+    const fs::path target = file->target_;
     if (exists && readOnly(target)) return failure("write", requested, "the file is read-only");
     if (durability == Durability::Flushed) RemoveStaleTemporaryFiles(target);
     for (int attempt = 0; attempt < 20; ++attempt) {
-        fs::path temp = folder / PathFromUtf8(detail::temporaryPrefix(target) + detail::randomSuffix());
+        fs::path temp = detail::temporaryBeside(target);
         HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             file->handle_->h = h;
@@ -189,39 +177,24 @@ Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested
 AtomicFile::~AtomicFile() {
     if (!handle_) return;
     if (handle_->h != INVALID_HANDLE_VALUE) CloseHandle(handle_->h);
-    if (!committed_ && !temp_.empty()) {
-        std::error_code ec;
-        fs::remove(temp_, ec);
-    }
-    if (!temp_.empty()) ForgetOnInterrupt(temp_);
+    discardTemporary();
 }
 
 Status AtomicFile::Write(std::span<const std::uint8_t> bytes) {
-    if (failed_) return Error{failure_, true};
+    if (failed_) return failedBefore();
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
         DWORD wrote = 0;
-        if (!WriteFile(handle_->h, bytes.data() + done, want, &wrote, nullptr)) {
-            failed_ = true;
-            failure_ = failure("write", target_, lastError()).message;
-            return Error{failure_, true};
-        }
+        if (!WriteFile(handle_->h, bytes.data() + done, want, &wrote, nullptr)) return fail("write", lastError());
         done += wrote;
     }
     return {};
 }
 
 Status AtomicFile::Commit() {
-    if (failed_) return Error{failure_, true};
+    if (failed_) return failedBefore();
     if (committed_) return {};
-    // A failed commit stays failed: the handle is closed by then, and a second call must not
-    // report success or act on a half-finished file.
-    auto fail = [this](const char* verb, const std::string& reason) -> Status {
-        failed_ = true;
-        failure_ = failure(verb, target_, reason).message;
-        return Error{failure_, true};
-    };
     bool flushed = durability_ == Durability::Cached || FlushFileBuffers(handle_->h) != 0;
     std::string reason = flushed ? "" : lastError();
     CloseHandle(handle_->h);
@@ -257,11 +230,7 @@ Status AtomicFile::Commit() {
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (held != INVALID_HANDLE_VALUE) break;
             const DWORD code = GetLastError();
-            if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
-                failed_ = true;
-                failure_ = changedSinceOpened(target_).message;
-                return Error{failure_, true};
-            }
+            if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return fail(changedSinceOpened(target_));
             if (code != ERROR_SHARING_VIOLATION || std::chrono::steady_clock::now() >= deadline)
                 return fail("replace",
                             code == ERROR_SHARING_VIOLATION ? "it is in use by another program" : systemMessage(code));
@@ -272,16 +241,9 @@ Status AtomicFile::Commit() {
         const std::string why = known ? "" : lastError();
         CloseHandle(held);
         if (!known) return fail("replace", why);
-        if (identityOf(info) != expected_) {
-            failed_ = true;
-            failure_ = changedSinceOpened(target_).message;
-            return Error{failure_, true};
-        }
-        if (const auto links = detail::linksBesidesBackup(requested_, expected_, info.nNumberOfLinks); links > 1) {
-            failed_ = true;
-            failure_ = hardLinked(target_, links).message;
-            return Error{failure_, true};
-        }
+        if (identityOf(info) != expected_) return fail(changedSinceOpened(target_));
+        if (const auto links = detail::linksBesidesBackup(requested_, expected_, info.nNumberOfLinks); links > 1)
+            return fail(hardLinked(target_, links));
     }
     // Another program may hold the target open for a moment (a virus scanner, an indexer, a
     // player): Windows refuses to replace a file open without delete sharing, so a sharing
@@ -332,14 +294,12 @@ Status CheckReplaceable(const fs::path& requested) {
     }
     // The save writes a new file beside the target: the folder is made to take one now, not
     // after a long conversion.
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const fs::path probe = folder / PathFromUtf8(detail::temporaryPrefix(target) + detail::randomSuffix());
+    const fs::path probe = detail::temporaryBeside(target);
     HANDLE p = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (p == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
-        if (code != ERROR_FILE_EXISTS)
-            return Error{"cannot write into " + detail::wholePath(folder) + ": " + systemMessage(code), true};
+        if (code != ERROR_FILE_EXISTS) return detail::cannotWriteInto(detail::folderOf(target), systemMessage(code));
     } else {
         CloseHandle(p);
     }
@@ -347,13 +307,8 @@ Status CheckReplaceable(const fs::path& requested) {
 }
 
 void RemoveStaleTemporaryFiles(const fs::path& target) {
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    const std::string prefix = detail::temporaryPrefix(target);
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        // A live writer holds its file without delete sharing, so only a dead one's goes.
-        if (detail::isTemporaryName(FileNameUtf8(it->path()), prefix)) DeleteFileW(it->path().c_str());
-    }
+    // A live writer holds its file without delete sharing, so only a dead one's goes.
+    detail::forEachTemporaryOf(target, [](const fs::path& path) { DeleteFileW(path.c_str()); });
 }
 
 }  // namespace brenzo::platform
