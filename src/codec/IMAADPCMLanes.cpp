@@ -98,7 +98,7 @@ __attribute__((target("avx2"))) void decodeAvx2(const std::uint8_t* in, const TA
 // The coded bytes come in rows of 16 a block, turned into one vector per byte pair by the same
 // word transpose the samples go out by. Blocks 2048 bytes apart fall into the same few sets of
 // the first-level cache, so the samples are collected in a tile of 512 bytes a block and leave
-// it in runs of whole cache lines: this halved the time spent storing them.
+// it in runs of whole cache lines (a quarter faster than rows of one line a block).
 constexpr int kWideLanes = 32;
 constexpr std::size_t kRowBytes = 16;    // coded bytes a block read at a time
 constexpr std::size_t kTileBytes = 128;  // coded bytes a block per tile (512 bytes of samples)
