@@ -214,28 +214,69 @@ TEST(AdpcmRoundTrip, BlocksFromTheSecondOnDecodeToTheEncodersReconstruction) {
         ASSERT_EQ(decoded[i], reconstruction[i]) << "sample " << i;
 }
 
-TEST(DecodeStateBlocks, EveryPathIsBitExactWithTheNibbleDecoderOnRandomData) {
-    // Counts below, at and past the lanes' widths (16 and 32 blocks a call), so that the lanes,
-    // the groups of four and the single blocks all run; indexes past 88 count as 88.
+TEST(DecodeStateBlocks, EveryPathIsBitExactWithTheNibbleDecoder) {
+    // Each row: what the coded bytes and the states are, and how many blocks. The counts run
+    // below, at and past the lanes' widths (32 blocks a call) so that the lanes, the groups of
+    // four and the single blocks all run, and the last block is only partly present.
+    enum class Bytes { Random, RisingCodes, FallingCodes, Zeros, Alternating };
+    enum class States { Random, Lowest, Highest, PastTheTable };
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        States states;
+        std::size_t blocks;
+    };
+    const Case cases[] = {
+        {"random, one block", Bytes::Random, States::Random, 1},
+        {"random, a group of four and one", Bytes::Random, States::Random, 5},
+        {"random, below the lanes", Bytes::Random, States::Random, 31},
+        {"random, one lane call", Bytes::Random, States::Random, 32},
+        {"random, lanes and a tail", Bytes::Random, States::Random, 70},
+        {"random, two lane calls and an odd tail", Bytes::Random, States::Random, 67},
+        // Codes 7: the largest step up, the sample held at the top and the index at 88.
+        {"clamping at the top", Bytes::RisingCodes, States::Highest, 33},
+        // Codes 15: the largest step down, from the top of the range to its bottom.
+        {"clamping at the bottom", Bytes::FallingCodes, States::Highest, 33},
+        // Codes 0: the index falls and stays at 0.
+        {"the index held at 0", Bytes::Zeros, States::Lowest, 32},
+        {"up and down by the largest steps", Bytes::Alternating, States::Highest, 36},
+        {"indexes past 88 count as 88", Bytes::Random, States::PastTheTable, 40},
+    };
     for (LanePath path : {LanePath::Portable, LanePath::Avx2, LanePath::Avx512}) {
-        std::mt19937 rng(7);
-        for (std::size_t blocks : {1u, 3u, 4u, 5u, 9u, 16u, 33u, 70u}) {
-            std::vector<std::uint8_t> coded(blocks * kStateBlockBytes - 777);  // the last block partly present
-            for (auto& b : coded) b = static_cast<std::uint8_t>(rng());
-            std::vector<TADPCMState> states(blocks);
-            for (auto& s : states) s = {static_cast<std::int16_t>(rng()), static_cast<std::uint8_t>(rng() % 256)};
+        for (const Case& c : cases) {
+            std::mt19937 rng(static_cast<std::uint32_t>(c.blocks));
+            std::vector<std::uint8_t> coded(c.blocks * kStateBlockBytes - 777);
+            for (auto& b : coded) {
+                switch (c.bytes) {
+                    case Bytes::Random: b = static_cast<std::uint8_t>(rng()); break;
+                    case Bytes::RisingCodes: b = 0x77; break;
+                    case Bytes::FallingCodes: b = 0xFF; break;
+                    case Bytes::Zeros: b = 0; break;
+                    case Bytes::Alternating: b = 0xF7; break;
+                }
+            }
+            std::vector<TADPCMState> states(c.blocks);
+            for (std::size_t k = 0; k < states.size(); ++k) {
+                auto value = static_cast<std::int16_t>(rng());
+                switch (c.states) {
+                    case States::Random: states[k] = {value, static_cast<std::uint8_t>(rng() % 89)}; break;
+                    case States::Lowest: states[k] = {value, 0}; break;
+                    case States::Highest: states[k] = {k % 2 ? std::int16_t{32767} : std::int16_t{-32768}, 88}; break;
+                    case States::PastTheTable: states[k] = {value, static_cast<std::uint8_t>(89 + rng() % 167)}; break;
+                }
+            }
 
-            std::vector<std::int16_t> fast(blocks * kStateBlockSamples);
+            std::vector<std::int16_t> fast(c.blocks * kStateBlockSamples);
             DecodeStateBlocksOn(path, std::span<const std::uint8_t>(coded), states, fast.data());
-            for (std::size_t k = 0; k < blocks; ++k) {
+            for (std::size_t k = 0; k < c.blocks; ++k) {
                 TADPCMState s = states[k];
                 for (std::size_t i = 0; i < kStateBlockBytes; ++i) {
                     std::size_t at = k * kStateBlockBytes + i;
                     std::uint8_t b = at < coded.size() ? coded[at] : 0;
                     ASSERT_EQ(fast[k * kStateBlockSamples + 2 * i], ADPCMDecodeNibble(b & 15, s))
-                        << static_cast<int>(path) << " " << k << ":" << i;
+                        << static_cast<int>(path) << " " << c.what << ", block " << k << ":" << i;
                     ASSERT_EQ(fast[k * kStateBlockSamples + 2 * i + 1], ADPCMDecodeNibble(b >> 4, s))
-                        << static_cast<int>(path) << " " << k << ":" << i;
+                        << static_cast<int>(path) << " " << c.what << ", block " << k << ":" << i;
                 }
             }
         }
