@@ -1,8 +1,10 @@
 #include "Shapes.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "common/ByteWriter.h"
+#include "export/Export.h"
 #include "formats/BankFile.h"
 #include "formats/Compose.h"
 #include "formats/Layout.h"
@@ -66,7 +68,7 @@ Inputs BankShapes() {
         TBankAudio bank;
         std::vector<std::vector<std::uint8_t>> stored, anims;
         for (int s = 0; s < 3; ++s) {
-            std::vector<std::uint8_t> pcm(2 * (3000 + 2500 * s));
+            std::vector<std::uint8_t> pcm(2 * static_cast<std::size_t>(300 + 300 * s));
             for (std::size_t i = 0; i < pcm.size() / 2; ++i) {
                 storeI16(&pcm[2 * i],
                          static_cast<std::int16_t>(8000 * std::sin(static_cast<double>(i) * 0.05 * (s + 1))));
@@ -90,7 +92,7 @@ Inputs BankShapes() {
         for (const auto& a : anims) sources.animations.emplace_back(a);
         if (auto image = WriteBank(bank, kind, form, sources)) seeds.emplace_back(image->begin(), image->end());
     }
-    seeds.push_back(sharedBankRecord(1000, 64 * 1024));
+    seeds.push_back(sharedBankRecord(400, 8 * 1024));
     return seeds;
 }
 
@@ -104,7 +106,7 @@ Inputs MultiShapes() {
         std::vector<std::vector<std::uint8_t>> pcm;
         std::vector<std::uint32_t> hashes;
         for (std::uint32_t c = 0; c < v.channels; ++c) {
-            std::vector<std::uint8_t> track(2 * 9000);
+            std::vector<std::uint8_t> track(2 * 1500);
             for (std::size_t i = 0; i < track.size() / 2; ++i) {
                 storeI16(&track[2 * i],
                          static_cast<std::int16_t>(9000 * std::sin(static_cast<double>(i) * 0.03 * (c + 1))));
@@ -114,12 +116,22 @@ Inputs MultiShapes() {
         }
         auto composed = formats::ComposeMulti(pcm, v.adpcm, 32000, 256 * 2048, hashes);
         if (!composed) continue;
-        // The blocks' zero fill is of no interest to a fuzzer: keep the content only.
-        composed->image.resize(composed->model.HeadFullSize + 4096 + 2048 * 10 * v.channels);
+        // The blocks' zero fill is of no interest to a fuzzer: the shortest cut (in steps of
+        // 2 KiB) that still reads and exports whole is kept.
+        auto& image = composed->image;
+        for (std::size_t cut = composed->model.HeadFullSize; cut < image.size(); cut += 2048) {
+            const std::span<const std::uint8_t> part(image.data(), cut);
+            auto read = ReadMulti(part);
+            exporting::CountingSink sink;
+            if (read && exporting::ExportMultichannel(part, *read, sink)) {
+                image.resize(cut);
+                break;
+            }
+        }
         seeds.emplace_back(composed->image.begin(), composed->image.end());
     }
     seeds.push_back(sharedChannels(200, 8192));
-    seeds.push_back(sharedChannels(1365, 64 * 1024));
+    seeds.push_back(sharedChannels(900, 16 * 1024));
     return seeds;
 }
 

@@ -72,6 +72,13 @@ private:
             pos_ += n;
             return v;
         }
+        if (pos_ >= data_.size()) {
+            // Wholly past the end, as every field of a record that a damaged file points
+            // beyond is: zero, without a look at each byte.
+            short_ = true;
+            skip(n);
+            return 0;
+        }
         std::uint64_t v = 0;
         for (std::size_t i = 0; i < n; ++i) {
             std::size_t p = pos_ + i;

@@ -35,13 +35,14 @@ BankRead ReadBank(std::span<const std::uint8_t> image, BankKind kind, const Bank
     if (image.size() < kBankFixedHeaderSize) result.damage.push_back("its header is cut short");
     bank.AudioCount = readDirectoryCount(image, claimed, result.damage);
 
+    // The count was cut to the entries the file holds: each is read straight from the image.
     bank.BanksHeadInfo.resize(bank.AudioCount);
-    r.seek(kBankFixedHeaderSize);
+    const std::uint8_t* entryAt = image.data() + kBankFixedHeaderSize;
     for (auto& entry : bank.BanksHeadInfo) {
-        entry.Offset = r.u32();
-        r.skip(4);
-        entry.Hash = r.u32();
-        entry.Size = r.u32();
+        entry.Offset = loadU32(entryAt);
+        entry.Hash = loadU32(entryAt + 8);
+        entry.Size = loadU32(entryAt + 12);
+        entryAt += kDirectoryEntrySize;
     }
 
     // Every stored state takes 3 bytes of the image; a file cannot hold more states than that,
@@ -49,6 +50,9 @@ BankRead ReadBank(std::span<const std::uint8_t> image, BankKind kind, const Bank
     std::uint64_t stateBudget = image.size() / codec::kStoredStateBytes;
     const std::uint64_t infoBase = InfoBase(bank.AudioCount);
     bank.BanksInfo.resize(bank.AudioCount);
+    // The first note of each kind is spelled out and the rest counted: a damaged directory can
+    // point thousands of records past the end.
+    std::uint32_t overclaims = 0, shortRecords = 0;
     for (std::uint32_t i = 0; i < bank.AudioCount; ++i) {
         if (progress) progress(i, bank.AudioCount);
         TBankChannelInfo& info = bank.BanksInfo[i];
@@ -69,22 +73,34 @@ BankRead ReadBank(std::span<const std::uint8_t> image, BankKind kind, const Bank
             info.StatesCount = r.u32();
             std::uint64_t fit = std::min<std::uint64_t>(r.remaining() / 3, stateBudget);
             if (info.StatesCount > fit) {
-                result.damage.push_back("sound " + std::to_string(i) + " claims " + std::to_string(info.StatesCount) +
-                                        " states that the file does not hold");
+                if (overclaims++ == 0)
+                    result.damage.push_back("sound " + std::to_string(i) + " claims " +
+                                            std::to_string(info.StatesCount) + " states that the file does not hold");
                 info.StatesCount = static_cast<std::uint32_t>(fit);
             }
             stateBudget -= info.StatesCount;
+            // Cut above to the states that follow in the file: read straight from the image.
             info.States.resize(info.StatesCount);
-            for (auto& s : info.States) {
-                s.valprev = r.i16();
-                s.index = r.u8();
+            if (info.StatesCount != 0) {
+                const std::uint8_t* state = image.data() + r.pos();
+                for (auto& s : info.States) {
+                    s.valprev = loadI16(state);
+                    s.index = state[2];
+                    state += codec::kStoredStateBytes;
+                }
+                r.skip(std::size_t{info.StatesCount} * codec::kStoredStateBytes);
             }
         }
         if (r.ranShort()) {
-            result.damage.push_back("the record of sound " + std::to_string(i) + " runs past the end of the file");
+            if (shortRecords++ == 0)
+                result.damage.push_back("the record of sound " + std::to_string(i) + " runs past the end of the file");
             r = ByteReader(image);
         }
     }
+    if (overclaims > 1)
+        result.damage.push_back(std::to_string(overclaims - 1) + " more sounds claim states that the file does not hold");
+    if (shortRecords > 1)
+        result.damage.push_back(std::to_string(shortRecords - 1) + " more records run past the end of the file");
 
     if (kind == BankKind::WithAnimations) {
         bank.AnimsInfo.resize(bank.AudioCount);

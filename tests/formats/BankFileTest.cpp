@@ -140,6 +140,33 @@ TEST(ReadBank, CapsCountsTheImageCannotHold) {
     EXPECT_FALSE(capped.damage.empty());
 }
 
+// Fifty directory entries sharing one kind of damage: the first is named, the rest counted.
+TEST(ReadBank, RepeatedDamageIsNamedOnceAndCounted) {
+    struct Case {
+        const char* what;
+        std::uint32_t offset;       // of every entry's record, from InfoBase
+        std::uint32_t compression;  // of the record they share
+        std::vector<std::string> damage;
+    };
+    const Case cases[] = {
+        {"records past the end", 0xFFFF0000u, 0,
+         {"the record of sound 0 runs past the end of the file", "49 more records run past the end of the file"}},
+        {"one record claiming every state", 0, kCompressionAdpcm,
+         {"sound 0 claims 2147483647 states that the file does not hold",
+          "49 more sounds claim states that the file does not hold"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::uint8_t> image(4096, 0);
+        testing::PutU32(image, 16, 50);
+        for (std::uint32_t i = 0; i < 50; ++i) testing::PutU32(image, 28 + 16 * i, c.offset);
+        const std::size_t record = 28 + 16 * 50;
+        testing::PutU32(image, record + 28, c.compression);
+        testing::PutU32(image, record + 52, 0x7FFFFFFFu);
+        EXPECT_EQ(ReadBank(image, BankKind::Plain).damage, c.damage);
+    }
+}
+
 TEST(ReadBank, EveryCutOfABankReadsWithoutFaultAndSaysItIsDamaged) {
     auto built = BuildBank(BankKind::WithAnimations, {sound(1, 5000), sound(2, 300), sound(3, 7000)});
     for (std::size_t n = 0; n < built.model.HeaderFullSize; ++n) {

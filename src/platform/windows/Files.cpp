@@ -68,6 +68,19 @@ FileIdentity identityOf(const BY_HANDLE_FILE_INFORMATION& info) {
                                             info.ftLastWriteTime.dwLowDateTime);
     return id;
 }
+
+// Saves of one target take turns through a lock file beside it, held without sharing; it goes
+// when closed.
+fs::path turnPath(const fs::path& target) {
+    return target.parent_path() / PathFromUtf8(detail::temporaryPrefix(target) + "lock");
+}
+
+HANDLE tryTurn(const fs::path& target, DWORD& code) {
+    HANDLE h = CreateFileW(turnPath(target).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    code = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    return h;
+}
 }  // namespace
 
 namespace detail {
@@ -197,32 +210,37 @@ Status AtomicFile::Commit() {
     if (committed_) return {};
     bool flushed = durability_ == Durability::Cached || FlushFileBuffers(handle_->h) != 0;
     std::string reason = flushed ? "" : lastError();
-    CloseHandle(handle_->h);
-    handle_->h = INVALID_HANDLE_VALUE;
-    if (!flushed) return fail("write", reason);
-    // Saves of one target take turns through a lock file beside it, held without sharing from
-    // the check to the end of the rename (the target itself cannot stay open across its own
-    // replacement); it goes when closed.
+    if (!flushed) {
+        CloseHandle(handle_->h);
+        handle_->h = INVALID_HANDLE_VALUE;
+        return fail("write", reason);
+    }
+    // The turn is taken while the temporary file is still held: from its close to the end of
+    // the rename, the sweep of dead writers' files (which takes the same turn) cannot take it
+    // for a dead one's. The target itself cannot stay open across its own replacement.
     struct Turn {
         HANDLE h = INVALID_HANDLE_VALUE;
         ~Turn() {
             if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
         }
     } turn;
-    if (hasExpected_) {
-        const fs::path lockPath = target_.parent_path() / PathFromUtf8(detail::temporaryPrefix(target_) + "lock");
-        const auto deadline = std::chrono::steady_clock::now() + kLockWait;
-        for (;;) {
-            turn.h = CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-            if (turn.h != INVALID_HANDLE_VALUE) break;
-            const DWORD code = GetLastError();
-            if ((code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED) ||
-                std::chrono::steady_clock::now() >= deadline)
-                return fail("replace", code == ERROR_SHARING_VIOLATION ? "another save of it does not finish"
-                                                                       : systemMessage(code));
-            std::this_thread::sleep_for(kLockPoll);
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    for (;;) {
+        DWORD code = ERROR_SUCCESS;
+        turn.h = tryTurn(target_, code);
+        if (turn.h != INVALID_HANDLE_VALUE) break;
+        if ((code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED) ||
+            std::chrono::steady_clock::now() >= deadline) {
+            CloseHandle(handle_->h);
+            handle_->h = INVALID_HANDLE_VALUE;
+            return fail("replace",
+                        code == ERROR_SHARING_VIOLATION ? "another save of it does not finish" : systemMessage(code));
         }
+        std::this_thread::sleep_for(kLockPoll);
+    }
+    CloseHandle(handle_->h);
+    handle_->h = INVALID_HANDLE_VALUE;
+    if (hasExpected_) {
         // The target is opened without write sharing while it is checked.
         HANDLE held = INVALID_HANDLE_VALUE;
         for (;;) {
@@ -307,8 +325,24 @@ Status CheckReplaceable(const fs::path& requested) {
 }
 
 void RemoveStaleTemporaryFiles(const fs::path& target) {
-    // A live writer holds its file without delete sharing, so only a dead one's goes.
-    detail::forEachTemporaryOf(target, [](const fs::path& path) { DeleteFileW(path.c_str()); });
+    // A live writer holds its file without delete sharing, so only a dead one's goes; one that
+    // is committing has let go of its file but holds the turn until its rename is done. A busy
+    // turn means another save runs: its sweep, or the next one, cleans up.
+    HANDLE turn = INVALID_HANDLE_VALUE;
+    bool busy = false;
+    detail::forEachTemporaryOf(target, [&](const fs::path& path) {
+        if (busy) return;
+        if (turn == INVALID_HANDLE_VALUE) {
+            DWORD code = ERROR_SUCCESS;
+            turn = tryTurn(target, code);
+            if (turn == INVALID_HANDLE_VALUE) {
+                busy = true;
+                return;
+            }
+        }
+        DeleteFileW(path.c_str());
+    });
+    if (turn != INVALID_HANDLE_VALUE) CloseHandle(turn);
 }
 
 }  // namespace brenzo::platform
