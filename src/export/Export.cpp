@@ -7,7 +7,7 @@ namespace brenzo::exporting {
 
 namespace {
 template <class Produce>
-Status exportTo(const std::filesystem::path& path, Produce produce) {
+Status exportTo(const workspace::Workspace& ws, const std::filesystem::path& path, Produce produce) {
     auto sink = FileSink::Create(path);
     if (!sink) return sink.status();
     // The file is written on another thread while the next piece is decoded.
@@ -16,6 +16,12 @@ Status exportTo(const std::filesystem::path& path, Produce produce) {
     Status written = background.Finish();
     if (!produced) return produced;
     if (!written) return written;
+    // A mapped container cut short by another program reads as zeros where it lost its end:
+    // such an export is not the sound, and it does not replace the file at `path`.
+    if (!platform::ImageIntact(ws.SourceImage))
+        return Error{"cannot export from " + ws.FileName +
+                         ": it was changed by another program since it was opened; open it again",
+                     true};
     return (*sink)->Commit();
 }
 }  // namespace
@@ -38,14 +44,14 @@ Status ExportOpened(const workspace::Workspace& ws, std::uint32_t n, ByteSink& o
 Status ExportBANK_PCM(const workspace::Workspace& ws, const std::filesystem::path& path, std::uint32_t n,
                       std::uint32_t c, workspace::UiPort& port) {
     if (!ws.CurrentBank()) return Error{"no sound bank is loaded"};
-    return exportTo(path, [&](ByteSink& out) {
+    return exportTo(ws, path, [&](ByteSink& out) {
         return ExportBankSound(ws.SourceImage, *ws.CurrentBank(), n, FormOfCompression(c), out, &port);
     });
 }
 
 Status ExportMULTI_ADPCM(const workspace::Workspace& ws, const std::filesystem::path& path, workspace::UiPort& port) {
     if (!ws.CurrentMulti()) return Error{"no multichannel file is loaded"};
-    return exportTo(path, [&](ByteSink& out) {
+    return exportTo(ws, path, [&](ByteSink& out) {
         Status s = ExportMultichannel(ws.SourceImage, *ws.CurrentMulti(), out, &port);
         if (!s) return Status{Error{"cannot export " + ws.FileName + ": " + s.message()}};
         return s;
@@ -60,7 +66,7 @@ Status ExportEntry(const workspace::Workspace& ws, const std::filesystem::path& 
             return CatchOutOfMemory("export " + ws.RowName(n), [&] {
                 // Checked before the file is made: a sound the bank does not have leaves nothing behind.
                 if (n >= bank.model.BanksInfo.size()) return Status{Error{"the bank has no such sound"}};
-                return exportTo(path, [&](ByteSink& out) { return ExportOpened(ws, n, out, &port); });
+                return exportTo(ws, path, [&](ByteSink& out) { return ExportOpened(ws, n, out, &port); });
             });
         },
         [&](const formats::TMultiADPCM&) {

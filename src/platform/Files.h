@@ -30,7 +30,14 @@ struct FileIdentity {
 // The whole file, or why it cannot be read ("cannot read bank.bin: no such file"). Only a
 // regular file (or a link to one) is read: a pipe, a device or a folder is refused without
 // waiting on it. `identity`, when given, receives what the file was as it was read.
+// On POSIX systems the bytes are a private mapping of the file: opening costs the same whatever
+// the size, and the program's own changes to the bytes stay its own.
 Result<Bytes> ReadWholeFile(const fs::path& path, FileIdentity* identity = nullptr);
+
+// False when `image` (bytes ReadWholeFile gave) lost pages to another program that cut the
+// file short while it was mapped: those pages read as zeros, and what was made from them is
+// not the file's. Always true for bytes read into memory.
+bool ImageIntact(std::span<const std::uint8_t> image);
 
 // What the regular file at `path` (or the one a link there points to) is now, without reading it.
 Result<FileIdentity> IdentityOf(const fs::path& path);
@@ -69,6 +76,10 @@ public:
     const fs::path& target() const { return target_; }
     // What the target is after a successful Commit (for the next save's check).
     const FileIdentity& written() const { return written_; }
+    // After a successful Commit, the file as written, where that costs no copy: on POSIX a
+    // mapping of it (its pages are still in memory). An error on Windows, where a mapping
+    // would keep the next save from replacing the file, and when the target has changed since.
+    Result<Bytes> MapCommitted() const;
 
 private:
     AtomicFile() = default;

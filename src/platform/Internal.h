@@ -59,4 +59,14 @@ inline constexpr auto kLockPoll = std::chrono::milliseconds(20);
 void* mapPages(std::size_t bytes);
 void unmapPages(void* memory, std::size_t bytes) noexcept;
 
+// A whole file read as a private mapping (POSIX): mapNextImage makes the next image allocation
+// of exactly `size` bytes on this thread map the open file `fd` instead of taking fresh pages.
+// takeMappedImage is that allocation (null when nothing is pending or the mapping fails: the
+// caller then takes fresh pages and reads); releaseMappedImage unmaps one such image and says
+// whether it was one.
+void mapNextImage(int fd, std::size_t size);
+void* takeMappedImage(std::size_t bytes);
+bool releaseMappedImage(void* memory, std::size_t bytes) noexcept;
+bool isMappedImage(const void* memory);
+
 }  // namespace brenzo::platform::detail

@@ -13,6 +13,7 @@ constexpr std::size_t kLarge = std::size_t{2} << 20;
 }  // namespace
 
 void* AllocateImageMemory(std::size_t bytes) {
+    if (void* mapped = platform::detail::takeMappedImage(bytes)) return mapped;
     if (bytes >= kLarge) return platform::detail::mapPages(bytes);
     void* p = std::malloc(bytes ? bytes : 1);
     if (!p) throw std::bad_alloc();
@@ -20,7 +21,7 @@ void* AllocateImageMemory(std::size_t bytes) {
 }
 
 void FreeImageMemory(void* memory, std::size_t bytes) noexcept {
-    if (!memory) return;
+    if (!memory || platform::detail::releaseMappedImage(memory, bytes)) return;
     if (bytes >= kLarge)
         platform::detail::unmapPages(memory, bytes);
     else

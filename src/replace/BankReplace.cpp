@@ -201,8 +201,11 @@ Status SaveOverOpenedFile(Workspace& ws, const formats::ImagePlan& plan) {
         return s;
     if (Status s = (*file)->Commit(); !s) return s;
     ws.OpenedIdentity = (*file)->written();
-    // The file now holds exactly these bytes.
-    if (inPlace) {
+    // The file now holds exactly these bytes. Mapped, it becomes the image without a copy;
+    // otherwise the image is made into it in memory.
+    if (auto written = (*file)->MapCommitted()) {
+        ws.SourceImage = std::move(*written);
+    } else if (inPlace) {
         plan.UpdateInPlace(ws.SourceImage);
     } else {
         plan.FlattenInto(fresh);

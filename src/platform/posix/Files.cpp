@@ -152,7 +152,13 @@ Result<Bytes> ReadWholeFile(const fs::path& path, FileIdentity* identity) {
     }
     if (identity) *identity = identityOf(st);
     Bytes bytes;
+    detail::mapNextImage(fd, static_cast<std::size_t>(st.st_size));
     bytes.resize(static_cast<std::size_t>(st.st_size));
+    detail::mapNextImage(-1, 0);
+    if (detail::isMappedImage(bytes.data())) {
+        ::close(fd);
+        return bytes;
+    }
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
