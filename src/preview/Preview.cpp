@@ -105,7 +105,15 @@ void Preview::start(std::size_t entry) {
     port_.SetMarquee(true);
     port_.Pump();
 
-    auto cache = exporting::EnsureCacheWav(ws_, entry, port_);
+    const auto built = buildCache(entry);
+    if (!built) {
+        // The runner ended the export without an answer, and has told the user why.
+        endToIdle();
+        port_.SetMarquee(false);
+        port_.Unlock();
+        return;
+    }
+    const auto& cache = *built;
     Result<std::unique_ptr<engine::Stream>> opened =
         cache ? CatchOutOfMemory("play " + soundName(entry), [&] { return player_.Open(*cache); })
               : Result<std::unique_ptr<engine::Stream>>(cache.error());
@@ -129,6 +137,13 @@ void Preview::start(std::size_t entry) {
     state_ = PreviewState::Playing;
     port_.Unlock();
     port_.SetMarquee(false);
+}
+
+std::optional<Result<std::filesystem::path>> Preview::buildCache(std::size_t entry) {
+    if (!buildCache_) return exporting::EnsureCacheWav(ws_, entry, port_);
+    std::optional<Result<std::filesystem::path>> built;
+    buildCache_([&](workspace::UiPort& port) { built = exporting::EnsureCacheWav(ws_, entry, port); });
+    return built;
 }
 
 void Preview::StringGrid1DblClick(std::optional<std::size_t> selected) {
