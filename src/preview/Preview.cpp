@@ -103,7 +103,8 @@ void Preview::start(std::size_t entry) {
     port_.Lock();
     port_.SetStatus("Loading...");
     port_.SetMarquee(true);
-    port_.Pump();
+    // A runner keeps the front end's events going; without one, they run once before the export.
+    if (!buildCache_) port_.Pump();
 
     const auto built = buildCache(entry);
     if (!built) {
@@ -142,11 +143,15 @@ void Preview::start(std::size_t entry) {
 std::optional<Result<std::filesystem::path>> Preview::buildCache(std::size_t entry) {
     if (!buildCache_) return exporting::EnsureCacheWav(ws_, entry, port_);
     std::optional<Result<std::filesystem::path>> built;
+    // The front end's events run meanwhile: a play asked for then is not started inside this one.
+    building_ = true;
     buildCache_([&](workspace::UiPort& port) { built = exporting::EnsureCacheWav(ws_, entry, port); });
+    building_ = false;
     return built;
 }
 
 void Preview::StringGrid1DblClick(std::optional<std::size_t> selected) {
+    if (building_) return;
     barMax_ = 100;
     port_.SetProgress(barPos_, barMax_);
     if (ws_.FileKind() == workspace::kKindNone) return;
@@ -155,7 +160,7 @@ void Preview::StringGrid1DblClick(std::optional<std::size_t> selected) {
 }
 
 void Preview::Image1Click(std::optional<std::size_t> selected) {
-    if (ws_.FileKind() == workspace::kKindNone) return;
+    if (building_ || ws_.FileKind() == workspace::kKindNone) return;
     if (IsPaused()) {
         display_.ShowPauseIcon(true);
         setPaused(false);

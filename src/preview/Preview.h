@@ -94,6 +94,7 @@ private:
     std::int64_t barPos_ = 0;
     std::int64_t barMax_ = 100;
     CommandRunner buildCache_;
+    bool building_ = false;
 };
 
 }  // namespace brenzo::preview
