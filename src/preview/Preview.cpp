@@ -103,9 +103,18 @@ void Preview::start(std::size_t entry) {
     port_.Lock();
     port_.SetStatus("Loading...");
     port_.SetMarquee(true);
-    port_.Pump();
+    // A runner keeps the front end's events going; without one, they run once before the export.
+    if (!buildCache_) port_.Pump();
 
-    auto cache = exporting::EnsureCacheWav(ws_, entry, port_);
+    const auto built = buildCache(entry);
+    if (!built) {
+        // The runner ended the export without an answer, and has told the user why.
+        endToIdle();
+        port_.SetMarquee(false);
+        port_.Unlock();
+        return;
+    }
+    const auto& cache = *built;
     Result<std::unique_ptr<engine::Stream>> opened =
         cache ? CatchOutOfMemory("play " + soundName(entry), [&] { return player_.Open(*cache); })
               : Result<std::unique_ptr<engine::Stream>>(cache.error());
@@ -131,7 +140,18 @@ void Preview::start(std::size_t entry) {
     port_.SetMarquee(false);
 }
 
+std::optional<Result<std::filesystem::path>> Preview::buildCache(std::size_t entry) {
+    if (!buildCache_) return exporting::EnsureCacheWav(ws_, entry, port_);
+    std::optional<Result<std::filesystem::path>> built;
+    // The front end's events run meanwhile: a play asked for then is not started inside this one.
+    building_ = true;
+    buildCache_([&](workspace::UiPort& port) { built = exporting::EnsureCacheWav(ws_, entry, port); });
+    building_ = false;
+    return built;
+}
+
 void Preview::StringGrid1DblClick(std::optional<std::size_t> selected) {
+    if (building_) return;
     barMax_ = 100;
     port_.SetProgress(barPos_, barMax_);
     if (ws_.FileKind() == workspace::kKindNone) return;
@@ -140,7 +160,7 @@ void Preview::StringGrid1DblClick(std::optional<std::size_t> selected) {
 }
 
 void Preview::Image1Click(std::optional<std::size_t> selected) {
-    if (ws_.FileKind() == workspace::kKindNone) return;
+    if (building_ || ws_.FileKind() == workspace::kKindNone) return;
     if (IsPaused()) {
         display_.ShowPauseIcon(true);
         setPaused(false);

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +47,14 @@ public:
     Preview(workspace::Workspace& ws, workspace::UiPort& port, PreviewDisplay& display, engine::Player& player);
     ~Preview();
 
+    // Runs a command to its end, and returns then: the front end's way of running its long
+    // commands, off its own thread while its events go on.
+    using CommandRunner = std::function<void(const std::function<void(workspace::UiPort&)>&)>;
+    // A sound played for the first time is exported into the cache first, which for a long one
+    // takes a while: given a runner, that export runs through it; without one, on the caller's
+    // thread with the preview's port.
+    void BuildCacheWith(CommandRunner run) { buildCache_ = std::move(run); }
+
     PreviewState State() const { return state_; }
     // A stream is open: playing or paused.
     bool IsPlaying() const { return state_ != PreviewState::Idle; }
@@ -66,6 +76,7 @@ public:
 
 private:
     void start(std::size_t entry);
+    std::optional<Result<std::filesystem::path>> buildCache(std::size_t entry);
     std::string soundName(std::size_t entry) const;
     void endToIdle();
     void setBar(std::int64_t position, std::int64_t maximum);
@@ -82,6 +93,8 @@ private:
     PreviewState state_ = PreviewState::Idle;
     std::int64_t barPos_ = 0;
     std::int64_t barMax_ = 100;
+    CommandRunner buildCache_;
+    bool building_ = false;
 };
 
 }  // namespace brenzo::preview

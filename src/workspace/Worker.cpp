@@ -7,6 +7,8 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/Threads.h"
+
 namespace brenzo::workspace {
 
 // The queue of calls from the command's thread to the front end's thread. One posted function
@@ -214,6 +216,8 @@ bool Worker::Start(Command command, Finished finished) {
     running_ = true;
     try {
         thread_ = std::thread([this, command = std::move(command), finished = std::move(finished)]() mutable {
+            // The window's thread, which repaints, goes first whenever it wakes.
+            platform::LowerThisThreadsPriority();
             std::optional<std::string> failure;
             try {
                 command(*port_);

@@ -70,7 +70,11 @@ OpenOutcome Workspace::openFile(const std::filesystem::path& path, UiPort& port)
     OpenedPath = path;
     FileName = platform::FileNameUtf8(path);
     platform::FileIdentity identity;
+    // Reading a large file takes a while before anything on it can be counted: the bar runs
+    // as a marquee meanwhile, so that the window shows it is at work.
+    port.SetMarquee(true);
     auto bytes = CatchOutOfMemory("open " + FileName, [&] { return platform::ReadWholeFile(path, &identity); });
+    port.SetMarquee(false);
     OpenedIdentity.reset();
     // The cached WAVs are found by name, so the cache of an earlier file of the same name must
     // go; a cache that cannot be emptied is never used.

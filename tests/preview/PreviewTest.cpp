@@ -10,6 +10,7 @@
 #include "engine/Engine.h"
 #include "export/ExportCommands.h"
 #include "support/Builders.h"
+#include "support/FrontThread.h"
 #include "support/WorkspaceFixture.h"
 
 namespace brenzo::preview {
@@ -226,6 +227,52 @@ TEST(Preview, EveryRowOfAMultichannelFilePlaysTheWholeFile) {
     ASSERT_TRUE(f.preview.IsPlaying());
     EXPECT_EQ(f.preview.BarMaximum(), 2 * 4500 * 4);  // the declared data of both channels
     EXPECT_EQ(exporting::CacheWavPath(f.ws, 0), exporting::CacheWavPath(f.ws, 1));
+}
+
+// A front end runs a first play's export through its long-command runner: on a worker, its
+// texts reach the port in the order of an export on the preview's own thread; a runner that
+// cannot run it (another command runs) leaves the preview Idle, unlocked and silent.
+TEST(Preview, AFirstPlayBuildsItsCacheThroughTheFrontEndsRunner) {
+    enum class Runner { None, Worker, Refuses };
+    std::vector<std::string> alone;
+    for (const Runner runner : {Runner::None, Runner::Worker, Runner::Refuses}) {
+        SCOPED_TRACE(static_cast<int>(runner));
+        Fixture f;
+        f.openBank(1.0);
+        testing::FrontThread thread;
+        workspace::Worker worker(f.port, thread.Poster());
+        int runs = 0;
+        if (runner == Runner::Worker)
+            f.preview.BuildCacheWith([&](const std::function<void(workspace::UiPort&)>& command) {
+                ++runs;
+                bool done = false;
+                ASSERT_TRUE(worker.Start(command, [&](const std::optional<std::string>&) { done = true; }));
+                ASSERT_TRUE(thread.RunUntil([&] { return done; }));
+            });
+        if (runner == Runner::Refuses)
+            f.preview.BuildCacheWith([&](const std::function<void(workspace::UiPort&)>&) { ++runs; });
+        f.port.clear();
+        f.preview.StringGrid1DblClick(0);
+
+        const bool plays = runner != Runner::Refuses;
+        EXPECT_EQ(f.preview.IsPlaying(), plays);
+        EXPECT_EQ(std::filesystem::exists(exporting::CacheWavPath(f.ws, 0)), plays);
+        EXPECT_EQ(runs, runner == Runner::None ? 0 : 1);
+        EXPECT_EQ(f.port.lockDepth, 0);
+        EXPECT_EQ(f.port.status, "");
+        EXPECT_TRUE(f.port.errors().empty());
+        std::vector<std::string> shown;
+        for (const auto& call : f.port.calls)
+            if (call.what != "pump" && call.what != "progress") shown.push_back(call.what + " " + call.text);
+        if (runner == Runner::None) alone = shown;
+        if (runner == Runner::Worker) {
+            EXPECT_EQ(shown, alone);
+        } else if (runner == Runner::Refuses) {
+            EXPECT_EQ(shown, (std::vector<std::string>{"lock ", "status Loading...", "marquee ", "status ", "marquee ",
+                                                       "unlock "}));
+        }
+        f.preview.Stop();
+    }
 }
 
 }  // namespace

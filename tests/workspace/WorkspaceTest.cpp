@@ -138,6 +138,34 @@ TEST(OpenUnreadable, NothingIsLoadedAndTheReasonIsShown) {
     EXPECT_THAT(f.port.errors()[0], HasSubstr("cannot read missing.bin"));
 }
 
+// The read of a large file comes before anything can be counted: the bar runs as a marquee
+// through it, and stops before whatever the open shows next.
+TEST(Open, TheBarRunsAsAMarqueeOnlyWhileTheFileIsRead) {
+    Fixture f;
+    const auto bank = f.write("sfx.bin", testing::BuildBank(formats::BankKind::Plain, {sound(1, 100)}).image);
+    const auto invalid = f.write("x.bin", bytes({12, 1, 2}));
+    struct Case {
+        std::filesystem::path file;
+        std::string shownNext;
+    };
+    for (const Case& c : {Case{bank, "caption Loading... - sfx.bin"}, Case{invalid, "caption Invalid file! - x.bin"},
+                          Case{f.dir / "missing.bin", "caption " + std::string(kNotLoadedCaption)}}) {
+        f.port.clear();
+        f.ws.Open(c.file, f.port);
+        std::vector<std::string> shown;
+        for (const auto& call : f.port.calls)
+            if (call.what == "marquee")
+                shown.push_back(call.a ? "marquee on" : "marquee off");
+            else if (call.what != "menus" && call.what != "rows" && call.what != "pump")
+                shown.push_back(call.what + (call.text.empty() ? "" : " " + call.text));
+        ASSERT_GE(shown.size(), 3u) << c.file;
+        EXPECT_EQ(shown[0], "marquee on") << c.file;
+        EXPECT_EQ(shown[1], "marquee off") << c.file;
+        EXPECT_EQ(shown[2], c.shownNext) << c.file;
+        EXPECT_EQ(f.port.count("marquee"), 2u) << c.file;
+    }
+}
+
 TEST(OpenMultichannel, CaptionMenusAndReplaceAvailability) {
     Fixture f;
     auto tone = testing::Tone(5000, 300, 32000);

@@ -88,6 +88,8 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
     worker_ = std::make_unique<workspace::Worker>(*this, [this](std::function<void()> fn) {
         QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
     });
+    // A first play exports its sound into the cache as the long commands run.
+    preview_->BuildCacheWith([this](const workspace::Worker::Command& command) { runCommand(command); });
 
     Timer1 = new QTimer(this);
     // Fine enough for a seconds display and a moving bar, and idle while nothing plays.

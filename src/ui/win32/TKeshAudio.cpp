@@ -124,6 +124,8 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
         auto* owned = new std::function<void()>(std::move(fn));
         if (!hwnd || !PostMessageW(hwnd, kRunMessage, 0, reinterpret_cast<LPARAM>(owned))) delete owned;
     });
+    // A first play exports its sound into the cache as the long commands run.
+    preview_->BuildCacheWith([this](const workspace::Worker::Command& command) { runCommand(command); });
 
     ws_.StringGridClear(*this);
     SetCaption(workspace::kNotLoadedCaption);

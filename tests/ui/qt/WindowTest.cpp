@@ -352,6 +352,42 @@ TEST(Window, ItsEventsRunWhileACommandWorksAndACloseWaitsForTheSave) {
     EXPECT_TRUE(window.Workspace().CurrentBank() == nullptr);
 }
 
+// A first play exports its sound into the cache as a command runs: the window's events go on
+// meanwhile, the window locked with "Loading..."; another play, a load or a close asked for then
+// starts nothing, and the close comes once the sound has started.
+TEST(Window, AFirstPlayLetsTheWindowsEventsRunWhileItsSoundIsExported) {
+    Fixture f;
+    f.load(f.write("b.bin", bankOf(2, 20.0, 22050)));
+    f.select(0);
+    bool ran = false;
+    bool lockedMeanwhile = false;
+    bool closeAccepted = true;
+    const auto asked = f.dialogs.asked.size();
+    QTimer::singleShot(0, &f.window, [&] {
+        ran = true;
+        lockedMeanwhile = f.locked() && f.window.StatusPanel0->text() == "Loading..." &&
+                          f.window.ProgressBar1->maximum() == 0 && !f.window.PreviewState().IsPlaying();
+        f.select(1);
+        f.window.StringGrid1DblClick();
+        f.window.Image1Click();
+        f.window.OpenFile(q(f.dir / "b.bin"));
+        QCloseEvent close;
+        QApplication::sendEvent(&f.window, &close);
+        closeAccepted = close.isAccepted();
+    });
+    f.window.StringGrid1DblClick();
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(lockedMeanwhile);
+    EXPECT_FALSE(closeAccepted);
+    EXPECT_EQ(f.dialogs.asked.size(), asked);
+    EXPECT_TRUE(f.window.PreviewState().IsPlaying()) << (f.dialogs.errors.empty() ? "" : f.dialogs.errors[0].toStdString());
+    EXPECT_TRUE(fs::exists(exporting::CacheWavPath(f.window.Workspace(), 0)));
+    EXPECT_FALSE(fs::exists(exporting::CacheWavPath(f.window.Workspace(), 1)));
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    EXPECT_FALSE(f.window.PreviewState().IsPlaying());
+    EXPECT_TRUE(f.window.Workspace().CurrentBank() == nullptr);
+}
+
 TEST(Window, AHundredThousandRowsAreAModelNotCells) {
     Fixture f;
     std::vector<testing::TestSound> list(100000);

@@ -15,6 +15,7 @@
 
 #include "codec/Wav.h"
 #include "engine/Engine.h"
+#include "export/ExportCommands.h"
 #include "platform/Files.h"
 #include "platform/Path.h"
 #include "support/Builders.h"
@@ -24,6 +25,7 @@
 #include "ui/win32/Forms.h"
 #include "ui/win32/ScriptedDialogs.h"
 #include "ui/win32/TKeshAudio.h"
+#include "ui/win32/WindowConstants.h"
 
 namespace brenzo::ui::win32 {
 namespace {
@@ -380,6 +382,50 @@ TEST(Win32Window, ClosesAfterTheCommandThatRanWhenItWasAsked) {
     EXPECT_TRUE(f.w().Closed());
     // The window's place was kept as it closed.
     EXPECT_TRUE(WindowSettings(f.settingsKey).Placement());
+}
+
+// A first play exports its sound into the cache as a command runs: the window's messages go on
+// meanwhile (a function posted to it runs), the window locked with "Loading..."; another play,
+// a load or a close asked for then starts nothing, and the close comes once the sound started.
+TEST(Win32Window, AFirstPlayLetsTheWindowsMessagesRunWhileItsSoundIsExported) {
+    Fixture f;
+    std::vector<testing::TestSound> list(2);
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        list[i].hash = i + 1;
+        list[i].rate = 22050;
+        list[i].pcm = testing::Tone(20 * 22050, 300.0 + 50.0 * i, 22050);
+    }
+    const fs::path bank = f.dir / "b.bin";
+    testing::WriteFile(bank, testing::BuildBank(formats::BankKind::Plain, list).image);
+    f.answer(u8(bank));
+    f.w().Load1Click();
+    f.w().SelectRows({0});
+    bool ran = false;
+    bool lockedMeanwhile = false;
+    bool closedMeanwhile = true;
+    const auto asked = f.dialogs.asked.size();
+    auto* meanwhile = new std::function<void()>([&] {
+        ran = true;
+        lockedMeanwhile = f.w().IsLocked() && !IsWindowEnabled(f.w().StringGrid1) && f.w().Marquee() &&
+                          f.w().StatusText() == "Loading..." && !f.w().PreviewState().IsPlaying();
+        f.w().SelectRows({1});
+        f.w().StringGrid1DblClick();
+        f.w().Image1Click();
+        f.w().OpenFile(u8(bank));
+        SendMessageW(f.w().Handle(), WM_CLOSE, 0, 0);
+        closedMeanwhile = f.w().Closed();
+    });
+    ASSERT_TRUE(PostMessageW(f.w().Handle(), window::kRunMessage, 0, reinterpret_cast<LPARAM>(meanwhile)));
+    f.w().StringGrid1DblClick();
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(lockedMeanwhile);
+    EXPECT_FALSE(closedMeanwhile);
+    EXPECT_EQ(f.dialogs.asked.size(), asked);
+    EXPECT_TRUE(f.w().PreviewState().IsPlaying()) << (f.dialogs.errors.empty() ? "" : f.dialogs.errors[0]);
+    EXPECT_TRUE(fs::exists(exporting::CacheWavPath(f.w().Workspace(), 0)));
+    EXPECT_FALSE(fs::exists(exporting::CacheWavPath(f.w().Workspace(), 1)));
+    runMessages(std::chrono::milliseconds(100));
+    EXPECT_TRUE(f.w().Closed());
 }
 
 // A timer of the window, calling back through its thread's message loop.
