@@ -46,9 +46,10 @@ void EncodePipeline::Begin(const engine::ConvertedFormat& format) {
         ring_.assign(kRingPieces, std::vector<std::uint8_t>(pieceBytes_));
     used_.assign(kRingPieces, 0);
 
-    // One channel an encoder, or two side by side on one core when there are more channels
-    // than cores: two chains on a core together take less than one after the other.
-    const std::size_t group = std::thread::hardware_concurrency() >= channels_ ? 1 : 2;
+    // One channel an encoder while a core is left for the conversion, else two side by side
+    // on one core: two chains on a core together take less than one after the other (a
+    // stereo file on two cores: both channels on one, the conversion on the other).
+    const std::size_t group = std::thread::hardware_concurrency() > channels_ ? 1 : 2;
     try {
         for (std::size_t first = 0; first < channels_; first += group) {
             encoders_.push_back(
