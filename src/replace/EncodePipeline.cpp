@@ -74,9 +74,8 @@ void EncodePipeline::Write(std::span<const std::uint8_t> samples) {
             // The next piece's place in the ring is free once every encoder has finished the
             // piece that held it before.
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] {
-                return published_ - *std::min_element(taken_.begin(), taken_.end()) < ring_.size();
-            });
+            changed_.wait(lock,
+                          [&] { return published_ - *std::min_element(taken_.begin(), taken_.end()) < ring_.size(); });
         }
         std::vector<std::uint8_t>& piece = ring_[published_ % ring_.size()];
         const std::size_t n = std::min(samples.size(), pieceBytes_ - fill_);

@@ -62,8 +62,7 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
 
 Result<RebuiltMulti> RebuildMultiFromStreams(const formats::TMultiADPCM& multi,
                                              std::vector<std::vector<std::uint8_t>> streams,
-                                             const std::vector<std::vector<std::uint8_t>>& states,
-                                             std::uint16_t rate) {
+                                             const std::vector<std::vector<std::uint8_t>>& states, std::uint16_t rate) {
     const std::uint32_t n = multi.Channels;
     const bool adpcm = multi.IsAdpcm();
     if (n == 0 || multi.ChHeaders.size() != n || streams.size() != n || (adpcm && states.size() != n))

@@ -36,8 +36,7 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
 // file is ADPCM, else 16-bit PCM (no states).
 Result<RebuiltMulti> RebuildMultiFromStreams(const formats::TMultiADPCM& multi,
                                              std::vector<std::vector<std::uint8_t>> streams,
-                                             const std::vector<std::vector<std::uint8_t>>& states,
-                                             std::uint16_t rate);
+                                             const std::vector<std::vector<std::uint8_t>>& states, std::uint16_t rate);
 
 // Why a multichannel file read from `image` cannot be rebuilt, if it cannot ("its channels do
 // not all share one sample format").

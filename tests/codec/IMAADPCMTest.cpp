@@ -222,8 +222,7 @@ TEST(ChannelEncoder, PiecesGiveWhatTheFramesJoinedGive) {
         const auto frames = ToBytes(interleaved);
 
         std::vector<std::vector<std::uint8_t>> coded(c.count), states(c.count);
-        ADPCMEncodeChannels(frames, c.channels, c.first, coded, states,
-                            static_cast<std::int32_t>(2 * c.frames));
+        ADPCMEncodeChannels(frames, c.channels, c.first, coded, states, static_cast<std::int32_t>(2 * c.frames));
 
         ChannelEncoder encoder(c.channels, c.first, c.count);
         encoder.Reserve(c.frames);

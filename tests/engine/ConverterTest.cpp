@@ -387,7 +387,9 @@ struct KeptSamples : SampleSink {
         format = f;
         bytes.clear();
     }
-    void Write(std::span<const std::uint8_t> samples) override { bytes.insert(bytes.end(), samples.begin(), samples.end()); }
+    void Write(std::span<const std::uint8_t> samples) override {
+        bytes.insert(bytes.end(), samples.begin(), samples.end());
+    }
 };
 
 TEST(EngineConverterSink, TheSinkReceivesTheConvertedFilesSamples) {
