@@ -247,6 +247,78 @@ void ADPCMEncodeChannels(std::span<const std::uint8_t> frames, std::size_t chann
     if (k < coded.size()) encodeChannels<1>(frames, channels, first + k, &coded[k], &states[k], codedLength);
 }
 
+ChannelEncoder::ChannelEncoder(std::size_t channels, std::size_t first, std::size_t count)
+    : stride_(2 * channels), first_(first), count_(std::min<std::size_t>(count, 2)) {
+    // A channel outside the frames is never read: such an encoder takes nothing.
+    if (first > channels || channels - first < count_) count_ = 0;
+}
+
+void ChannelEncoder::Reserve(std::size_t frames) {
+    for (std::size_t k = 0; k < count_; ++k) {
+        coded_[k].reserve(frames / 2);
+        states_[k].reserve((frames / 2 + kStateBlockBytes - 1) / kStateBlockBytes * kStoredStateBytes);
+    }
+}
+
+// `pairs` coded bytes a channel from the frames at `src` (channel first_ at offset 0), `stride`
+// bytes apart; the stored states as encodeSamples keeps them.
+template <std::size_t K>
+void ChannelEncoder::addPairs(const std::uint8_t* src, std::size_t stride, std::size_t pairs) {
+    std::array<EncoderLane, K> lanes;
+    std::array<std::uint8_t*, K> dst;
+    for (std::size_t k = 0; k < K; ++k) {
+        lanes[k].value = value_[k];
+        lanes[k].row = row_[k];
+        dst[k] = growBy(coded_[k], pairs);
+    }
+    std::size_t i = written_;
+    for (std::size_t p = 0; p < pairs; ++p, ++i) {
+        if (i % kStateBlockBytes == 0 && i != 0)
+            for (std::size_t k = 0; k < K; ++k) appendState(states_[k], lanes[k].state());
+        const std::uint8_t* f = src + 2 * p * stride;
+        std::array<std::uint32_t, K> c0, c1;
+        for (std::size_t k = 0; k < K; ++k) c0[k] = lanes[k].encode(loadI16(f + 2 * k));
+        for (std::size_t k = 0; k < K; ++k) c1[k] = lanes[k].encode(loadI16(f + stride + 2 * k));
+        for (std::size_t k = 0; k < K; ++k) dst[k][p] = static_cast<std::uint8_t>(c0[k] | (c1[k] << 4));
+        if (i == 0)
+            for (std::size_t k = 0; k < K; ++k) appendState(states_[k], lanes[k].state());
+    }
+    written_ = i;
+    for (std::size_t k = 0; k < K; ++k) {
+        value_[k] = lanes[k].value;
+        row_[k] = lanes[k].row;
+    }
+}
+
+void ChannelEncoder::Add(std::span<const std::uint8_t> frames) {
+    if (count_ == 0 || frames.size() < stride_) return;
+    std::size_t whole = frames.size() / stride_;
+    // Offsets, not pointers, until a frame is read: no pointer is formed past the piece.
+    std::size_t at = 2 * first_;
+    const std::size_t bytes = 2 * count_;
+    auto run = [&](const std::uint8_t* from, std::size_t stride, std::size_t pairs) {
+        if (count_ == 2)
+            addPairs<2>(from, stride, pairs);
+        else
+            addPairs<1>(from, stride, pairs);
+    };
+    if (hasPending_) {
+        // The frame held back from the last piece and this piece's first make one coded byte.
+        std::uint8_t joined[8];
+        std::memcpy(joined, pending_, bytes);
+        std::memcpy(joined + bytes, frames.data() + at, bytes);
+        run(joined, bytes, 1);
+        hasPending_ = false;
+        at += stride_;
+        --whole;
+    }
+    if (whole >= 2) run(frames.data() + at, stride_, whole / 2);
+    if (whole % 2 != 0) {
+        std::memcpy(pending_, frames.data() + at + (whole - 1) * stride_, bytes);
+        hasPending_ = true;
+    }
+}
+
 namespace {
 
 constexpr std::array<std::uint8_t, kStateBlockBytes> kZeroBlock{};

@@ -44,6 +44,35 @@ void ADPCMEncodeChannels(std::span<const std::uint8_t> frames, std::size_t chann
                          std::span<std::vector<std::uint8_t>> coded, std::span<std::vector<std::uint8_t>> states,
                          std::int32_t byteCount);
 
+// ADPCMEncodeChannels for frames that arrive in pieces: channels first .. first + count - 1
+// (count 1 or 2, side by side on one core) of interleaved 16-bit little-endian frames of
+// `channels` samples each. After the last piece, coded(k) and states(k) hold exactly what
+// ADPCMEncodeChannels gives for all the pieces joined with a byteCount of two bytes a frame: a
+// last odd frame is left out, since a coded byte holds two samples.
+class ChannelEncoder {
+public:
+    ChannelEncoder(std::size_t channels, std::size_t first, std::size_t count);
+    // Room for `frames` frames in all, so that the streams do not move as they grow.
+    void Reserve(std::size_t frames);
+    // Whole frames; bytes of a cut-short last frame are ignored.
+    void Add(std::span<const std::uint8_t> frames);
+    std::size_t count() const { return count_; }
+    std::vector<std::uint8_t>& coded(std::size_t k) { return coded_[k]; }
+    std::vector<std::uint8_t>& states(std::size_t k) { return states_[k]; }
+
+private:
+    template <std::size_t K>
+    void addPairs(const std::uint8_t* src, std::size_t stride, std::size_t pairs);
+
+    std::size_t stride_, first_, count_;
+    std::int32_t value_[2]{};
+    std::size_t row_[2]{};
+    std::uint8_t pending_[4]{};
+    bool hasPending_ = false;
+    std::size_t written_ = 0;  // coded bytes per channel so far
+    std::vector<std::uint8_t> coded_[2], states_[2];
+};
+
 // Decodes states.size() whole blocks of 2048 coded bytes, block k from states[k], into
 // states.size() * 4096 samples at `out`. Coded bytes missing from `coded` decode as zero
 // bytes. Bit-exact with ADPCMDecodeNibble; blocks are decoded several at once.

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,19 @@ struct ConvertedFormat {
     std::uint32_t rate = 0;
     std::uint16_t channels = 0;
     std::uint64_t frames = 0;
+};
+
+// Receives a conversion's samples as they are written to the converted file, so that a caller
+// can work on them without reading the file back. Begin starts each pass over the source (a
+// second pass, when the length the source declared was wrong, drops what the first gave);
+// Write hands on the next 16-bit little-endian interleaved samples, valid only during the
+// call.
+class SampleSink {
+public:
+    virtual ~SampleSink() = default;
+    // `format.frames` is the length the source declares, or 0 when it declares none.
+    virtual void Begin(const ConvertedFormat& format) = 0;
+    virtual void Write(std::span<const std::uint8_t> samples) = 0;
 };
 
 class Converter {
@@ -47,7 +61,12 @@ public:
         dataLimitReason_ = std::move(reason);
     }
 
+    // Every sample written to the target is handed to `sink` too (nullptr: to no one). An
+    // implementation that does not call the sink leaves the caller to read the file.
+    void SendSamplesTo(SampleSink* sink) { sink_ = sink; }
+
 protected:
+    SampleSink* sink_ = nullptr;
     std::optional<std::uint64_t> dataLimit_;
     std::string dataLimitReason_;
 };

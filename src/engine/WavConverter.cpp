@@ -117,6 +117,7 @@ private:
                 pass.file->Write(wavHeader(in.channels, rate, static_cast<std::uint32_t>(declaredFrames * frameBytes)));
             !s)
             return s.error();
+        if (sink_) sink_->Begin({in.rate, rate, in.channels, declaredFrames});
 
         std::vector<float> decoded(std::max<std::size_t>(kPieceSamples / in.channels, 1) * in.channels);
         std::vector<float> resampled;
@@ -130,6 +131,7 @@ private:
             bytes.clear();
             AppendPcm16Le(samples, bytes);
             dataBytes += add;
+            if (sink_) sink_->Write(bytes);
             return pass.file->Write(bytes);
         };
 

@@ -10,7 +10,7 @@ std::uint16_t ClampMixerRate(std::uint32_t rate) {
 }
 
 Status Convert2Wav(engine::Converter& converter, const std::filesystem::path& source,
-                   const std::filesystem::path& target, workspace::UiPort& port) {
+                   const std::filesystem::path& target, workspace::UiPort& port, engine::ConvertedFormat* format) {
     port.SetProgress(0, 100);
     port.SetStatus("Converting to WAV...");
     port.SetMarquee(true);
@@ -24,6 +24,7 @@ Status Convert2Wav(engine::Converter& converter, const std::filesystem::path& so
     if (!converted) return converted.status();
     if (!platform::FileExists(target))
         return Error{"cannot decode " + platform::FileNameUtf8(source) + ": no converted file was written"};
+    if (format) *format = *converted;
     return {};
 }
 

@@ -24,9 +24,11 @@ std::uint16_t ClampMixerRate(std::uint32_t rate);
 
 // Converts the user's file into a 16-bit PCM WAV at `target` ("conv_res.wav"), showing
 // "Converting to WAV..." with the bar in marquee while it runs. The old file at `target` is
-// removed first, so a failed conversion can never leave an earlier one to be used.
+// removed first, so a failed conversion can never leave an earlier one to be used. `format`,
+// when given, receives what the conversion made.
 Status Convert2Wav(engine::Converter& converter, const std::filesystem::path& source,
-                   const std::filesystem::path& target, workspace::UiPort& port);
+                   const std::filesystem::path& target, workspace::UiPort& port,
+                   engine::ConvertedFormat* format = nullptr);
 
 // The converted file in memory with the fields the replaces read from its header.
 struct ConvertedImage {

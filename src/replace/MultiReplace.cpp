@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 #include "codec/IMAADPCM.h"
@@ -13,6 +14,7 @@
 #include "platform/Path.h"
 #include "replace/BankReplace.h"
 #include "replace/Conversion.h"
+#include "replace/EncodePipeline.h"
 #include "workspace/Loaders.h"
 
 namespace brenzo::replace {
@@ -27,10 +29,7 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
     const std::size_t frameCount = dataSize / n / 2;
 
     const std::size_t present = std::min(frameCount, frames.size() / (2 * std::size_t{n}));
-    RebuiltMulti rebuilt{multi, std::vector<std::vector<std::uint8_t>>(n), {}};
-    formats::TMultiADPCM& model = rebuilt.model;
-    auto& streams = rebuilt.streams;
-    std::vector<std::vector<std::uint8_t>> states(n);
+    std::vector<std::vector<std::uint8_t>> streams(n), states(n);
     auto pump = [port] {
         if (port) port->Pump();
     };
@@ -58,10 +57,23 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
             for (std::size_t f = 0; f < present; ++f) std::memcpy(out + 2 * f, in + f * stride, 2);
         }
     }
+    return RebuildMultiFromStreams(multi, std::move(streams), states, rate);
+}
+
+Result<RebuiltMulti> RebuildMultiFromStreams(const formats::TMultiADPCM& multi,
+                                             std::vector<std::vector<std::uint8_t>> streams,
+                                             const std::vector<std::vector<std::uint8_t>>& states, std::uint16_t rate) {
+    const std::uint32_t n = multi.Channels;
+    const bool adpcm = multi.IsAdpcm();
+    if (n == 0 || multi.ChHeaders.size() != n || streams.size() != n || (adpcm && states.size() != n))
+        return Error{"the file has no channels"};
+    RebuiltMulti rebuilt{multi, std::move(streams), {}};
+    formats::TMultiADPCM& model = rebuilt.model;
+    const auto& streamsOut = rebuilt.streams;
     for (std::uint32_t j = 0; j < n; ++j) {
         formats::TADPCMChannel& ch = model.ChHeaders[j];
         ch.Frequency = rate;
-        ch.Size = static_cast<std::uint32_t>(streams[j].size());
+        ch.Size = static_cast<std::uint32_t>(streamsOut[j].size());
         if (adpcm) {
             ch.Length = 2 * ch.Size;
             ch.States = codec::ParseStoredStates(states[j]);
@@ -72,7 +84,7 @@ Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<c
         ch.Samples = ch.Length;
     }
     if (Status s = formats::LayoutMulti(model); !s) return s.error();
-    std::vector<std::span<const std::uint8_t>> spans(streams.begin(), streams.end());
+    std::vector<std::span<const std::uint8_t>> spans(streamsOut.begin(), streamsOut.end());
     if (Status s = formats::WriteMultiPlan(model, rate, spans, rebuilt.plan); !s) return s.error();
     return rebuilt;
 }
@@ -109,24 +121,45 @@ Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Conver
     if (!ws.Scratch()) return Error{"there is no scratch folder to convert the file in"};
     port.Pump();
     const auto converted = ws.Scratch()->ConvertedWav();
-    if (Status s = Convert2Wav(converter, newFile, converted, port); !s) return s;
+    const std::uint32_t n = ws.CurrentMulti()->Channels;
+    // ADPCM channels taken as they are converted are encoded while the conversion runs, from the
+    // samples it hands over; audio that must be fitted first (another channel count, loudness)
+    // is read back from the converted file and encoded after it.
+    std::optional<EncodePipeline> pipeline;
+    if (ws.CurrentMulti()->IsAdpcm() && !options.matchLoudness) pipeline.emplace(n);
+    engine::ConvertedFormat format;
+    converter.SendSamplesTo(pipeline ? &*pipeline : nullptr);
+    Status convertedOk = Convert2Wav(converter, newFile, converted, port, &format);
+    converter.SendSamplesTo(nullptr);
+    if (!convertedOk) return convertedOk;
     port.SetStatus("Replacing...");
     port.SetMarquee(true);
-    auto image = LoadConvertedWav(converted);
-    if (!image) return image.status();
-    const std::uint32_t n = ws.CurrentMulti()->Channels;
-    if (Status s = CheckConvertedSize(image->info); !s) return s;
-    if (n > 0xFFFF) return Error{"WAV-file should have " + std::to_string(n) + " channels"};
-    auto fitted = FitConverted(*image, static_cast<std::uint16_t>(n), true, options, ws, 0, port,
-                               platform::FileNameUtf8(newFile));
-    if (!fitted) return fitted.status();
-    // The cache keeps the converted file only when the file holds exactly its samples.
-    const bool asConverted = fitted->owned.empty();
 
-    auto rebuilt = RebuildMulti(*ws.CurrentMulti(), fitted->bytes, fitted->dataSize, fitted->rate, &port);
-    if (!rebuilt) return rebuilt.status();
-    if (Status s = BackUpAndSave(ws, rebuilt->plan, options); !s) return s;
-    *ws.CurrentMulti() = std::move(rebuilt->model);
+    std::optional<Result<RebuiltMulti>> rebuilt;
+    // The cache keeps the converted file only when the file holds exactly its samples.
+    bool asConverted = true;
+    if (pipeline) {
+        auto encoded = pipeline->Finish([&] { port.Pump(); });
+        if (encoded && format.channels == n && encoded->sampleBytes == format.frames * 2 * n &&
+            encoded->sampleBytes <= kMaxConvertedBytes && format.rate < 0x10000)
+            rebuilt = RebuildMultiFromStreams(*ws.CurrentMulti(), std::move(encoded->coded), encoded->states,
+                                              static_cast<std::uint16_t>(format.rate));
+    }
+    if (!rebuilt) {
+        auto image = LoadConvertedWav(converted);
+        if (!image) return image.status();
+        if (Status s = CheckConvertedSize(image->info); !s) return s;
+        if (n > 0xFFFF) return Error{"WAV-file should have " + std::to_string(n) + " channels"};
+        auto fitted = FitConverted(*image, static_cast<std::uint16_t>(n), true, options, ws, 0, port,
+                                   platform::FileNameUtf8(newFile));
+        if (!fitted) return fitted.status();
+        asConverted = fitted->owned.empty();
+        rebuilt = RebuildMulti(*ws.CurrentMulti(), fitted->bytes, fitted->dataSize, fitted->rate, &port);
+    }
+    if (!*rebuilt) return rebuilt->status();
+    RebuiltMulti& made = **rebuilt;
+    if (Status s = BackUpAndSave(ws, made.plan, options); !s) return s;
+    *ws.CurrentMulti() = std::move(made.model);
 
     // The cache now plays what the file holds: the converted audio.
     const auto cache = exporting::CacheWavPath(ws, 0);

@@ -32,6 +32,12 @@ struct RebuiltMulti {
 Result<RebuiltMulti> RebuildMulti(const formats::TMultiADPCM& multi, std::span<const std::uint8_t> frames,
                                   std::uint32_t dataSize, std::uint16_t rate, workspace::UiPort* port = nullptr);
 
+// The same from channel streams already made: IMA ADPCM with their stored states when the
+// file is ADPCM, else 16-bit PCM (no states).
+Result<RebuiltMulti> RebuildMultiFromStreams(const formats::TMultiADPCM& multi,
+                                             std::vector<std::vector<std::uint8_t>> streams,
+                                             const std::vector<std::vector<std::uint8_t>>& states, std::uint16_t rate);
+
 // Why a multichannel file read from `image` cannot be rebuilt, if it cannot ("its channels do
 // not all share one sample format").
 Status CheckMultiRebuildable(std::span<const std::uint8_t> image, const formats::TMultiADPCM& multi);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 
 #include "support/Builders.h"
@@ -192,6 +193,48 @@ TEST(AdpcmEncodeChannels, EachChannelEncodesAsItsSamplesAlone) {
             Encoded e = encode(alone, c.byteCount);
             EXPECT_EQ(coded[k], e.coded) << c.what << ", channel " << c.first + k;
             EXPECT_EQ(states[k], e.states) << c.what << ", channel " << c.first + k;
+        }
+    }
+}
+
+TEST(ChannelEncoder, PiecesGiveWhatTheFramesJoinedGive) {
+    struct Case {
+        std::size_t channels, first, count, frames;
+        std::vector<std::size_t> pieces;  // frames a piece, repeated until the frames run out
+        const char* what;
+    };
+    const Case cases[] = {
+        {2, 0, 2, 9001, {9001}, "one piece, an odd frame left out"},
+        {2, 0, 2, 9000, {1}, "a frame at a time"},
+        {2, 0, 2, 9000, {3, 4, 5}, "odd and even pieces, one frame held across each odd one"},
+        {2, 0, 2, 12000, {4095, 1, 4097}, "pieces that end next to a block's edge"},
+        {3, 1, 2, 8193, {2048, 2049}, "a pair of three channels"},
+        {5, 4, 1, 7000, {333}, "the last channel alone"},
+        {1, 0, 1, 3, {1}, "a single coded byte"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::int16_t> interleaved;
+        for (std::size_t f = 0; f < c.frames; ++f)
+            for (std::size_t j = 0; j < c.channels; ++j)
+                interleaved.push_back(static_cast<std::int16_t>(
+                    12000 * std::sin(static_cast<double>(f) * (0.01 + 0.013 * static_cast<double>(j))) +
+                    static_cast<double>((f * 7919 + j * 104729) % 2001) - 1000.0));
+        const auto frames = ToBytes(interleaved);
+
+        std::vector<std::vector<std::uint8_t>> coded(c.count), states(c.count);
+        ADPCMEncodeChannels(frames, c.channels, c.first, coded, states, static_cast<std::int32_t>(2 * c.frames));
+
+        ChannelEncoder encoder(c.channels, c.first, c.count);
+        encoder.Reserve(c.frames);
+        const std::size_t stride = 2 * c.channels;
+        for (std::size_t at = 0, p = 0; at < c.frames; ++p) {
+            const std::size_t n = std::min(c.pieces[p % c.pieces.size()], c.frames - at);
+            encoder.Add(std::span(frames).subspan(at * stride, n * stride));
+            at += n;
+        }
+        for (std::size_t k = 0; k < c.count; ++k) {
+            EXPECT_EQ(encoder.coded(k), coded[k]) << c.what << ", channel " << c.first + k;
+            EXPECT_EQ(encoder.states(k), states[k]) << c.what << ", channel " << c.first + k;
         }
     }
 }

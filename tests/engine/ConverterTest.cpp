@@ -373,6 +373,48 @@ TEST(EngineConverterLossy, CutOffOggConvertsWhatItHoldsWithATrueHeader) {
     EXPECT_GT(testing::BestCorrelation(wav.samples, source, 2, 100), 0.99);
 }
 
+// ---- The samples handed on while converting ------------------------------------------------
+
+// Keeps what a conversion's last pass handed on.
+struct KeptSamples : SampleSink {
+    int passes = 0;
+    ConvertedFormat format;
+    std::vector<std::uint8_t> bytes;
+    void Begin(const ConvertedFormat& f) override {
+        ++passes;
+        format = f;
+        bytes.clear();
+    }
+    void Write(std::span<const std::uint8_t> samples) override {
+        bytes.insert(bytes.end(), samples.begin(), samples.end());
+    }
+};
+
+TEST(EngineConverterSink, TheSinkReceivesTheConvertedFilesSamples) {
+    TempDir dir;
+    WriteSound(dir / "stereo.wav", kWav16, 44100, 2,
+               std::span<const std::int16_t>(testing::Sweeps16(300000, 2, 44100, 30000)));
+    auto high = testing::Sweeps(96000, 3, 96000, 0.8);
+    WriteSound(dir / "high.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 96000, 3, std::span<const float>(high));
+    // Cut in half: a lossy stream whose length is found while decoding.
+    auto sweep = testing::Sweeps(44100 * 20, 2, 44100, 0.5);
+    WriteSound(dir / "whole.ogg", kVorbis, 44100, 2, std::span<const float>(sweep));
+    auto ogg = testing::ReadFile(dir / "whole.ogg");
+    ogg.resize(ogg.size() / 2);
+    testing::WriteFile(dir / "cut.ogg", ogg);
+    for (const char* file : {"stereo.wav", "high.wav", "cut.ogg"}) {
+        KeptSamples sink;
+        auto converter = MakeConverter();
+        converter->SendSamplesTo(&sink);
+        auto converted = converter->Convert(dir / file, dir / "out.wav", EditorRates, [] {});
+        ASSERT_TRUE(converted) << converted.message();
+        EXPECT_GE(sink.passes, 1) << file;
+        EXPECT_EQ(sink.format.channels, converted->channels) << file;
+        EXPECT_EQ(sink.format.rate, converted->rate) << file;
+        EXPECT_EQ(sink.bytes, ReadCanonicalWav(dir / "out.wav").data) << file;
+    }
+}
+
 // The first cut of the file that libsndfile still opens but that gives no sound.
 std::optional<std::vector<std::uint8_t>> HeadersOnly(const std::vector<std::uint8_t>& whole, const fs::path& scratch) {
     for (std::size_t size = 256; size < whole.size(); size += 256) {

@@ -318,6 +318,12 @@ TEST(ReplaceMulti, StereoAudioRebuildsAStereoFileAndItsCache) {
     EXPECT_EQ(f.ws.Row(0).duration, "00:00:13");
     EXPECT_EQ(f.ws.Row(1).rate, "44100 Hz");
     f.expectWorkspaceMatchesDisk(file);
+    // Encoded while converting, the file is what the rebuild makes of the converted file.
+    auto converted = LoadConvertedWav(f.scratch.ConvertedWav());
+    ASSERT_TRUE(converted);
+    auto expected = RebuildMulti(old.model, converted->samples(), converted->info.DataSize, 44100);
+    ASSERT_TRUE(expected);
+    EXPECT_EQ(testing::ReadFile(file), expected->Image());
     // The cache is the converted audio; the container exports to the encoder's reconstruction.
     EXPECT_EQ(testing::ReadFile(exporting::CacheWavPath(f.ws, 0)), testing::ReadFile(f.scratch.ConvertedWav()));
     exporting::MemorySink sink;
