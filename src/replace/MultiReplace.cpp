@@ -98,7 +98,12 @@ Status CheckMultiRebuildable(std::span<const std::uint8_t> image, const formats:
                       std::to_string(shape->fullBlockContent()) + " bytes");
     if (multi.ChInfoOffset != formats::kMultiHeaderSize)
         return refuse("its channel directory is not where the header ends");
-    // The rebuild keeps the old BlockSize: a damaged one would size the new file.
+    // The rebuild keeps the old BlockSize: a damaged one would size the new file. Only blocks
+    // that stand whole in the file bear it out, so a file without one cannot be rebuilt (a
+    // 152-byte file would otherwise grow to gigabytes).
+    if (multi.BlocksCount == 0)
+        return refuse("the file is damaged (it holds no block to bear out its block size of " +
+                      std::to_string(multi.BlockSize) + " bytes)");
     if (Status s = exporting::CheckMultiBlocks(image, multi); !s)
         return refuse("the file is damaged (" + s.message() + ")");
     for (const auto& ch : multi.ChHeaders)

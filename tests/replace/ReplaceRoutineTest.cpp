@@ -398,6 +398,12 @@ TEST(ReplaceMulti, UnsupportedAndDamagedFilesAreRefusedBeforeConverting) {
          "the file is damaged (its block size of 4294965248 bytes puts its 1 block past the end of the file)"},
         {"the last block cut short", [](auto& image) { image.resize(image.size() - 2048); },
          "past the end of the file"},
+        {"no block, a BlockSize of about 3 GiB",
+         [](auto& image) {
+             testing::PutU32(image, 8, 0);
+             testing::PutU32(image, 12, 0xC9080000u);
+         },
+         "the file is damaged (it holds no block to bear out its block size of 3372744704 bytes)"},
     };
     for (const auto& c : cases) {
         Fixture f;
