@@ -234,16 +234,13 @@ int main(int argc, char** argv) {
     };
     double seconds = 0;
     if (kernel == "decode") {
-        seconds = median([&] {
-            decodeInPieces([&](auto c, auto s) { DecodeStateBlocks(c, s, piece.data()); });
-        });
+        seconds = median([&] { decodeInPieces([&](auto c, auto s) { DecodeStateBlocks(c, s, piece.data()); }); });
     } else if (kernel == "decode-portable" || kernel == "decode-avx2" || kernel == "decode-avx512") {
         const LanePath path = kernel == "decode-portable" ? LanePath::Portable
                               : kernel == "decode-avx2"   ? LanePath::Avx2
                                                           : LanePath::Avx512;
-        seconds = median([&] {
-            decodeInPieces([&](auto c, auto s) { DecodeStateBlocksOn(path, c, s, piece.data()); });
-        });
+        seconds =
+            median([&] { decodeInPieces([&](auto c, auto s) { DecodeStateBlocksOn(path, c, s, piece.data()); }); });
     } else if (kernel == "decode-whole") {
         seconds = median([&] { DecodeStateBlocks(std::span<const std::uint8_t>(coded), states, out.data()); });
     } else if (kernel == "nibble") {

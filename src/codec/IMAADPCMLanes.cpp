@@ -135,8 +135,8 @@ BRENZO_AVX512 void decodeAvx512(const std::uint8_t* in, const TADPCMState* state
     alignas(64) std::int16_t adjust[32] = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
 
     __m512i value = _mm512_load_si512(value0), index = _mm512_load_si512(index0);
-    const __m512i t0 = _mm512_load_si512(steps), t1 = _mm512_load_si512(steps + 32),
-                  t2 = _mm512_load_si512(steps + 64), adj = _mm512_load_si512(adjust);
+    const __m512i t0 = _mm512_load_si512(steps), t1 = _mm512_load_si512(steps + 32), t2 = _mm512_load_si512(steps + 64),
+                  adj = _mm512_load_si512(adjust);
     const __m512i nibble = _mm512_set1_epi16(15), top = _mm512_set1_epi16(88), zero = _mm512_setzero_si512();
     const __m512i bit0 = _mm512_set1_epi16(1), bit1 = _mm512_set1_epi16(2), bit2 = _mm512_set1_epi16(4),
                   bit3 = _mm512_set1_epi16(8), high = _mm512_set1_epi16(64);
@@ -165,8 +165,8 @@ BRENZO_AVX512 void decodeAvx512(const std::uint8_t* in, const TADPCMState* state
             __m512i words[8];
             for (int a = 0; a < 8; ++a) {
                 auto row = [&](int l) {
-                    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(
-                        in + static_cast<std::size_t>(l) * kStateBlockBytes + t + i));
+                    return _mm_loadu_si128(
+                        reinterpret_cast<const __m128i*>(in + static_cast<std::size_t>(l) * kStateBlockBytes + t + i));
                 };
                 words[a] = _mm512_inserti32x4(_mm512_castsi128_si512(row(a)), row(a + 8), 1);
                 words[a] = _mm512_inserti32x4(words[a], row(a + 16), 2);

@@ -98,7 +98,8 @@ BankRead ReadBank(std::span<const std::uint8_t> image, BankKind kind, const Bank
         }
     }
     if (overclaims > 1)
-        result.damage.push_back(std::to_string(overclaims - 1) + " more sounds claim states that the file does not hold");
+        result.damage.push_back(std::to_string(overclaims - 1) +
+                                " more sounds claim states that the file does not hold");
     if (shortRecords > 1)
         result.damage.push_back(std::to_string(shortRecords - 1) + " more records run past the end of the file");
 

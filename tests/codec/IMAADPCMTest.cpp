@@ -291,21 +291,39 @@ TEST(DecodeStateBlocks, EveryPathIsBitExactWithTheNibbleDecoder) {
             std::vector<std::uint8_t> coded(c.blocks * kStateBlockBytes - 777);
             for (auto& b : coded) {
                 switch (c.bytes) {
-                    case Bytes::Random: b = static_cast<std::uint8_t>(rng()); break;
-                    case Bytes::RisingCodes: b = 0x77; break;
-                    case Bytes::FallingCodes: b = 0xFF; break;
-                    case Bytes::Zeros: b = 0; break;
-                    case Bytes::Alternating: b = 0xF7; break;
+                    case Bytes::Random:
+                        b = static_cast<std::uint8_t>(rng());
+                        break;
+                    case Bytes::RisingCodes:
+                        b = 0x77;
+                        break;
+                    case Bytes::FallingCodes:
+                        b = 0xFF;
+                        break;
+                    case Bytes::Zeros:
+                        b = 0;
+                        break;
+                    case Bytes::Alternating:
+                        b = 0xF7;
+                        break;
                 }
             }
             std::vector<TADPCMState> states(c.blocks);
             for (std::size_t k = 0; k < states.size(); ++k) {
                 auto value = static_cast<std::int16_t>(rng());
                 switch (c.states) {
-                    case States::Random: states[k] = {value, static_cast<std::uint8_t>(rng() % 89)}; break;
-                    case States::Lowest: states[k] = {value, 0}; break;
-                    case States::Highest: states[k] = {k % 2 ? std::int16_t{32767} : std::int16_t{-32768}, 88}; break;
-                    case States::PastTheTable: states[k] = {value, static_cast<std::uint8_t>(89 + rng() % 167)}; break;
+                    case States::Random:
+                        states[k] = {value, static_cast<std::uint8_t>(rng() % 89)};
+                        break;
+                    case States::Lowest:
+                        states[k] = {value, 0};
+                        break;
+                    case States::Highest:
+                        states[k] = {k % 2 ? std::int16_t{32767} : std::int16_t{-32768}, 88};
+                        break;
+                    case States::PastTheTable:
+                        states[k] = {value, static_cast<std::uint8_t>(89 + rng() % 167)};
+                        break;
                 }
             }
 

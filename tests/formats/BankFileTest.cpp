@@ -149,9 +149,13 @@ TEST(ReadBank, RepeatedDamageIsNamedOnceAndCounted) {
         std::vector<std::string> damage;
     };
     const Case cases[] = {
-        {"records past the end", 0xFFFF0000u, 0,
+        {"records past the end",
+         0xFFFF0000u,
+         0,
          {"the record of sound 0 runs past the end of the file", "49 more records run past the end of the file"}},
-        {"one record claiming every state", 0, kCompressionAdpcm,
+        {"one record claiming every state",
+         0,
+         kCompressionAdpcm,
          {"sound 0 claims 2147483647 states that the file does not hold",
           "49 more sounds claim states that the file does not hold"}},
     };

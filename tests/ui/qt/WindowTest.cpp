@@ -380,7 +380,8 @@ TEST(Window, AFirstPlayLetsTheWindowsEventsRunWhileItsSoundIsExported) {
     EXPECT_TRUE(lockedMeanwhile);
     EXPECT_FALSE(closeAccepted);
     EXPECT_EQ(f.dialogs.asked.size(), asked);
-    EXPECT_TRUE(f.window.PreviewState().IsPlaying()) << (f.dialogs.errors.empty() ? "" : f.dialogs.errors[0].toStdString());
+    EXPECT_TRUE(f.window.PreviewState().IsPlaying())
+        << (f.dialogs.errors.empty() ? "" : f.dialogs.errors[0].toStdString());
     EXPECT_TRUE(fs::exists(exporting::CacheWavPath(f.window.Workspace(), 0)));
     EXPECT_FALSE(fs::exists(exporting::CacheWavPath(f.window.Workspace(), 1)));
     for (int i = 0; i < 5; ++i) QApplication::processEvents();
