@@ -23,8 +23,9 @@ LAYERS = {
     "export": ["formats", "codec", "workspace"],
     "replace": ["formats", "codec", "workspace", "export", "engine"],
     "preview": ["engine", "export"],
+    "control": ["workspace", "export", "replace", "preview", "engine"],
     "cli": ["workspace", "export", "replace", "preview", "radio", "engine"],
-    "ui": ["workspace", "export", "replace", "preview", "radio", "engine"],
+    "ui": ["control", "workspace", "export", "replace", "preview", "radio", "engine"],
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/[^"]*"', re.MULTILINE)

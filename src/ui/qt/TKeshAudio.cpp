@@ -25,11 +25,7 @@
 #include <QVBoxLayout>
 
 #include "engine/Loudness.h"
-#include "export/ExportCommands.h"
-#include "export/ExportSelection.h"
-#include "platform/Path.h"
-#include "replace/ImportAll.h"
-#include "replace/ReplaceCommand.h"
+#include "replace/Fit.h"
 #include "ui/qt/Artwork.h"
 #include "ui/qt/TAboutForm.h"
 #include "ui/qt/TForm14.h"
@@ -51,30 +47,13 @@ constexpr auto kMatchLoudnessKey = "replace/matchLoudness";
 constexpr int kClientWidth = 394;
 constexpr int kClientHeight = 351;
 
-// The window: the list, and the waveform strip under it once the window has room for it.
-
-// What a command locks while it runs: the list, its filter, the play icon, the menus and drops.
-void enableControls(TKeshAudio& window, bool on) {
-    window.FilterEdit->setEnabled(on);
-    window.Image1->setEnabled(on);
-    window.StringGrid1->setEnabled(on);
-    window.File1->setEnabled(on);
-    window.Tools1->setEnabled(on);
-    window.Help1->setEnabled(on);
-    window.File1->menuAction()->setEnabled(on);
-    window.Tools1->menuAction()->setEnabled(on);
-    window.setAcceptDrops(on);
-}
-
 }  // namespace
 
 TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolders& scratch,
                        engine::Converter& converter, engine::Player& player, Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent),
-      scratch_(scratch),
-      converter_(converter),
-      dialogs_(dialogs),
-      ws_(workspace::HashNames(std::move(hashesFile)), &scratch) {
+      WindowController(std::move(hashesFile), scratch, converter, player, engine::IntegratedLoudness),
+      dialogs_(dialogs) {
     setWindowTitle(QStringLiteral("Brenzo"));
     setFont(FormFont());
     setAcceptDrops(true);
@@ -82,14 +61,9 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
     buildMenus();
     buildList();
     buildStatusBar();
-    preview_ = std::make_unique<preview::Preview>(ws_, *this, *this, player);
-    wave_ = std::make_unique<preview::WaveStrip>(ws_, *preview_);
     // The long commands run on the worker's thread; their calls reach this window on its own.
-    worker_ = std::make_unique<workspace::Worker>(*this, [this](std::function<void()> fn) {
-        QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
-    });
-    // A first play exports its sound into the cache as the long commands run.
-    preview_->BuildCacheWith([this](const workspace::Worker::Command& command) { runCommand(command); });
+    StartWorker(
+        [this](std::function<void()> fn) { QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection); });
 
     Timer1 = new QTimer(this);
     // Fine enough for a seconds display and a moving bar, and idle while nothing plays.
@@ -115,7 +89,7 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
 QSize TKeshAudio::OriginalSize() const { return {kClientWidth, kClientHeight + menuBar()->sizeHint().height()}; }
 
 TKeshAudio::~TKeshAudio() {
-    worker_.reset();
+    StopWorker();
     shutDown();
 }
 
@@ -143,9 +117,7 @@ void TKeshAudio::buildMenus() {
     connect(MatchLoudness1, &QAction::toggled, this, [](bool on) { QSettings().setValue(kMatchLoudnessKey, on); });
     RestoreOriginal1 = File1->addAction(QStringLiteral("Restore original"), this, [this] { RestoreOriginal1Click(); });
     // Whether a backup exists can change behind the window's back: asked each time the menu opens.
-    connect(File1, &QMenu::aboutToShow, this, [this] {
-        if (!busy()) updateFileMenu();
-    });
+    connect(File1, &QMenu::aboutToShow, this, [this] { FileMenuOpening(); });
     File1->addSeparator();
     Exit1 = File1->addAction(QStringLiteral("Exit"), this, [this] { Exit1Click(); });
     Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -273,7 +245,7 @@ void TKeshAudio::buildStatusBar() {
     CancelButton = new QPushButton(QStringLiteral("Cancel"), panels);
     CancelButton->setGeometry(118, 3, 58, 20);
     CancelButton->hide();
-    connect(CancelButton, &QPushButton::clicked, this, [this] { requestCancel(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { RequestCancel(); });
     bar->addWidget(panels);
 }
 
@@ -294,121 +266,31 @@ std::vector<std::size_t> TKeshAudio::SelectedEntries() const {
 
 // ---- commands -------------------------------------------------------------------------------
 
-void TKeshAudio::Load1Click() {
-    if (auto chosen = AskOpenFile(workspace::kOpenFilter)) OpenFile(q(*chosen));
+void TKeshAudio::OpenFile(const QString& path) { WindowController::OpenFile(utf8(path)); }
+
+void TKeshAudio::RunEventsUntil(const bool& done) {
+    while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-void TKeshAudio::OpenFile(const QString& path) {
-    if (IsLocked()) return;
-    wave_->Opening();
-    const auto file = platform::PathFromUtf8(utf8(path));
-    auto outcome = workspace::OpenOutcome::Unreadable;
-    runCommand([&](workspace::UiPort& port) { outcome = ws_.Open(file, port); });
-    rememberRecent(utf8(path), outcome == workspace::OpenOutcome::Loaded);
-}
-
-void TKeshAudio::runCommand(const workspace::Worker::Command& command) {
-    // The preview belongs to this thread: a command stops it here, and waits until it has.
-    auto stopPreview = ws_.StopPreview;
-    ws_.StopPreview = [this] {
-        worker_->RunOnFront([this] {
-            if (preview_) preview_->Stop();
-        });
-    };
-    bool done = false;
-    if (worker_->Start(command, [&done](const std::optional<std::string>&) { done = true; })) {
-        // The window's events run (it repaints, the marquee moves, the timers tick) until the
-        // command's last call has been delivered.
-        while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    } else {
-        ws_.StopPreview = stopPreview;
-        command(*this);  // no thread to be had: on this one, as a command always could run
-    }
-    ws_.StopPreview = std::move(stopPreview);
-    if (closePending_ && !IsLocked())
-        QTimer::singleShot(0, this, [this] { close(); });
+void TKeshAudio::AfterCommand(bool close) {
+    if (close)
+        QTimer::singleShot(0, this, [this] { this->close(); });
     else
         QTimer::singleShot(0, this, [this] { updateStrip(); });
 }
 
-void TKeshAudio::requestCancel() {
-    cancelRequested_ = true;
-    worker_->RequestCancel();
+bool TKeshAudio::KeepBackupsChecked() const { return KeepBackups1->isChecked(); }
+bool TKeshAudio::MatchLoudnessChecked() const { return MatchLoudness1->isChecked(); }
+
+void TKeshAudio::EnableFileItems(bool importFolder, bool restoreOriginal) {
+    ImportFolder1->setEnabled(importFolder);
+    RestoreOriginal1->setEnabled(restoreOriginal);
 }
 
-void TKeshAudio::cancellable(const workspace::Worker::Command& command) {
-    cancellable_ = true;
-    cancelRequested_ = false;
-    runCommand(command);
-    cancellable_ = false;
-    cancelRequested_ = false;
-    CancelButton->hide();
-}
-
-void TKeshAudio::runExport(const exporting::ExportClick& click) {
-    if (click.cancellable)
-        cancellable(click.command);
-    else
-        runCommand(click.command);
-}
-
-void TKeshAudio::Export1Click() {
-    if (!IsLocked())
-        runExport(exporting::ChooseExport(exporting::ExportMenu::Popup, ws_, SelectedEntries(), SelectedEntry()));
-}
-
-void TKeshAudio::Export2Click() {
-    if (!IsLocked())
-        runExport(exporting::ChooseExport(exporting::ExportMenu::File, ws_, SelectedEntries(), SelectedEntry()));
-}
-
-void TKeshAudio::Exportall1Click() {
-    if (IsLocked()) return;
-    cancellable([&](workspace::UiPort& port) { exporting::Exportall1Click(ws_, port); });
-}
-
-void TKeshAudio::Replace1Click() {
-    if (IsLocked()) return;
-    const auto selected = SelectedEntry();
-    const auto options = replaceOptions();
-    runCommand([&](workspace::UiPort& port) { replace::Replace1Click(ws_, port, converter_, selected, options); });
-    updateFileMenu();
-}
-
-void TKeshAudio::ImportFolder1Click() {
-    if (IsLocked()) return;
-    const auto options = replaceOptions();
-    cancellable([&](workspace::UiPort& port) { replace::ImportFolderClick(ws_, port, converter_, options); });
-    updateFileMenu();
-}
-
-void TKeshAudio::RestoreOriginal1Click() {
-    if (IsLocked()) return;
-    runCommand([&](workspace::UiPort& port) { replace::RestoreOriginalClick(ws_, port); });
-    updateFileMenu();
-}
-
-replace::ReplaceOptions TKeshAudio::replaceOptions() const {
-    return replace::WindowReplaceOptions(KeepBackups1->isChecked(), MatchLoudness1->isChecked(),
-                                         engine::IntegratedLoudness);
-}
-
-void TKeshAudio::updateFileMenu() {
-    ImportFolder1->setEnabled(replace::ImportAvailable(ws_));
-    RestoreOriginal1->setEnabled(replace::RestoreAvailable(ws_));
-}
-
-void TKeshAudio::StringGrid1DblClick() {
-    if (!busy()) wave_->Play(SelectedEntry());
-}
-void TKeshAudio::Play1Click() { StringGrid1DblClick(); }
-void TKeshAudio::Image1Click() {
-    if (!busy()) preview_->Image1Click(SelectedEntry());
-}
 void TKeshAudio::Timer1Timer() {
     preview_->Timer1Timer();
     // The strip and its sound are the workspace's, which a running command may be changing.
-    if (busy()) return;
+    if (Busy()) return;
     Strip->SetPosition(wave_->Position(stripEntry()));
 }
 
@@ -433,8 +315,7 @@ void TKeshAudio::Exit1Click() { close(); }
 void TKeshAudio::closeEvent(QCloseEvent* event) {
     // A command that runs lets events through; it must not go on with a released workspace,
     // so the window closes when it is done.
-    if (IsLocked()) {
-        closePending_ = true;
+    if (!MayClose()) {
         event->ignore();
         return;
     }
@@ -444,14 +325,9 @@ void TKeshAudio::closeEvent(QCloseEvent* event) {
 }
 
 void TKeshAudio::shutDown() {
-    if (shutDown_) return;
-    shutDown_ = true;
     if (Timer1) Timer1->stop();
     if (waveTimer_) waveTimer_->stop();
-    if (wave_) wave_->Forget();
-    if (preview_) preview_->Stop();
-    ws_.ClearMemory();
-    scratch_.Remove();
+    ShutDown();
 }
 
 void TKeshAudio::dragEnterEvent(QDragEnterEvent* event) {
@@ -473,8 +349,8 @@ void TKeshAudio::dropEvent(QDropEvent* event) {
 bool TKeshAudio::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if (cancellable_ && key == Qt::Key_Escape) {
-            requestCancel();
+        if (Cancellable() && key == Qt::Key_Escape) {
+            RequestCancel();
             return true;
         }
         if (watched == FilterEdit && key == Qt::Key_Escape) {
@@ -534,25 +410,25 @@ void TKeshAudio::SetMarquee(bool on) {
     }
 }
 
-void TKeshAudio::Lock() {
-    if (lockDepth_++ > 0) return;
-    if (cancellable_) {
+void TKeshAudio::ShowLocked(bool locked, bool cancellable) {
+    if (cancellable) {
         CancelButton->show();
         // Esc reaches the window wherever the focus is while the list is disabled.
         qApp->installEventFilter(this);
+    } else if (!locked) {
+        CancelButton->hide();
+        qApp->removeEventFilter(this);
     }
-    enableControls(*this, false);
-}
-
-void TKeshAudio::Unlock() {
-    if (lockDepth_ == 0 || --lockDepth_ > 0) return;
-    CancelButton->hide();
-    qApp->removeEventFilter(this);
-    enableControls(*this, true);
-    if (closePending_) QTimer::singleShot(0, this, [this] { close(); });
-    // The strip waits for the command that changed the current row (a load selects the first).
-    else
-        QTimer::singleShot(0, this, [this] { updateStrip(); });
+    const bool on = !locked;
+    FilterEdit->setEnabled(on);
+    Image1->setEnabled(on);
+    StringGrid1->setEnabled(on);
+    File1->setEnabled(on);
+    Tools1->setEnabled(on);
+    Help1->setEnabled(on);
+    File1->menuAction()->setEnabled(on);
+    Tools1->menuAction()->setEnabled(on);
+    setAcceptDrops(on);
 }
 
 void TKeshAudio::ShowError(std::string_view message) { dialogs_.Error(this, q(message)); }
@@ -586,11 +462,10 @@ void TKeshAudio::MenusChanged() {
     Export1->setText(q(m.export1Caption));
     Replace1->setText(q(m.replace1Caption));
     Replace1->setEnabled(m.replace1Enabled);
-    updateFileMenu();
+    UpdateFileMenu();
 }
 
-std::optional<std::string> TKeshAudio::AskOpenFile(std::string_view filter) {
-    if (droppedInput_) return utf8(*std::exchange(droppedInput_, std::nullopt));
+std::optional<std::string> TKeshAudio::ChooseOpenFile(std::string_view filter) {
     auto file = dialogs_.OpenFile(this, q(filter));
     if (!file) return std::nullopt;
     return utf8(*file);

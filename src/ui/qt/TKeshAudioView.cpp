@@ -15,7 +15,6 @@
 #include <QTimer>
 
 #include "platform/Path.h"
-#include "replace/ReplaceCommand.h"
 #include "ui/qt/TKeshAudio.h"
 #include "ui/qt/WaveformStrip.h"
 #include "ui/qt/WindowSettings.h"
@@ -101,12 +100,7 @@ void TKeshAudio::FileDropped(const QString& path, QPoint at) {
     }
     if (!dialogs_.Confirm(this, q(workspace::ReplaceQuestion(ws_, *entry, fileName)))) return;
     StringGrid1->selectRow(index.row());
-    // The replace runs as the pop-up's Replace does, with the window's settings, its file
-    // dialog answered by the drop.
-    droppedInput_ = path;
-    const auto options = replaceOptions();
-    runCommand([&](workspace::UiPort& port) { replace::Replace1Click(ws_, port, converter_, entry, options); });
-    droppedInput_.reset();
+    ReplaceWithFile(entry, utf8(path));
 }
 
 void TKeshAudio::OpenRecent(int index) {
@@ -115,7 +109,7 @@ void TKeshAudio::OpenRecent(int index) {
     OpenFile(q(files[static_cast<std::size_t>(index)]));
 }
 
-void TKeshAudio::rememberRecent(const std::string& file, bool opened) {
+void TKeshAudio::RememberRecent(const std::string& file, bool opened) {
     const std::string absolute = utf8(QFileInfo(q(file)).absoluteFilePath());
     auto files = WindowSettings::RecentFiles();
     files = opened ? workspace::RecentFilesAfterOpening(std::move(files), absolute)

@@ -8,8 +8,6 @@
 #include <climits>
 
 #include "engine/Loudness.h"
-#include "export/ExportCommands.h"
-#include "export/ExportSelection.h"
 #include "replace/ImportAll.h"
 #include "replace/ReplaceCommand.h"
 #include "ui/win32/Artwork.h"
@@ -83,11 +81,9 @@ LRESULT CALLBACK childProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 
 TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolders& scratch,
                        engine::Converter& converter, engine::Player& player, Dialogs& dialogs, WindowSettings settings)
-    : scratch_(scratch),
-      converter_(converter),
+    : WindowController(std::move(hashesFile), scratch, converter, player, engine::IntegratedLoudness),
       dialogs_(dialogs),
-      settings_(std::move(settings)),
-      ws_(workspace::HashNames(std::move(hashesFile)), &scratch) {
+      settings_(std::move(settings)) {
     keepBackups_ = settings_.Flag(kKeepBackupsValue, replace::kKeepBackupsByDefault);
     matchLoudness_ = settings_.Flag(kMatchLoudnessValue, replace::kMatchLoudnessByDefault);
     recent_ = settings_.RecentFiles();
@@ -116,16 +112,12 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
     }
     createControls();
     DragAcceptFiles(hwnd_, TRUE);
-    preview_ = std::make_unique<preview::Preview>(ws_, *this, *this, player);
-    wave_ = std::make_unique<preview::WaveStrip>(ws_, *preview_);
     // The long commands run on the worker's thread; their calls reach this window on its own,
     // through its queue. A function the window is no longer there to run is freed unrun.
-    worker_ = std::make_unique<workspace::Worker>(*this, [hwnd = hwnd_](std::function<void()> fn) {
+    StartWorker([hwnd = hwnd_](std::function<void()> fn) {
         auto* owned = new std::function<void()>(std::move(fn));
         if (!hwnd || !PostMessageW(hwnd, kRunMessage, 0, reinterpret_cast<LPARAM>(owned))) delete owned;
     });
-    // A first play exports its sound into the cache as the long commands run.
-    preview_->BuildCacheWith([this](const workspace::Worker::Command& command) { runCommand(command); });
 
     ws_.StringGridClear(*this);
     SetCaption(workspace::kNotLoadedCaption);
@@ -137,7 +129,7 @@ TKeshAudio::TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolde
 }
 
 TKeshAudio::~TKeshAudio() {
-    worker_.reset();
+    StopWorker();
     shutDown();
     if (hwnd_) DestroyWindow(hwnd_);
     if (PopupMenu1) DestroyMenu(PopupMenu1);
@@ -171,7 +163,7 @@ void TKeshAudio::buildMenus() {
     AppendMenuW(MainMenu1, MF_POPUP, reinterpret_cast<UINT_PTR>(Tools1), L"&Edit");
     AppendMenuW(MainMenu1, MF_STRING, kHelp1, L"About...");
     AppendMenuW(Tools1, MF_STRING, kRadioLength1, L"Radio Music Duration Editor");
-    fillFileMenu();
+    UpdateFileMenu();
 
     PopupMenu1 = CreatePopupMenu();
     AppendMenuW(PopupMenu1, MF_STRING, kPlay1, L"Play");
@@ -206,11 +198,11 @@ void TKeshAudio::fillFileMenu() {
     AppendMenuW(File1, MF_SEPARATOR, 0, nullptr);
     if (m.export2Visible) item(kExport2, L"Export\tCtrl+E");
     item(kExportall1, L"Export all\tCtrl+Shift+E");
-    item(kImportFolder1, L"Import folder...\tCtrl+I", replace::ImportAvailable(ws_));
+    item(kImportFolder1, L"Import folder...\tCtrl+I", importEnabled_);
     AppendMenuW(File1, MF_SEPARATOR, 0, nullptr);
     item(kKeepBackups1, L"Keep backups", true, keepBackups_);
     item(kMatchLoudness1, L"Match loudness on replace", true, matchLoudness_);
-    item(kRestoreOriginal1, L"Restore original", replace::RestoreAvailable(ws_));
+    item(kRestoreOriginal1, L"Restore original", restoreEnabled_);
     AppendMenuW(File1, MF_SEPARATOR, 0, nullptr);
     item(kExit1, L"Exit\tCtrl+Q");
 }
@@ -311,7 +303,7 @@ void TKeshAudio::layout() {
 
 void TKeshAudio::command(WORD id) {
     if (id == kCancel) {
-        requestCancel();
+        RequestCancel();
         return;
     }
     // While a command runs the menus are shut and their keys do nothing.
@@ -351,137 +343,48 @@ void TKeshAudio::command(WORD id) {
     }
 }
 
-void TKeshAudio::Load1Click() {
-    if (auto chosen = AskOpenFile(workspace::kOpenFilter)) OpenFile(*chosen);
-}
-
-void TKeshAudio::OpenFile(const std::string& path) {
-    if (IsLocked()) return;
-    wave_->Opening();
-    const auto file = platform::PathFromUtf8(path);
-    auto outcome = workspace::OpenOutcome::Unreadable;
-    runCommand([&](workspace::UiPort& port) { outcome = ws_.Open(file, port); });
-    rememberRecent(path, outcome == workspace::OpenOutcome::Loaded);
-}
-
-void TKeshAudio::runCommand(const workspace::Worker::Command& command) {
-    if (busy()) return;
-    // The preview belongs to this thread: a command stops it here, and waits until it has.
-    auto stopPreview = ws_.StopPreview;
-    ws_.StopPreview = [this] {
-        worker_->RunOnFront([this] {
-            if (preview_) preview_->Stop();
-        });
-    };
-    bool done = false;
-    if (worker_->Start(command, [&done](const std::optional<std::string>&) { done = true; })) {
-        // The window's messages run (it repaints, the marquee moves, the timers tick) until the
-        // command's last call has been delivered. A quit asked for meanwhile is the program's
-        // own loop's, once the command is done.
-        std::optional<int> quit;
-        MSG msg;
-        while (!done) {
-            if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                // Woken by the next message, or after a moment at the latest: under Wine a thread
-                // waiting in GetMessage alone was seen to miss its timers coming due.
-                MsgWaitForMultipleObjectsEx(0, nullptr, kIdleWaitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-                continue;
-            }
-            if (msg.message == WM_QUIT)
-                quit = static_cast<int>(msg.wParam);
-            else
-                dispatchWhileRunning(msg);
+void TKeshAudio::RunEventsUntil(const bool& done) {
+    // A quit asked for meanwhile is the program's own loop's, once the command is done.
+    std::optional<int> quit;
+    MSG msg;
+    while (!done) {
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            // Woken by the next message, or after a moment at the latest: under Wine a thread
+            // waiting in GetMessage alone was seen to miss its timers coming due.
+            MsgWaitForMultipleObjectsEx(0, nullptr, kIdleWaitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            continue;
         }
-        if (quit) PostQuitMessage(*quit);
-    } else {
-        ws_.StopPreview = stopPreview;
-        command(*this);  // no thread to be had: on this one, letting messages through as it goes
+        if (msg.message == WM_QUIT)
+            quit = static_cast<int>(msg.wParam);
+        else
+            dispatchWhileRunning(msg);
     }
-    ws_.StopPreview = std::move(stopPreview);
-    if (hwnd_) PostMessageW(hwnd_, closePending_ && !IsLocked() ? WM_CLOSE : kStripMessage, 0, 0);
+    if (quit) PostQuitMessage(*quit);
 }
 
-void TKeshAudio::requestCancel() {
-    cancelRequested_ = true;
-    worker_->RequestCancel();
+void TKeshAudio::AfterCommand(bool close) {
+    if (hwnd_) PostMessageW(hwnd_, close ? WM_CLOSE : kStripMessage, 0, 0);
 }
 
-void TKeshAudio::cancellable(const workspace::Worker::Command& command) {
-    cancellable_ = true;
-    cancelRequested_ = false;
-    runCommand(command);
-    cancellable_ = false;
-    cancelRequested_ = false;
-    if (CancelButton) ShowWindow(CancelButton, SW_HIDE);
-}
-
-void TKeshAudio::runExport(const exporting::ExportClick& click) {
-    if (click.cancellable)
-        cancellable(click.command);
-    else
-        runCommand(click.command);
-}
-
-void TKeshAudio::Export1Click() {
-    if (!IsLocked())
-        runExport(exporting::ChooseExport(exporting::ExportMenu::Popup, ws_, SelectedEntries(), SelectedEntry()));
-}
-
-void TKeshAudio::Export2Click() {
-    if (!IsLocked())
-        runExport(exporting::ChooseExport(exporting::ExportMenu::File, ws_, SelectedEntries(), SelectedEntry()));
-}
-
-void TKeshAudio::Exportall1Click() {
-    if (IsLocked()) return;
-    cancellable([&](workspace::UiPort& port) { exporting::Exportall1Click(ws_, port); });
-}
-
-void TKeshAudio::Replace1Click() {
-    if (IsLocked()) return;
-    const auto selected = SelectedEntry();
-    const auto options = replaceOptions();
-    runCommand([&](workspace::UiPort& port) { replace::Replace1Click(ws_, port, converter_, selected, options); });
-    if (hwnd_) fillFileMenu();
-}
-
-void TKeshAudio::ImportFolder1Click() {
-    if (IsLocked()) return;
-    const auto options = replaceOptions();
-    cancellable([&](workspace::UiPort& port) { replace::ImportFolderClick(ws_, port, converter_, options); });
-    if (hwnd_) fillFileMenu();
-}
-
-void TKeshAudio::RestoreOriginal1Click() {
-    if (IsLocked()) return;
-    runCommand([&](workspace::UiPort& port) { replace::RestoreOriginalClick(ws_, port); });
-    if (hwnd_) fillFileMenu();
+void TKeshAudio::EnableFileItems(bool importFolder, bool restoreOriginal) {
+    importEnabled_ = importFolder;
+    restoreEnabled_ = restoreOriginal;
+    // The menu goes with the window.
+    if (File1) fillFileMenu();
 }
 
 void TKeshAudio::KeepBackups1Click() {
     keepBackups_ = !keepBackups_;
     settings_.SetFlag(kKeepBackupsValue, keepBackups_);
-    fillFileMenu();
+    UpdateFileMenu();
 }
 
 void TKeshAudio::MatchLoudness1Click() {
     matchLoudness_ = !matchLoudness_;
     settings_.SetFlag(kMatchLoudnessValue, matchLoudness_);
-    fillFileMenu();
+    UpdateFileMenu();
 }
 
-replace::ReplaceOptions TKeshAudio::replaceOptions() const {
-    return replace::WindowReplaceOptions(keepBackups_, matchLoudness_, engine::IntegratedLoudness);
-}
-
-void TKeshAudio::StringGrid1DblClick() {
-    if (!IsLocked()) wave_->Play(SelectedEntry());
-}
-void TKeshAudio::Play1Click() { StringGrid1DblClick(); }
-void TKeshAudio::Image1Click() {
-    if (IsLocked()) return;
-    preview_->Image1Click(SelectedEntry());
-}
 void TKeshAudio::RadioLength1Click() { ShowDurationEditor(hwnd_, dialogs_); }
 void TKeshAudio::Help1Click() { ShowAboutForm(hwnd_); }
 void TKeshAudio::Exit1Click() {
@@ -530,7 +433,7 @@ LRESULT TKeshAudio::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM
             command(LOWORD(wParam));
             return 0;
         case WM_INITMENUPOPUP:
-            if (reinterpret_cast<HMENU>(wParam) == File1 && !busy()) fillFileMenu();
+            if (reinterpret_cast<HMENU>(wParam) == File1) FileMenuOpening();
             return 0;
         case WM_NOTIFY:
             return notify(*reinterpret_cast<const NMHDR*>(lParam));
@@ -587,10 +490,7 @@ LRESULT TKeshAudio::HandleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         case WM_CLOSE:
             // A command that runs lets messages through; it must not go on with a released
             // workspace, so the window closes when it is done.
-            if (IsLocked()) {
-                closePending_ = true;
-                return 0;
-            }
+            if (!MayClose()) return 0;
             savePlacement();
             shutDown();
             DestroyWindow(hwnd_);
@@ -652,14 +552,9 @@ void TKeshAudio::FilterKey(WPARAM key) {
 // ---- shut-down ------------------------------------------------------------------------------
 
 void TKeshAudio::shutDown() {
-    if (shutDown_) return;
-    shutDown_ = true;
     SetTimerEnabled(false);
     if (hwnd_) KillTimer(hwnd_, kWaveTimer);
-    if (wave_) wave_->Forget();
-    if (preview_) preview_->Stop();
-    ws_.ClearMemory();
-    scratch_.Remove();
+    ShutDown();
 }
 
 }  // namespace brenzo::ui::win32

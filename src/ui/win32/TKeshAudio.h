@@ -9,19 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "control/WindowController.h"
 #include "engine/Engine.h"
-#include "export/ExportSelection.h"
-#include "preview/Preview.h"
-#include "preview/WaveStrip.h"
-#include "replace/Fit.h"
 #include "ui/win32/Dialogs.h"
 #include "ui/win32/WaveformStrip.h"
 #include "ui/win32/WindowSettings.h"
 #include "workspace/ListView.h"
 #include "workspace/Scratch.h"
-#include "workspace/UiPort.h"
-#include "workspace/Worker.h"
-#include "workspace/Workspace.h"
 
 namespace brenzo::ui::win32 {
 
@@ -45,10 +39,10 @@ enum CommandId : WORD {
     kRecentFirst = 200,  // one per recent file
 };
 
-// The main window: a thin binding of the Win32 controls to the core's commands. It is the
-// commands' UI port (status text, progress, lock, messages, dialogs) and the preview's display,
-// and it offers what the Qt window offers: the same menus, list, status bar and behaviour.
-class TKeshAudio final : public workspace::UiPort, public preview::PreviewDisplay {
+// The main window: a thin binding of the Win32 controls to the controller's handlers. It is the
+// commands' UI port (status text, progress, messages, dialogs) and the preview's display, and it
+// offers what the Qt window offers: the same menus, list, status bar and behaviour.
+class TKeshAudio final : public control::WindowController {
 public:
     // Creates the window (hidden until Show).
     TKeshAudio(std::filesystem::path hashesFile, workspace::ScratchFolders& scratch, engine::Converter& converter,
@@ -65,17 +59,7 @@ public:
     // The program's message loop ends when this window does.
     void QuitOnClose() { quitOnClose_ = true; }
 
-    // The handlers, named after their controls and events.
-    void Load1Click();
-    void Export1Click();
-    void Export2Click();
-    void Exportall1Click();
-    void Replace1Click();
-    void ImportFolder1Click();
-    void RestoreOriginal1Click();
-    void StringGrid1DblClick();
-    void Play1Click();
-    void Image1Click();
+    // The handlers of the toolkit's own events; the others are the controller's.
     void Timer1Timer();
     void ProgressBar1MouseMove(bool leftButton, int x);
     void RadioLength1Click();
@@ -83,9 +67,6 @@ public:
     void Exit1Click();
     void KeepBackups1Click();
     void MatchLoudness1Click();
-    // Opens a file as "Load" does after its dialog (a dropped file, a recent file, the file
-    // named on the command line), and remembers it among the recent files.
-    void OpenFile(const std::string& path);
     // A file dropped at a point of the window's client area: an audio file on a row replaces
     // that row's sound once the user agrees; anything else is opened.
     void FileDropped(const std::string& path, POINT at);
@@ -101,13 +82,9 @@ public:
     // Selects the rows (and makes the first the current one), as clicks on the list would.
     void SelectRows(const std::vector<std::size_t>& rows);
 
-    workspace::Workspace& Workspace() { return ws_; }
-    preview::Preview& PreviewState() { return *preview_; }
     const workspace::ListView& View() const { return view_; }
-    std::optional<std::size_t> SelectedEntry() const;
-    std::vector<std::size_t> SelectedEntries() const;
-    // While a command runs (on the worker or, failing a thread, here) and until its last call.
-    bool IsLocked() const { return lockDepth_ > 0 || busy(); }
+    std::optional<std::size_t> SelectedEntry() const override;
+    std::vector<std::size_t> SelectedEntries() const override;
     bool ShowsPauseIcon() const { return pauseIconShown_; }
     bool Marquee() const { return marquee_; }
     bool KeepBackups() const { return keepBackups_; }
@@ -145,17 +122,13 @@ public:
     void SetStatus(std::string_view text) override;
     void SetProgress(std::int64_t position, std::int64_t maximum) override;
     void SetMarquee(bool on) override;
-    void Lock() override;
-    void Unlock() override;
     void ShowError(std::string_view message) override;
     void SetCaption(std::string_view caption) override;
     void RowsReset() override;
     void RowChanged(std::size_t entry) override;
     void MenusChanged() override;
-    std::optional<std::string> AskOpenFile(std::string_view filter) override;
     std::optional<std::string> AskSaveFile(std::string_view filter, std::string_view presetName) override;
     std::optional<std::string> AskFolder(std::string_view caption) override;
-    bool CancelRequested() const override { return cancelRequested_; }
     bool Ask(std::string_view title, std::string_view text, std::string_view yes, std::string_view no) override;
 
     // The preview's display.
@@ -170,6 +143,15 @@ public:
 
 protected:
     void PumpEvents() override;
+    // What the controller asks of the toolkit.
+    void RunEventsUntil(const bool& done) override;
+    bool KeepBackupsChecked() const override { return keepBackups_; }
+    bool MatchLoudnessChecked() const override { return matchLoudness_; }
+    void EnableFileItems(bool importFolder, bool restoreOriginal) override;
+    void ShowLocked(bool locked, bool cancellable) override;
+    void AfterCommand(bool close) override;
+    std::optional<std::string> ChooseOpenFile(std::string_view filter) override;
+    void RememberRecent(const std::string& file, bool opened) override;
 
 private:
     void createControls();
@@ -183,21 +165,12 @@ private:
     void restorePlacement();
     void savePlacement();
     void rebuildRecentMenu();
-    void rememberRecent(const std::string& file, bool opened);
     // The view and the list again, the selected sounds still selected where they are shown.
     void refreshList(const std::function<void()>& changeView);
     void showCaption();
     void showSortArrow();
-    // Runs a command on the worker and returns once it is done, the window's messages flowing
-    // meanwhile; nothing while another command runs.
-    void runCommand(const workspace::Worker::Command& command);
-    void cancellable(const workspace::Worker::Command& command);
-    void runExport(const exporting::ExportClick& click);
-    void requestCancel();
     // A message taken from the queue while a command runs.
     void dispatchWhileRunning(const MSG& msg);
-    bool busy() const { return worker_ && worker_->Running(); }
-    replace::ReplaceOptions replaceOptions() const;
     void updateStrip();
     void pollWave();
     std::optional<std::size_t> stripEntry() const;
@@ -206,12 +179,8 @@ private:
     // A length in pixels at 96 dots per inch, at the window's own.
     int px(int length) const { return MulDiv(length, dpi_, 96); }
 
-    workspace::ScratchFolders& scratch_;
-    engine::Converter& converter_;
     Dialogs& dialogs_;
     WindowSettings settings_;
-    workspace::Workspace ws_;
-    std::unique_ptr<preview::Preview> preview_;
     workspace::ListView view_;
     HWND hwnd_ = nullptr;
     HACCEL accelerators_ = nullptr;
@@ -221,30 +190,23 @@ private:
     std::wstring cellText_;  // what the list shows of the cell it asked for last
     std::string fileCaption_;
     std::vector<std::string> recent_;
-    std::optional<std::string> droppedInput_;  // the answer to the replace's file dialog after a drop
     std::optional<std::string> pendingDrop_;
     POINT pendingDropAt_{};
     bool keepBackups_ = replace::kKeepBackupsByDefault;
     bool matchLoudness_ = replace::kMatchLoudnessByDefault;
-    bool cancellable_ = false;
-    bool cancelRequested_ = false;
+    // What File > "Import folder..." and "Restore original" are, as the controller last said.
+    bool importEnabled_ = false;
+    bool restoreEnabled_ = false;
     bool quitOnClose_ = false;
-    bool closePending_ = false;
-    bool shutDown_ = false;
     bool marquee_ = false;
     bool pauseIconShown_ = false;
     bool timerOn_ = false;
     bool filterShown_ = false;
     bool stripShown_ = false;
-    std::unique_ptr<preview::WaveStrip> wave_;
     bool seeking_ = false;
-    int lockDepth_ = 0;
     int dpi_ = 96;
     std::int64_t barMaximum_ = 100;
     std::int64_t barPosition_ = 0;
-    // Last, so that it goes first: a command still running is waited for while all it may
-    // touch is still there.
-    std::unique_ptr<workspace::Worker> worker_;
 };
 
 }  // namespace brenzo::ui::win32

@@ -20,7 +20,7 @@ using namespace window;
 void TKeshAudio::Timer1Timer() {
     preview_->Timer1Timer();
     // The strip and its sound are the workspace's, which a running command may be changing.
-    if (busy()) return;
+    if (Busy()) return;
     Strip->SetPosition(wave_->Position(stripEntry()));
 }
 
@@ -95,27 +95,17 @@ void TKeshAudio::setMenuEnabled(HMENU menu, UINT item, bool enabled, bool byPosi
     EnableMenuItem(menu, item, (byPosition ? MF_BYPOSITION : MF_BYCOMMAND) | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
-void TKeshAudio::Lock() {
-    if (lockDepth_++ > 0) return;
-    if (cancellable_) {
+void TKeshAudio::ShowLocked(bool locked, bool cancellable) {
+    if (cancellable)
         SetWindowPos(CancelButton, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-    }
-    EnableWindow(FilterEdit, FALSE);
-    EnableWindow(StringGrid1, FALSE);
-    for (UINT i = 0; i < 3; ++i) setMenuEnabled(MainMenu1, i, false, true);
+    else if (!locked)
+        ShowWindow(CancelButton, SW_HIDE);
+    const bool on = !locked;
+    EnableWindow(FilterEdit, on);
+    EnableWindow(StringGrid1, on);
+    for (UINT i = 0; i < 3; ++i) setMenuEnabled(MainMenu1, i, on, true);
     DrawMenuBar(hwnd_);
-    DragAcceptFiles(hwnd_, FALSE);
-}
-
-void TKeshAudio::Unlock() {
-    if (lockDepth_ == 0 || --lockDepth_ > 0) return;
-    ShowWindow(CancelButton, SW_HIDE);
-    EnableWindow(FilterEdit, TRUE);
-    EnableWindow(StringGrid1, TRUE);
-    for (UINT i = 0; i < 3; ++i) setMenuEnabled(MainMenu1, i, true, true);
-    DrawMenuBar(hwnd_);
-    DragAcceptFiles(hwnd_, TRUE);
-    PostMessageW(hwnd_, closePending_ ? WM_CLOSE : kStripMessage, 0, 0);
+    DragAcceptFiles(hwnd_, on);
 }
 
 void TKeshAudio::ShowError(std::string_view message) { dialogs_.Error(hwnd_, message); }
@@ -131,11 +121,10 @@ void TKeshAudio::MenusChanged() {
     ModifyMenuW(PopupMenu1, kReplace1, MF_BYCOMMAND | MF_STRING, kReplace1,
                 (NoMnemonic(m.replace1Caption) + L"\tCtrl+R").c_str());
     setMenuEnabled(PopupMenu1, kReplace1, m.replace1Enabled);
-    fillFileMenu();
+    UpdateFileMenu();
 }
 
-std::optional<std::string> TKeshAudio::AskOpenFile(std::string_view filter) {
-    if (droppedInput_) return std::exchange(droppedInput_, std::nullopt);
+std::optional<std::string> TKeshAudio::ChooseOpenFile(std::string_view filter) {
     return dialogs_.OpenFile(hwnd_, filter);
 }
 
@@ -163,8 +152,8 @@ void TKeshAudio::PumpEvents() {
 
 void TKeshAudio::dispatchWhileRunning(const MSG& msg) {
     // Esc stops the work that can be stopped, wherever the focus is.
-    if (cancellable_ && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
-        requestCancel();
+    if (Cancellable() && msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+        RequestCancel();
         return;
     }
     TranslateMessage(&msg);
@@ -193,7 +182,7 @@ std::optional<std::size_t> TKeshAudio::stripEntry() const {
 }
 
 void TKeshAudio::updateStrip() {
-    if (!stripShown_ || IsLocked() || shutDown_) return;
+    if (!stripShown_ || IsLocked() || IsShutDown()) return;
     const auto change = wave_->Follow(stripEntry(), Strip->Width(), Strip->Wave().has_value());
     if (change == preview::WaveStrip::Change::None) return;
     Strip->SetWave(std::nullopt);

@@ -7,7 +7,6 @@
 #include <algorithm>
 
 #include "platform/Path.h"
-#include "replace/ReplaceCommand.h"
 #include "ui/win32/Text.h"
 #include "workspace/Drop.h"
 
@@ -270,13 +269,7 @@ void TKeshAudio::FileDropped(const std::string& path, POINT at) {
     }
     if (!dialogs_.Confirm(hwnd_, workspace::ReplaceQuestion(ws_, *entry, fileName))) return;
     SelectRows({static_cast<std::size_t>(row)});
-    // The replace runs as the pop-up's Replace does, with the window's settings, its file
-    // dialog answered by the drop.
-    droppedInput_ = path;
-    const auto options = replaceOptions();
-    runCommand([&](workspace::UiPort& port) { replace::Replace1Click(ws_, port, converter_, entry, options); });
-    droppedInput_.reset();
-    if (hwnd_) fillFileMenu();
+    ReplaceWithFile(entry, path);
 }
 
 void TKeshAudio::OpenRecent(std::size_t index) {
@@ -285,7 +278,7 @@ void TKeshAudio::OpenRecent(std::size_t index) {
     OpenFile(files[index]);
 }
 
-void TKeshAudio::rememberRecent(const std::string& file, bool opened) {
+void TKeshAudio::RememberRecent(const std::string& file, bool opened) {
     std::error_code error;
     const auto absolute = std::filesystem::absolute(platform::PathFromUtf8(file), error);
     const std::string whole = error ? file : platform::PathToUtf8(absolute.lexically_normal());
