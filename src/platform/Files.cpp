@@ -78,6 +78,25 @@ std::string randomSuffix() {
 
 using detail::failure;
 
+Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested, Durability durability) {
+    std::unique_ptr<AtomicFile> file(new AtomicFile);
+    file->durability_ = durability;
+    bool exists = false;
+    if (Status s = file->chooseTarget(requested, exists); !s) return s.error();
+    if (Status s = file->prepare(exists); !s) return s.error();
+    if (durability == Durability::Flushed) RemoveStaleTemporaryFiles(file->target_);
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        fs::path temp = detail::temporaryBeside(file->target_);
+        const Result<bool> opened = file->openTemporary(temp);
+        if (!opened) return opened.error();
+        if (!*opened) continue;
+        file->temp_ = std::move(temp);
+        RemoveOnInterrupt(file->temp_);
+        return file;
+    }
+    return failure("write", requested, "no temporary name is free");
+}
+
 Status AtomicFile::chooseTarget(const fs::path& requested, bool& exists) {
     requested_ = requested;
     target_ = requested;

@@ -82,10 +82,16 @@ public:
     Result<Bytes> MapCommitted() const;
 
 private:
-    AtomicFile() = default;
+    // Where its handle is known, the system's half.
+    AtomicFile();
     // Settles which file the save replaces (a link is followed) and refuses one that is not
     // a regular file; `exists` says whether there is one.
     Status chooseTarget(const fs::path& requested, bool& exists);
+    // The system's half of Create: refuses a target that may not be replaced and remembers
+    // what the new file is to keep of it (`exists`: there is one).
+    Status prepare(bool exists);
+    // Creates `temp` as the new file, held while it is written; false when the name is taken.
+    Result<bool> openTemporary(const fs::path& temp);
     // A failure that sticks: every later Write and Commit reports it again, and a second
     // Commit never acts on a half-finished file.
     Status fail(Error error);

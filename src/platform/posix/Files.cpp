@@ -181,7 +181,14 @@ struct AtomicFile::Handle {
     std::uint64_t written = 0;      // bytes written so far
     std::uint64_t writingFrom = 0;  // where the data not yet sent to the disk begins
     std::uint64_t settledTo = 0;    // data before this offset is on the disk
+    // What the new file keeps of the one it replaces, where there is one.
+    bool keepsOwner = false;
+    uid_t owner = 0;
+    gid_t group = 0;
+    mode_t mode = 0666;
 };
+
+AtomicFile::AtomicFile() = default;
 
 namespace {
 // A flushed save sends its data to the disk while it writes, slice by slice, and waits for the
@@ -219,53 +226,46 @@ void flushFolder(const fs::path& folder) {
 }
 }  // namespace
 
-Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested, Durability durability) {
-    std::unique_ptr<AtomicFile> file(new AtomicFile);
-    file->durability_ = durability;
-    file->handle_ = std::make_unique<Handle>();
-    bool exists = false;
-    if (Status s = file->chooseTarget(requested, exists); !s) return s.error();
-    const fs::path target = file->target_;
-
-    mode_t mode = 0666;
+Status AtomicFile::prepare(bool exists) {
+    handle_ = std::make_unique<Handle>();
     struct stat st {};
-    const bool existing = exists && ::stat(target.c_str(), &st) == 0;
-    if (existing) {
-        if (readOnly(target, st)) return failure("write", requested, "the file is read-only");
-        mode = st.st_mode & 07777;
+    handle_->keepsOwner = exists && ::stat(target_.c_str(), &st) == 0;
+    if (!handle_->keepsOwner) return {};
+    if (readOnly(target_, st)) return failure("write", requested_, "the file is read-only");
+    handle_->owner = st.st_uid;
+    handle_->group = st.st_gid;
+    handle_->mode = st.st_mode & 07777;
+    return {};
+}
+
+Result<bool> AtomicFile::openTemporary(const fs::path& temp) {
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        if (errno == EEXIST) return false;
+        return failure("write", requested_, lastError());
     }
-    if (durability == Durability::Flushed) RemoveStaleTemporaryFiles(target);
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        fs::path temp = detail::temporaryBeside(target);
-        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd >= 0) {
-            // Locked while it is written, so that another run's clean-up knows its writer
-            // lives; one that removed it in the moment before the lock is noticed here.
-            struct stat own {};
-            if (TryLockBoth(fd, true) != 0 || ::fstat(fd, &own) != 0 || own.st_nlink == 0) {
-                ::close(fd);
-                continue;
-            }
-            if (existing) {
-                // The new file keeps the old one's owner and group as far as the saver may
-                // set them (a member of the file's group may keep the group), then its mode:
-                // a change of owner clears the set-ID bits.
-                if (::fchown(fd, st.st_uid, st.st_gid) != 0) (void)!::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
-                if (::fchmod(fd, mode) != 0) { /* keep the private mode rather than fail */
-                }
-            } else {
-                mode_t mask = ::umask(0);
-                ::umask(mask);
-                ::fchmod(fd, 0666 & ~mask);
-            }
-            file->handle_->fd = fd;
-            file->temp_ = temp;
-            RemoveOnInterrupt(temp);
-            return file;
+    // Locked while it is written, so that another run's clean-up knows its writer lives; one
+    // that removed it in the moment before the lock is noticed here.
+    struct stat own {};
+    if (TryLockBoth(fd, true) != 0 || ::fstat(fd, &own) != 0 || own.st_nlink == 0) {
+        ::close(fd);
+        return false;
+    }
+    const Handle& h = *handle_;
+    if (h.keepsOwner) {
+        // The new file keeps the old one's owner and group as far as the saver may set them (a
+        // member of the file's group may keep the group), then its mode: a change of owner
+        // clears the set-ID bits.
+        if (::fchown(fd, h.owner, h.group) != 0) (void)!::fchown(fd, static_cast<uid_t>(-1), h.group);
+        if (::fchmod(fd, h.mode) != 0) { /* keep the private mode rather than fail */
         }
-        if (errno != EEXIST) return failure("write", requested, lastError());
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
     }
-    return failure("write", requested, "no temporary name is free");
+    handle_->fd = fd;
+    return true;
 }
 
 AtomicFile::~AtomicFile() {

@@ -164,27 +164,22 @@ struct AtomicFile::Handle {
     HANDLE h = INVALID_HANDLE_VALUE;
 };
 
-Result<std::unique_ptr<AtomicFile>> AtomicFile::Create(const fs::path& requested, Durability durability) {
-    std::unique_ptr<AtomicFile> file(new AtomicFile);
-    file->durability_ = durability;
-    file->handle_ = std::make_unique<Handle>();
-    bool exists = false;
-    if (Status s = file->chooseTarget(requested, exists); !s) return s.error();
-    const fs::path target = file->target_;
-    if (exists && readOnly(target)) return failure("write", requested, "the file is read-only");
-    if (durability == Durability::Flushed) RemoveStaleTemporaryFiles(target);
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        fs::path temp = detail::temporaryBeside(target);
-        HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            file->handle_->h = h;
-            file->temp_ = temp;
-            RemoveOnInterrupt(temp);
-            return file;
-        }
-        if (GetLastError() != ERROR_FILE_EXISTS) return failure("write", requested, lastError());
+AtomicFile::AtomicFile() = default;
+
+Status AtomicFile::prepare(bool exists) {
+    handle_ = std::make_unique<Handle>();
+    if (exists && readOnly(target_)) return failure("write", requested_, "the file is read-only");
+    return {};
+}
+
+Result<bool> AtomicFile::openTemporary(const fs::path& temp) {
+    HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        if (GetLastError() == ERROR_FILE_EXISTS) return false;
+        return failure("write", requested_, lastError());
     }
-    return failure("write", requested, "no temporary name is free");
+    handle_->h = h;
+    return true;
 }
 
 AtomicFile::~AtomicFile() {
