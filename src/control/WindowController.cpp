@@ -28,7 +28,7 @@ void WindowController::StartWorker(workspace::Worker::Post post) {
 }
 
 void WindowController::runCommand(const workspace::Worker::Command& command) {
-    if (Busy()) return;
+    if (Busy() || !worker_) return;
     // The preview belongs to the window's thread: a command stops it there, and waits until it has.
     auto stopPreview = ws_.StopPreview;
     ws_.StopPreview = [this] {

@@ -113,7 +113,7 @@ protected:
 
 private:
     // Runs a command on the worker's thread and returns when it is done, the window's events
-    // running meanwhile; nothing while another command runs.
+    // running meanwhile; nothing while another command runs, or without a worker.
     void runCommand(const workspace::Worker::Command& command);
     // Runs a command that the user may cancel.
     void cancellable(const workspace::Worker::Command& command);
