@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <sndfile.h>
@@ -274,8 +275,18 @@ TEST(Replace1Click, BanksShowReplacingAndAlwaysUnlock) {
     EXPECT_EQ(f.previewStops, 0);
 
     f.port.answers = {platform::PathToUtf8(mono)};
+    f.port.clear();
     Replace1Click(f.ws, f.port, *f.converter, 1);
     EXPECT_EQ(f.port.texts("status").front(), "Replacing...");
+    // The marquee runs through the rebuild and save, past the conversion's own, and stops at the end.
+    auto isMarquee = [](const testing::RecordingPort::Call& c) { return c.what == "marquee"; };
+    const auto row = std::find_if(f.port.calls.begin(), f.port.calls.end(),
+                                  [](const testing::RecordingPort::Call& c) { return c.what == "row"; });
+    ASSERT_NE(row, f.port.calls.end());
+    const auto beforeRow = std::find_if(std::make_reverse_iterator(row), f.port.calls.rend(), isMarquee);
+    ASSERT_NE(beforeRow, f.port.calls.rend());
+    EXPECT_EQ(beforeRow->a, 1);
+    EXPECT_EQ(std::find_if(f.port.calls.rbegin(), f.port.calls.rend(), isMarquee)->a, 0);
     EXPECT_EQ(f.port.lockDepth, 0);
     EXPECT_EQ(f.port.status, "");
     EXPECT_TRUE(f.port.errors().empty());
