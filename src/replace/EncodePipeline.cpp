@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/Memory.h"
+
 namespace brenzo::replace {
 namespace {
 
@@ -54,7 +56,11 @@ void EncodePipeline::Begin(const engine::ConvertedFormat& format) {
         for (std::size_t first = 0; first < channels_; first += group) {
             encoders_.push_back(
                 std::make_unique<codec::ChannelEncoder>(channels_, first, std::min(group, channels_ - first)));
-            encoders_.back()->Reserve(format.frames);
+            codec::ChannelEncoder& e = *encoders_.back();
+            e.Reserve(format.frames);
+            // The coded streams are written once, end to end, in fresh memory.
+            for (std::size_t k = 0; k < e.count(); ++k)
+                platform::PreferHugePages(e.coded(k).data(), e.coded(k).capacity());
         }
         taken_.assign(encoders_.size(), 0);
         for (std::size_t w = 0; w < encoders_.size(); ++w) threads_.emplace_back([this, w] { work(w); });
