@@ -297,35 +297,58 @@ void ChannelEncoder::Reserve(std::size_t frames) {
     }
 }
 
+namespace {
+
+// `n` coded bytes of one or two channels (the second at byte 2 of each frame) from frames
+// `stride` bytes apart, into oa and ob. The lanes are copied into locals for the loop, which
+// calls nothing: each predictor chain then stays in registers instead of going through memory
+// on every sample.
+template <std::size_t K>
+void encodeRun(EncoderLane& la, EncoderLane& lb, const std::uint8_t* src, std::size_t stride, std::size_t n,
+               std::uint8_t* oa, std::uint8_t* ob) {
+    EncoderLane a = la, b = lb;
+    for (std::size_t p = 0; p < n; ++p) {
+        const std::uint8_t* f = src + 2 * p * stride;
+        const std::uint32_t a0 = a.encode(loadI16(f));
+        std::uint32_t b0 = 0;
+        if constexpr (K == 2) b0 = b.encode(loadI16(f + 2));
+        const std::uint32_t a1 = a.encode(loadI16(f + stride));
+        oa[p] = static_cast<std::uint8_t>(a0 | (a1 << 4));
+        if constexpr (K == 2) {
+            const std::uint32_t b1 = b.encode(loadI16(f + stride + 2));
+            ob[p] = static_cast<std::uint8_t>(b0 | (b1 << 4));
+        }
+    }
+    la = a;
+    lb = b;
+}
+
+}  // namespace
+
 // `pairs` coded bytes a channel from the frames at `src` (channel first_ at offset 0), `stride`
-// bytes apart; the stored states as encodeSamples keeps them. The codes go through a small
-// buffer onto the streams' reserved ends, so no stretch of a stream is zeroed before it is
+// bytes apart; the stored states as encodeSamples keeps them. The codes go through a buffer of
+// one block onto the streams' reserved ends, so no stretch of a stream is zeroed before it is
 // written.
 template <std::size_t K>
 void ChannelEncoder::addPairs(const std::uint8_t* src, std::size_t stride, std::size_t pairs) {
-    constexpr std::size_t kChunk = 4096;
-    std::array<EncoderLane, K> lanes;
+    EncoderLane lanes[2];
     for (std::size_t k = 0; k < K; ++k) {
         lanes[k].value = value_[k];
         lanes[k].row = row_[k];
     }
-    std::uint8_t chunk[K][kChunk];
+    std::uint8_t chunk[2][kStateBlockBytes];
     std::size_t i = written_;
     for (std::size_t done = 0; done < pairs;) {
-        const std::size_t n = std::min(kChunk, pairs - done);
-        for (std::size_t p = 0; p < n; ++p, ++i) {
-            if (i % kStateBlockBytes == 0 && i != 0)
-                for (std::size_t k = 0; k < K; ++k) appendState(states_[k], lanes[k].state());
-            const std::uint8_t* f = src + 2 * (done + p) * stride;
-            std::array<std::uint32_t, K> c0, c1;
-            for (std::size_t k = 0; k < K; ++k) c0[k] = lanes[k].encode(loadI16(f + 2 * k));
-            for (std::size_t k = 0; k < K; ++k) c1[k] = lanes[k].encode(loadI16(f + stride + 2 * k));
-            for (std::size_t k = 0; k < K; ++k) chunk[k][p] = static_cast<std::uint8_t>(c0[k] | (c1[k] << 4));
-            if (i == 0)
-                for (std::size_t k = 0; k < K; ++k) appendState(states_[k], lanes[k].state());
-        }
+        if (i % kStateBlockBytes == 0 && i != 0)
+            for (std::size_t k = 0; k < K; ++k) appendState(states_[k], lanes[k].state());
+        // Up to the next block's edge; the first byte alone, since block 0 stores the state after it.
+        const std::size_t n = i == 0 ? 1 : std::min(pairs - done, kStateBlockBytes - i % kStateBlockBytes);
+        encodeRun<K>(lanes[0], lanes[1], src + 2 * done * stride, stride, n, chunk[0], chunk[1]);
+        if (i == 0)
+            for (std::size_t k = 0; k < K; ++k) appendState(states_[k], lanes[k].state());
         for (std::size_t k = 0; k < K; ++k) coded_[k].insert(coded_[k].end(), chunk[k], chunk[k] + n);
         done += n;
+        i += n;
     }
     written_ = i;
     for (std::size_t k = 0; k < K; ++k) {
