@@ -406,7 +406,7 @@ void decodeBlocks(LanePath path, std::size_t blocks, const TADPCMState* states, 
                     std::memcpy(gathered.data() + l * kStateBlockBytes, blockAt(k + l), kStateBlockBytes);
                 run = gathered.data();
             }
-            detail::DecodeLanes(path, run, states + k, out + k * kStateBlockSamples, kTable.entry.data());
+            detail::DecodeLanes(path, run, states + k, out + k * kStateBlockSamples);
         }
     }
     std::array<std::uint8_t, 4 * kStateBlockBytes> gathered;
