@@ -350,6 +350,48 @@ TEST(ReplaceMulti, StereoAudioRebuildsAStereoFileAndItsCache) {
     EXPECT_TRUE(f.port.texts("status").size() >= 2);
 }
 
+TEST(ReplaceMulti, AMonoSourceGoesToEveryChannelAsTheFittingWouldPutIt) {
+    const struct {
+        MixChoice mix;
+        std::deque<bool> answers;
+        const char* error;  // nullptr when it is done
+    } rows[] = {
+        {MixChoice::Mix, {}, nullptr},
+        {MixChoice::Ask, {true}, nullptr},
+        {MixChoice::Ask, {false}, ""},
+        {MixChoice::Refuse, {}, "WAV-file should have 2 channels"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.mix));
+        Fixture f;
+        auto old = testing::BuildMulti(true, {Tone(9000, 100, 22050), Tone(9000, 150, 22050)}, 22050);
+        auto file = f.open("music.bin", old.image);
+        auto in = f.input("in.wav", kWav16, 44100, 1, Tone(300001, 440, 44100, 12000));
+        f.port.choices = row.answers;
+        ReplaceOptions options;
+        options.mix = row.mix;
+        Status s = ReplaceMULTI_ADPCM(f.ws, f.port, *f.converter, in, options);
+        if (row.error) {
+            EXPECT_EQ(s.message(), row.error);
+            EXPECT_EQ(testing::ReadFile(file), old.image);
+            continue;
+        }
+        ASSERT_TRUE(s) << s.message();
+        f.expectWorkspaceMatchesDisk(file);
+        // The file is what the rebuild makes of the converted file copied to both channels.
+        auto converted = LoadConvertedWav(f.scratch.ConvertedWav());
+        ASSERT_TRUE(converted);
+        ReplaceOptions copy;
+        copy.mix = MixChoice::Mix;
+        auto fitted = FitConverted(*converted, 2, true, copy, f.ws, 0, f.port, "in.wav");
+        ASSERT_TRUE(fitted);
+        auto expected = RebuildMulti(old.model, fitted->bytes, fitted->dataSize, 44100);
+        ASSERT_TRUE(expected);
+        EXPECT_EQ(testing::ReadFile(file), expected->Image());
+        EXPECT_FALSE(fs::exists(exporting::CacheWavPath(f.ws, 0))) << "the cache is not the mono converted file";
+    }
+}
+
 TEST(ReplaceMulti, APcmPairTakesTheConvertedFramesExactly) {
     Fixture f;
     auto old = testing::BuildMulti(false, {Tone(900, 100, 22050), Tone(900, 150, 22050)}, 22050);
