@@ -169,7 +169,8 @@ private:
     void refreshList(const std::function<void()>& changeView);
     void showCaption();
     void showSortArrow();
-    // A message taken from the queue while a command runs.
+    // The next message while a command runs, if there is one, and its handling.
+    static bool nextWhileRunning(MSG& msg);
     void dispatchWhileRunning(const MSG& msg);
     void updateStrip();
     void pollWave();
