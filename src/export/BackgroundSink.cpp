@@ -5,10 +5,19 @@
 
 namespace brenzo::exporting {
 
-BackgroundSink::BackgroundSink(ByteSink& target, std::size_t buffers)
-    : target_(target), buffers_(buffers == 0 ? 1 : buffers), writer_([this] { run(); }) {}
+thread_local std::vector<BackgroundSink::Piece> BackgroundSink::kept_;
 
-BackgroundSink::~BackgroundSink() { (void)Finish(); }
+BackgroundSink::BackgroundSink(ByteSink& target, std::size_t buffers)
+    : target_(target), spare_(std::move(kept_)), buffers_(buffers == 0 ? 1 : buffers), writer_([this] { run(); }) {
+    kept_.clear();
+}
+
+BackgroundSink::~BackgroundSink() {
+    (void)Finish();
+    if (lent_.samples) spare_.push_back(std::move(lent_));
+    if (spare_.size() > buffers_) spare_.resize(buffers_);
+    kept_ = std::move(spare_);
+}
 
 Status BackgroundSink::take(Piece& piece) {
     std::unique_lock lock(mutex_);

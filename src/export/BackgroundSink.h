@@ -50,6 +50,11 @@ private:
     void queue(Piece piece);
     void run();
 
+    // The buffers of the last sink on this thread, handed to the next one: "Export all" makes a
+    // sink for each of thousands of sounds, and fresh memory from the system for each cost more
+    // than decoding the sound.
+    static thread_local std::vector<Piece> kept_;
+
     ByteSink& target_;
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <set>
 #include <string>
 
 namespace brenzo::exporting {
@@ -73,6 +74,25 @@ TEST(BackgroundSink, WritesEveryPieceInOrderAndReportsTheTargetsFirstFailure) {
         }
         EXPECT_EQ(target.written, expected) << name;
     }
+}
+
+// "Export all" makes a sink per sound: each takes the buffers the last one on its thread left,
+// instead of fresh memory from the system.
+TEST(BackgroundSink, ASinkTakesTheBuffersOfTheLastOneOnItsThread) {
+    FailingSink target(99);
+    std::set<const std::int16_t*> first;
+    {
+        BackgroundSink sink(target, 3);
+        for (int p = 0; p < 3; ++p) {
+            first.insert(sink.SampleRoom(1000).data());
+            ASSERT_TRUE(sink.WriteSamples(1000));
+        }
+    }
+    BackgroundSink next(target, 3);
+    EXPECT_EQ(first.count(next.SampleRoom(1000).data()), 1u);
+    ASSERT_TRUE(next.WriteSamples(1000));
+    EXPECT_TRUE(next.Finish());
+    EXPECT_EQ(target.written.size(), 4u * 2000u);
 }
 
 }  // namespace
