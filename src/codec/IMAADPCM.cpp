@@ -109,33 +109,70 @@ std::int16_t ADPCMDecodeNibble(std::uint8_t code, TADPCMState& state) {
 
 namespace {
 
-// The encoder's predictor: the last reconstructed sample and the row of its index in kTable.
-// The three magnitude decisions are made without branches: they depend on the audio and would
-// be mispredicted half of the time.
+// The encoder's table, one 128-byte row per index: the seven magnitudes at which the 3-bit
+// code steps up, then per code the signed difference times 16384 plus the byte offset of the
+// next index's row. The code is how many steps the magnitude reaches; that count equals the
+// three successive halvings of the step (S, S/2, S/4, each taken off when reached) because the
+// steps S/4 <= S/2 <= S/2 + S/4 < S <= S + S/4 <= S + S/2 <= S + S/2 + S/4 are in order. The
+// seven comparisons do not wait on one another, so a sample's code is found in a few cycles
+// instead of three dependent rounds, and the next row comes with the difference in one load.
+struct EncoderRow {
+    std::int32_t reach[8];
+    std::int32_t entry[16];
+    std::int32_t unused[8];
+};
+static_assert(sizeof(EncoderRow) == 128);
+constexpr std::size_t kRowShift = 7;
+
+struct EncoderTable {
+    std::array<EncoderRow, 89> row{};
+    constexpr EncoderTable() {
+        for (std::int32_t index = 0; index < 89; ++index) {
+            const std::int32_t s = kStepTable[index], h = s >> 1, q = s >> 2;
+            const std::int32_t reach[8] = {q, h, h + q, s, s + q, s + h, s + h + q, 0x7FFFFFFF};
+            EncoderRow& r = row[static_cast<std::size_t>(index)];
+            for (std::size_t k = 0; k < 8; ++k) r.reach[k] = reach[k];
+            for (std::uint32_t code = 0; code < 16; ++code)
+                r.entry[code] = signedDiff(s, code) * 16384 + (clampIndex(index + kIndexTable[code]) << kRowShift);
+            for (auto& u : r.unused) u = 0;
+        }
+    }
+};
+alignas(64) constexpr EncoderTable kEncoderTable;
+
+// The encoder's predictor: the last reconstructed sample and the byte offset of its index's
+// row in kEncoderTable. No decision is a branch: they depend on the audio and would be
+// mispredicted half of the time.
 struct EncoderLane {
     std::int32_t value;
     std::size_t row;
 
     EncoderLane() : EncoderLane(TADPCMState{}) {}
     explicit EncoderLane(const TADPCMState& s)
-        : value(s.valprev), row(static_cast<std::size_t>(clampIndex(s.index)) * 16) {}
-    TADPCMState state() const { return {static_cast<std::int16_t>(value), static_cast<std::uint8_t>(row >> 4)}; }
+        : value(s.valprev), row(static_cast<std::size_t>(clampIndex(s.index)) << kRowShift) {}
+    TADPCMState state() const {
+        return {static_cast<std::int16_t>(value), static_cast<std::uint8_t>(row >> kRowShift)};
+    }
 
     std::uint32_t encode(std::int32_t sample) {
-        const std::int32_t step = kStepTable[row >> 4];
+        const EncoderRow& r = kEncoderTable.row[row >> kRowShift];
         const std::int32_t delta = sample - value;
-        const std::uint32_t negative = static_cast<std::uint32_t>(delta) >> 31;
-        std::int32_t magnitude = negative ? -delta : delta;
-        const std::uint32_t b2 = magnitude >= step;
-        magnitude -= step & -static_cast<std::int32_t>(b2);
-        const std::int32_t half = step >> 1;
-        const std::uint32_t b1 = magnitude >= half;
-        magnitude -= half & -static_cast<std::int32_t>(b1);
-        const std::uint32_t b0 = magnitude >= (step >> 2);
-        const std::uint32_t code = (negative << 3) | (b2 << 2) | (b1 << 1) | b0;
-        const std::int32_t e = kTable.entry[row + code];
-        value = addClamped(value, e >> 11);
-        row = static_cast<std::size_t>(e & 0x7F0);
+        const std::int32_t sign = delta >> 31;
+        const std::int32_t magnitude = (delta ^ sign) - sign;
+        const std::uint32_t level =
+            static_cast<std::uint32_t>(magnitude >= r.reach[0]) + static_cast<std::uint32_t>(magnitude >= r.reach[1]) +
+            static_cast<std::uint32_t>(magnitude >= r.reach[2]) + static_cast<std::uint32_t>(magnitude >= r.reach[3]) +
+            static_cast<std::uint32_t>(magnitude >= r.reach[4]) + static_cast<std::uint32_t>(magnitude >= r.reach[5]) +
+            static_cast<std::uint32_t>(magnitude >= r.reach[6]);
+        const std::uint32_t code = level | (static_cast<std::uint32_t>(sign) & 8u);
+        const std::int32_t e = r.entry[code];
+        // Out of the 16-bit range only near full scale: a branch almost never taken costs
+        // nothing, where a clamp by conditional moves would lengthen every sample's chain.
+        std::int32_t next = value + (e >> 14);
+        if (static_cast<std::uint32_t>(next + 32768) > 0xFFFFu) [[unlikely]]
+            next = next < 0 ? -32768 : 32767;
+        value = next;
+        row = static_cast<std::size_t>(e & 0x3FFF);
         return code;
     }
 };
@@ -260,28 +297,58 @@ void ChannelEncoder::Reserve(std::size_t frames) {
     }
 }
 
+namespace {
+
+// `n` coded bytes of one or two channels (the second at byte 2 of each frame) from frames
+// `stride` bytes apart, into oa and ob. The lanes are copied into locals for the loop, which
+// calls nothing: each predictor chain then stays in registers instead of going through memory
+// on every sample.
+template <std::size_t K>
+void encodeRun(EncoderLane& la, EncoderLane& lb, const std::uint8_t* src, std::size_t stride, std::size_t n,
+               std::uint8_t* oa, std::uint8_t* ob) {
+    EncoderLane a = la, b = lb;
+    for (std::size_t p = 0; p < n; ++p) {
+        const std::uint8_t* f = src + 2 * p * stride;
+        const std::uint32_t a0 = a.encode(loadI16(f));
+        std::uint32_t b0 = 0;
+        if constexpr (K == 2) b0 = b.encode(loadI16(f + 2));
+        const std::uint32_t a1 = a.encode(loadI16(f + stride));
+        oa[p] = static_cast<std::uint8_t>(a0 | (a1 << 4));
+        if constexpr (K == 2) {
+            const std::uint32_t b1 = b.encode(loadI16(f + stride + 2));
+            ob[p] = static_cast<std::uint8_t>(b0 | (b1 << 4));
+        }
+    }
+    la = a;
+    lb = b;
+}
+
+}  // namespace
+
 // `pairs` coded bytes a channel from the frames at `src` (channel first_ at offset 0), `stride`
-// bytes apart; the stored states as encodeSamples keeps them.
+// bytes apart; the stored states as encodeSamples keeps them. The codes go through a buffer of
+// one block onto the streams' reserved ends, so no stretch of a stream is zeroed before it is
+// written.
 template <std::size_t K>
 void ChannelEncoder::addPairs(const std::uint8_t* src, std::size_t stride, std::size_t pairs) {
-    std::array<EncoderLane, K> lanes;
-    std::array<std::uint8_t*, K> dst;
+    EncoderLane lanes[2];
     for (std::size_t k = 0; k < K; ++k) {
         lanes[k].value = value_[k];
         lanes[k].row = row_[k];
-        dst[k] = growBy(coded_[k], pairs);
     }
+    std::uint8_t chunk[2][kStateBlockBytes];
     std::size_t i = written_;
-    for (std::size_t p = 0; p < pairs; ++p, ++i) {
+    for (std::size_t done = 0; done < pairs;) {
         if (i % kStateBlockBytes == 0 && i != 0)
             for (std::size_t k = 0; k < K; ++k) appendState(states_[k], lanes[k].state());
-        const std::uint8_t* f = src + 2 * p * stride;
-        std::array<std::uint32_t, K> c0, c1;
-        for (std::size_t k = 0; k < K; ++k) c0[k] = lanes[k].encode(loadI16(f + 2 * k));
-        for (std::size_t k = 0; k < K; ++k) c1[k] = lanes[k].encode(loadI16(f + stride + 2 * k));
-        for (std::size_t k = 0; k < K; ++k) dst[k][p] = static_cast<std::uint8_t>(c0[k] | (c1[k] << 4));
+        // Up to the next block's edge; the first byte alone, since block 0 stores the state after it.
+        const std::size_t n = i == 0 ? 1 : std::min(pairs - done, kStateBlockBytes - i % kStateBlockBytes);
+        encodeRun<K>(lanes[0], lanes[1], src + 2 * done * stride, stride, n, chunk[0], chunk[1]);
         if (i == 0)
             for (std::size_t k = 0; k < K; ++k) appendState(states_[k], lanes[k].state());
+        for (std::size_t k = 0; k < K; ++k) coded_[k].insert(coded_[k].end(), chunk[k], chunk[k] + n);
+        done += n;
+        i += n;
     }
     written_ = i;
     for (std::size_t k = 0; k < K; ++k) {
@@ -339,7 +406,7 @@ void decodeBlocks(LanePath path, std::size_t blocks, const TADPCMState* states, 
                     std::memcpy(gathered.data() + l * kStateBlockBytes, blockAt(k + l), kStateBlockBytes);
                 run = gathered.data();
             }
-            detail::DecodeLanes(path, run, states + k, out + k * kStateBlockSamples, kTable.entry.data());
+            detail::DecodeLanes(path, run, states + k, out + k * kStateBlockSamples);
         }
     }
     std::array<std::uint8_t, 4 * kStateBlockBytes> gathered;

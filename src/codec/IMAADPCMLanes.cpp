@@ -19,78 +19,6 @@ namespace brenzo::codec::detail {
 #ifdef BRENZO_LANES
 namespace {
 
-// Transposes eight vectors of eight 32-bit values: afterwards r[l] holds element l of every
-// input, in input order.
-__attribute__((target("avx2"))) inline void transpose8(__m256i r[8]) {
-    const __m256i t0 = _mm256_unpacklo_epi32(r[0], r[1]), t1 = _mm256_unpackhi_epi32(r[0], r[1]);
-    const __m256i t2 = _mm256_unpacklo_epi32(r[2], r[3]), t3 = _mm256_unpackhi_epi32(r[2], r[3]);
-    const __m256i t4 = _mm256_unpacklo_epi32(r[4], r[5]), t5 = _mm256_unpackhi_epi32(r[4], r[5]);
-    const __m256i t6 = _mm256_unpacklo_epi32(r[6], r[7]), t7 = _mm256_unpackhi_epi32(r[6], r[7]);
-    const __m256i u0 = _mm256_unpacklo_epi64(t0, t2), u1 = _mm256_unpackhi_epi64(t0, t2);
-    const __m256i u2 = _mm256_unpacklo_epi64(t1, t3), u3 = _mm256_unpackhi_epi64(t1, t3);
-    const __m256i u4 = _mm256_unpacklo_epi64(t4, t6), u5 = _mm256_unpackhi_epi64(t4, t6);
-    const __m256i u6 = _mm256_unpacklo_epi64(t5, t7), u7 = _mm256_unpackhi_epi64(t5, t7);
-    r[0] = _mm256_permute2x128_si256(u0, u4, 0x20);
-    r[1] = _mm256_permute2x128_si256(u1, u5, 0x20);
-    r[2] = _mm256_permute2x128_si256(u2, u6, 0x20);
-    r[3] = _mm256_permute2x128_si256(u3, u7, 0x20);
-    r[4] = _mm256_permute2x128_si256(u0, u4, 0x31);
-    r[5] = _mm256_permute2x128_si256(u1, u5, 0x31);
-    r[6] = _mm256_permute2x128_si256(u2, u6, 0x31);
-    r[7] = _mm256_permute2x128_si256(u3, u7, 0x31);
-}
-
-// Stores eight samples (32-bit, already within the 16-bit range) of two lanes.
-__attribute__((target("avx2"))) inline void storePair(__m256i a, __m256i b, std::int16_t* outA, std::int16_t* outB) {
-    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), 0xD8);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(outA), _mm256_castsi256_si128(packed));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(outB), _mm256_extracti128_si256(packed, 1));
-}
-
-// AVX2: kGroups vectors of eight blocks each (32-bit lanes), the blocks kStateBlockBytes apart
-// from `in`; the combined step table is gathered per lane and sample.
-template <int kGroups>
-__attribute__((target("avx2"))) void decodeAvx2(const std::uint8_t* in, const TADPCMState* states, std::int16_t* out,
-                                                const std::int32_t* table) {
-    __m256i value[kGroups], row[kGroups], offsets[kGroups];
-    for (int g = 0; g < kGroups; ++g) {
-        alignas(32) std::int32_t v[8], r[8], o[8];
-        for (int l = 0; l < 8; ++l) {
-            const TADPCMState& s = states[8 * g + l];
-            v[l] = s.valprev;
-            r[l] = (s.index > 88 ? 88 : s.index) * 16;
-            o[l] = static_cast<std::int32_t>((8 * g + l) * kStateBlockBytes);
-        }
-        value[g] = _mm256_load_si256(reinterpret_cast<const __m256i*>(v));
-        row[g] = _mm256_load_si256(reinterpret_cast<const __m256i*>(r));
-        offsets[g] = _mm256_load_si256(reinterpret_cast<const __m256i*>(o));
-    }
-    const __m256i nibble = _mm256_set1_epi32(15), rowMask = _mm256_set1_epi32(0x7F0);
-    const __m256i lo = _mm256_set1_epi32(-32768), hi = _mm256_set1_epi32(32767);
-    for (std::size_t i = 0; i < kStateBlockBytes; i += 4) {
-        __m256i words[kGroups], samples[kGroups][8];
-        for (int g = 0; g < kGroups; ++g)
-            words[g] = _mm256_i32gather_epi32(reinterpret_cast<const int*>(in + i), offsets[g], 1);
-        for (int k = 0; k < 8; ++k) {
-            for (int g = 0; g < kGroups; ++g) {
-                const __m256i code = _mm256_and_si256(_mm256_srli_epi32(words[g], 4 * k), nibble);
-                const __m256i e = _mm256_i32gather_epi32(table, _mm256_add_epi32(row[g], code), 4);
-                value[g] =
-                    _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(value[g], _mm256_srai_epi32(e, 11)), lo), hi);
-                row[g] = _mm256_and_si256(e, rowMask);
-                samples[g][k] = value[g];
-            }
-        }
-        for (int g = 0; g < kGroups; ++g) {
-            transpose8(samples[g]);
-            std::int16_t* o = out + (8 * g) * kStateBlockSamples + 2 * i;
-            for (int l = 0; l < 8; l += 2)
-                storePair(samples[g][l], samples[g][l + 1], o + l * kStateBlockSamples,
-                          o + (l + 1) * kStateBlockSamples);
-        }
-    }
-}
-
 // AVX-512: thirty-two blocks, one per 16-bit lane of a vector. The step table (89 entries)
 // lives in three registers and is looked up by permutes instead of gathers; the difference is
 // built from the step and the code's bits; the sample is added with 16-bit saturation in two
@@ -199,6 +127,172 @@ BRENZO_AVX512 void decodeAvx512(const std::uint8_t* in, const TADPCMState* state
     }
 }
 
+// AVX2: thirty-two blocks. The step indexes sit in the bytes of one vector, the samples in the
+// 16-bit lanes of two (words 0-7 and 16-23 of the index bytes in the first, 8-15 and 24-31 in
+// the second, the order in which bytes unpack into words). The 89 step sizes are looked up by
+// byte shuffles over tables held in registers: six tables of 16 low bytes and four of 16 high
+// bytes (the steps below index 32 fit in a byte). A shuffle reads the low four bits of its
+// index and gives zero where the top bit is set, so table j is read with the index minus 16j,
+// which is negative below its range; the tables hold each range XOR the one before it, so that
+// XOR-ing the reads of every table at or below the index leaves the entry of its own range.
+// The difference is built from the step and the code's bits as on AVX-512, with sign
+// operations for the masks and the negation. The coded bytes come in rows of 16 a block through
+// a byte transpose, and the samples leave through a tile as on AVX-512 (without the tile the
+// path took more than twice as long).
+constexpr int kByteLanes = 32;
+
+#define BRENZO_AVX2 __attribute__((target("avx2")))
+#define BRENZO_AVX2_INLINE __attribute__((target("avx2"), always_inline))
+
+// One pass of the transposes below: interleaves r[k] with r[k + N/2] by elements of Bits.
+template <int Bits, int N>
+BRENZO_AVX2_INLINE inline void interleave(const __m256i (&r)[N], __m256i (&t)[N]) {
+#pragma GCC unroll 16
+    for (int k = 0; k < N / 2; ++k) {
+        if constexpr (Bits == 8) {
+            t[2 * k] = _mm256_unpacklo_epi8(r[k], r[k + N / 2]);
+            t[2 * k + 1] = _mm256_unpackhi_epi8(r[k], r[k + N / 2]);
+        } else {
+            t[2 * k] = _mm256_unpacklo_epi16(r[k], r[k + N / 2]);
+            t[2 * k + 1] = _mm256_unpackhi_epi16(r[k], r[k + N / 2]);
+        }
+    }
+}
+
+// Transposes sixteen vectors of 16 bytes in each 128-bit half: afterwards half h of r[c] holds
+// byte c of that half of every input, in input order. Each pass interleaves r[k] with r[k + 8],
+// which turns the bits of (vector, byte) one place to the left; four passes swap them.
+BRENZO_AVX2_INLINE inline void transposeBytes(__m256i (&r)[16]) {
+    __m256i t[16];
+    interleave<8>(r, t);
+    interleave<8>(t, r);
+    interleave<8>(r, t);
+    interleave<8>(t, r);
+}
+
+// The same for eight vectors of 8 words in each half (three passes, the result in t).
+BRENZO_AVX2_INLINE inline void transposeWords(__m256i (&r)[8], __m256i (&t)[8]) {
+    interleave<16>(r, t);
+    interleave<16>(t, r);
+    interleave<16>(r, t);
+}
+
+struct Avx2Tables {
+    alignas(32) std::uint8_t low[6][32], high[4][32];
+    constexpr Avx2Tables() : low{}, high{} {
+        auto stepAt = [](int i) { return i < 89 ? kImaSteps[static_cast<std::size_t>(i)] : 0; };
+        for (int j = 0; j < 6; ++j)
+            for (int l = 0; l < 32; ++l) {
+                const int i = 16 * j + l % 16;
+                const int below = j > 0 ? stepAt(i - 16) : 0;
+                low[j][l] = static_cast<std::uint8_t>((stepAt(i) ^ below) & 0xFF);
+                if (j >= 2) high[j - 2][l] = static_cast<std::uint8_t>(((stepAt(i) ^ (j > 2 ? below : 0)) >> 8) & 0xFF);
+            }
+    }
+};
+constexpr Avx2Tables kAvx2Tables;
+
+BRENZO_AVX2 void decodeAvx2(const std::uint8_t* in, const TADPCMState* states, std::int16_t* out) {
+    alignas(32) std::int8_t index0[kByteLanes];
+    alignas(32) std::int16_t value0[2][16];
+    for (int l = 0; l < kByteLanes; ++l) {
+        index0[l] = static_cast<std::int8_t>(states[l].index > 88 ? 88 : states[l].index);
+        value0[(l / 8) % 2][8 * (l / 16) + l % 8] = states[l].valprev;
+    }
+    __m256i index = _mm256_load_si256(reinterpret_cast<const __m256i*>(index0));
+    __m256i valueA = _mm256_load_si256(reinterpret_cast<const __m256i*>(value0[0]));
+    __m256i valueB = _mm256_load_si256(reinterpret_cast<const __m256i*>(value0[1]));
+    __m256i low[6], high[4];
+    for (int j = 0; j < 6; ++j) low[j] = _mm256_load_si256(reinterpret_cast<const __m256i*>(kAvx2Tables.low[j]));
+    for (int j = 0; j < 4; ++j) high[j] = _mm256_load_si256(reinterpret_cast<const __m256i*>(kAvx2Tables.high[j]));
+    const __m256i adj = _mm256_setr_epi8(-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4,
+                                         6, 8, -1, -1, -1, -1, 2, 4, 6, 8);
+    const __m256i top = _mm256_set1_epi8(88), zero = _mm256_setzero_si256();
+    const __m256i sub1 = _mm256_set1_epi8(16), sub2 = _mm256_set1_epi8(32), sub3 = _mm256_set1_epi8(48),
+                  sub4 = _mm256_set1_epi8(64), sub5 = _mm256_set1_epi8(80);
+    const __m256i bit0 = _mm256_set1_epi16(1), bit1 = _mm256_set1_epi16(2), bit2 = _mm256_set1_epi16(4);
+
+    // The new value of the lanes in `value` from their steps `s` and code words `cw` (the code
+    // in the low byte; a high byte that is never zero and whose top bit is the code's sign).
+    auto add = [&](__m256i value, __m256i s, __m256i cw) BRENZO_AVX2_INLINE {
+        __m256i d = _mm256_srli_epi16(s, 3);
+        d = _mm256_add_epi16(d, _mm256_sign_epi16(_mm256_srli_epi16(s, 2), _mm256_and_si256(cw, bit0)));
+        d = _mm256_add_epi16(d, _mm256_sign_epi16(_mm256_srli_epi16(s, 1), _mm256_and_si256(cw, bit1)));
+        s = _mm256_sign_epi16(s, _mm256_and_si256(cw, bit2));
+        return _mm256_adds_epi16(_mm256_adds_epi16(value, _mm256_sign_epi16(d, cw)), _mm256_sign_epi16(s, cw));
+    };
+    // One sample of every lane: `code` holds the codes in bytes, `sign` a byte whose top bit is
+    // the code's sign and which is never zero.
+    auto step = [&](__m256i code, __m256i sign, __m256i& a, __m256i& b) BRENZO_AVX2_INLINE {
+        const __m256i x1 = _mm256_sub_epi8(index, sub1), x2 = _mm256_sub_epi8(index, sub2),
+                      x3 = _mm256_sub_epi8(index, sub3), x4 = _mm256_sub_epi8(index, sub4),
+                      x5 = _mm256_sub_epi8(index, sub5);
+        const __m256i lo = _mm256_xor_si256(
+            _mm256_xor_si256(_mm256_xor_si256(_mm256_shuffle_epi8(low[0], index), _mm256_shuffle_epi8(low[1], x1)),
+                             _mm256_xor_si256(_mm256_shuffle_epi8(low[2], x2), _mm256_shuffle_epi8(low[3], x3))),
+            _mm256_xor_si256(_mm256_shuffle_epi8(low[4], x4), _mm256_shuffle_epi8(low[5], x5)));
+        const __m256i hi =
+            _mm256_xor_si256(_mm256_xor_si256(_mm256_shuffle_epi8(high[0], x2), _mm256_shuffle_epi8(high[1], x3)),
+                             _mm256_xor_si256(_mm256_shuffle_epi8(high[2], x4), _mm256_shuffle_epi8(high[3], x5)));
+        valueA = add(valueA, _mm256_unpacklo_epi8(lo, hi), _mm256_unpacklo_epi8(code, sign));
+        valueB = add(valueB, _mm256_unpackhi_epi8(lo, hi), _mm256_unpackhi_epi8(code, sign));
+        index = _mm256_add_epi8(index, _mm256_shuffle_epi8(adj, code));
+        index = _mm256_min_epi8(_mm256_max_epi8(index, zero), top);
+        a = valueA;
+        b = valueB;
+    };
+
+    const __m256i nibble = _mm256_set1_epi8(15), one = _mm256_set1_epi8(1);
+    alignas(32) std::int16_t tile[kByteLanes][2 * kTileBytes];
+    alignas(32) std::uint8_t columns[kRowBytes][kByteLanes];
+    for (std::size_t t = 0; t < kStateBlockBytes; t += kTileBytes) {
+        for (std::size_t i = 0; i < kTileBytes; i += kRowBytes) {
+            // Byte c of lane l's row into byte l of columns[c].
+            __m256i rows[16];
+            for (int a = 0; a < 16; ++a) {
+                auto row = [&](int l) {
+                    return _mm_loadu_si128(
+                        reinterpret_cast<const __m128i*>(in + static_cast<std::size_t>(l) * kStateBlockBytes + t + i));
+                };
+                rows[a] = _mm256_inserti128_si256(_mm256_castsi128_si256(row(a)), row(a + 16), 1);
+            }
+            transposeBytes(rows);
+#pragma GCC unroll 16
+            for (int c = 0; c < 16; ++c) _mm256_store_si256(reinterpret_cast<__m256i*>(columns[c]), rows[c]);
+            // Four coded bytes, eight samples of every lane, at a time.
+            for (std::size_t j = 0; j < kRowBytes; j += 4) {
+                __m256i a[8], b[8];
+#pragma GCC unroll 4
+                for (std::size_t k = 0; k < 4; ++k) {
+                    const __m256i v = _mm256_load_si256(reinterpret_cast<const __m256i*>(columns[j + k]));
+                    const __m256i shifted = _mm256_slli_epi16(v, 4);
+                    step(_mm256_and_si256(v, nibble), _mm256_or_si256(shifted, one), a[2 * k], b[2 * k]);
+                    step(_mm256_and_si256(_mm256_srli_epi16(v, 4), nibble), _mm256_or_si256(v, one), a[2 * k + 1],
+                         b[2 * k + 1]);
+                }
+                __m256i ta[8], tb[8];
+                transposeWords(a, ta);
+                transposeWords(b, tb);
+                // Half h of a[c] holds lane 16h + c's eight samples, of b[c] lane 16h + 8 + c's.
+                const std::size_t at = 2 * (i + j);
+                for (int c = 0; c < 8; ++c) {
+                    _mm_store_si128(reinterpret_cast<__m128i*>(&tile[c][at]), _mm256_castsi256_si128(ta[c]));
+                    _mm_store_si128(reinterpret_cast<__m128i*>(&tile[16 + c][at]), _mm256_extracti128_si256(ta[c], 1));
+                    _mm_store_si128(reinterpret_cast<__m128i*>(&tile[8 + c][at]), _mm256_castsi256_si128(tb[c]));
+                    _mm_store_si128(reinterpret_cast<__m128i*>(&tile[24 + c][at]), _mm256_extracti128_si256(tb[c], 1));
+                }
+            }
+        }
+        for (int l = 0; l < kByteLanes; ++l) {
+            std::int16_t* o = out + static_cast<std::size_t>(l) * kStateBlockSamples + 2 * t;
+#pragma GCC unroll 16
+            for (std::size_t x = 0; x < 2 * kTileBytes; x += 16)
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + x),
+                                    _mm256_load_si256(reinterpret_cast<const __m256i*>(&tile[l][x])));
+        }
+    }
+}
+
 bool cpuHas(LanePath path) {
     __builtin_cpu_init();
     switch (path) {
@@ -216,14 +310,10 @@ bool cpuHas(LanePath path) {
 
 bool LanePathAvailable(LanePath path) { return cpuHas(path); }
 
-// Four vectors of eight lanes keep enough gathers in flight to hide their latency without
-// spilling the samples held for the transpose.
-constexpr int kAvx2Groups = 4;
-
 std::size_t LaneWidth(LanePath path) {
     switch (path) {
         case LanePath::Avx2:
-            return 8 * kAvx2Groups;
+            return kByteLanes;
         case LanePath::Avx512:
             return kWideLanes;
         default:
@@ -231,11 +321,10 @@ std::size_t LaneWidth(LanePath path) {
     }
 }
 
-void DecodeLanes(LanePath path, const std::uint8_t* in, const TADPCMState* states, std::int16_t* out,
-                 const std::int32_t* table) {
+void DecodeLanes(LanePath path, const std::uint8_t* in, const TADPCMState* states, std::int16_t* out) {
     switch (path) {
         case LanePath::Avx2:
-            decodeAvx2<kAvx2Groups>(in, states, out, table);
+            decodeAvx2(in, states, out);
             break;
         case LanePath::Avx512:
             decodeAvx512(in, states, out);
@@ -249,13 +338,12 @@ void DecodeLanes(LanePath path, const std::uint8_t* in, const TADPCMState* state
 
 bool LanePathAvailable(LanePath path) { return path == LanePath::Portable; }
 std::size_t LaneWidth(LanePath) { return 0; }
-void DecodeLanes(LanePath, const std::uint8_t*, const TADPCMState*, std::int16_t*, const std::int32_t*) {}
+void DecodeLanes(LanePath, const std::uint8_t*, const TADPCMState*, std::int16_t*) {}
 
 #endif
 
 LanePath BestLanePath() {
-    // AVX-512 looks the steps up in registers and is the fastest where the processor has it;
-    // AVX2's gathers are next.
+    // Both look the steps up in registers; AVX-512's vectors are twice as wide.
     static const LanePath best = LanePathAvailable(LanePath::Avx512) ? LanePath::Avx512
                                  : LanePathAvailable(LanePath::Avx2) ? LanePath::Avx2
                                                                      : LanePath::Portable;

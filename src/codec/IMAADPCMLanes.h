@@ -25,9 +25,7 @@ LanePath BestLanePath();
 // How many blocks one call of DecodeLanes decodes (0: the path has no lanes).
 std::size_t LaneWidth(LanePath path);
 // Decodes LaneWidth(path) blocks lying kStateBlockBytes apart from `in`, block k from
-// states[k], into out + k * kStateBlockSamples. `table` is the decoder's step table: per
-// (index, code), the signed difference times 2048 plus the next index times 16.
-void DecodeLanes(LanePath path, const std::uint8_t* in, const TADPCMState* states, std::int16_t* out,
-                 const std::int32_t* table);
+// states[k], into out + k * kStateBlockSamples.
+void DecodeLanes(LanePath path, const std::uint8_t* in, const TADPCMState* states, std::int16_t* out);
 
 }  // namespace brenzo::codec::detail

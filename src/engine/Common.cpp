@@ -1,8 +1,13 @@
 // What the decoders and resamplers share, whichever library does the work.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <system_error>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 #include "common/ByteWriter.h"
 #include "engine/Decoder.h"
@@ -11,18 +16,59 @@
 
 namespace brenzo::engine {
 
+namespace {
+
+#if defined(__SSE2__) || defined(_M_X64)
+// Four samples as ToPcm16 rounds them: a NaN masked to 0, the clamps, then the truncation
+// moved one away from zero when the fractional part (exact in float) is at least one half.
+inline __m128i roundFour(const float* in) {
+    __m128 s = _mm_mul_ps(_mm_loadu_ps(in), _mm_set1_ps(32768.0f));
+    s = _mm_and_ps(s, _mm_cmpord_ps(s, s));
+    s = _mm_min_ps(_mm_max_ps(s, _mm_set1_ps(-32768.0f)), _mm_set1_ps(32767.0f));
+    const __m128i whole = _mm_cvttps_epi32(s);
+    const __m128 fraction = _mm_sub_ps(s, _mm_cvtepi32_ps(whole));
+    // A true comparison is all ones, -1 as an integer.
+    const __m128i up = _mm_castps_si128(_mm_cmpge_ps(fraction, _mm_set1_ps(0.5f)));
+    const __m128i down = _mm_castps_si128(_mm_cmple_ps(fraction, _mm_set1_ps(-0.5f)));
+    return _mm_add_epi32(_mm_sub_epi32(whole, up), down);
+}
+
+// Eight samples at a time into `out` (16-bit samples in the machine's order, which is little
+// endian wherever SSE2 is); returns how many were done.
+std::size_t toPcm16Vector(const float* in, std::size_t count, std::uint8_t* out) {
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i),
+                         _mm_packs_epi32(roundFour(in + i), roundFour(in + i + 4)));
+    return i;
+}
+#else
+std::size_t toPcm16Vector(const float*, std::size_t, std::uint8_t*) { return 0; }
+#endif
+
+}  // namespace
+
 void ToPcm16(std::span<const float> in, std::span<std::int16_t> out) {
-    for (std::size_t i = 0; i < in.size() && i < out.size(); ++i) out[i] = ToPcm16(in[i]);
+    const std::size_t count = std::min(in.size(), out.size());
+    std::size_t i = 0;
+    if constexpr (std::endian::native == std::endian::little)
+        i = toPcm16Vector(in.data(), count, reinterpret_cast<std::uint8_t*>(out.data()));
+    for (; i < count; ++i) out[i] = ToPcm16(in[i]);
 }
 
 void AppendPcm16Le(std::span<const float> in, std::vector<std::uint8_t>& out) {
     const std::size_t start = out.size();
     out.resize(start + 2 * in.size());
     std::uint8_t* p = out.data() + start;
-    for (float f : in) {
-        storeI16(p, ToPcm16(f));
-        p += 2;
-    }
+    std::size_t i = toPcm16Vector(in.data(), in.size(), p);
+    for (; i < in.size(); ++i) storeI16(p + 2 * i, ToPcm16(in[i]));
+}
+
+Result<std::size_t> Decoder::ReadPcm16(std::span<std::int16_t> out) {
+    std::vector<float> samples(out.size());
+    auto got = Read(samples);
+    if (got) ToPcm16(std::span<const float>(samples.data(), *got * format_.channels), out);
+    return got;
 }
 
 Error Decoder::NothingDecoded(const std::filesystem::path& file) {

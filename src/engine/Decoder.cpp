@@ -207,7 +207,7 @@ public:
                 return refused(file, "its header declares no usable sample rate (0 Hz, or 2147483648 Hz or more)");
             return refused(file, reason);
         }
-        std::unique_ptr<SndfileDecoder> d(new SndfileDecoder(file, handle));
+        std::unique_ptr<SndfileDecoder> d(new SndfileDecoder(file, handle, info.format));
         if (Status s = CheckShape(file, info.channels, info.samplerate); !s) return s.error();
         if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG) {
             d.reset();
@@ -228,16 +228,32 @@ public:
 
     Result<std::size_t> Read(std::span<float> out) override {
         const sf_count_t frames = static_cast<sf_count_t>(out.size() / format_.channels);
-        const sf_count_t got = sf_readf_float(handle_, out.data(), frames);
-        if (got > 0) return static_cast<std::size_t>(got);
+        return got(sf_readf_float(handle_, out.data(), frames));
+    }
+
+    // libsndfile reads a 16-bit sample as itself over 32768, a power of two: ToPcm16 gives the
+    // sample back exactly, so reading the integers is the same.
+    bool Holds16BitSamples() const override { return sixteen_; }
+
+    Result<std::size_t> ReadPcm16(std::span<std::int16_t> out) override {
+        if (!sixteen_) return Decoder::ReadPcm16(out);
+        const sf_count_t frames = static_cast<sf_count_t>(out.size() / format_.channels);
+        return got(sf_readf_short(handle_, out.data(), frames));
+    }
+
+private:
+    SndfileDecoder(fs::path file, SNDFILE* handle, int format)
+        : file_(std::move(file)), handle_(handle), sixteen_((format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16) {}
+
+    Result<std::size_t> got(sf_count_t frames) {
+        if (frames > 0) return static_cast<std::size_t>(frames);
         if (sf_error(handle_) != SF_ERR_NO_ERROR) return refused(file_, trimmed(sf_strerror(handle_)));
         return std::size_t{0};
     }
 
-private:
-    SndfileDecoder(fs::path file, SNDFILE* handle) : file_(std::move(file)), handle_(handle) {}
     fs::path file_;
     SNDFILE* handle_;
+    bool sixteen_;
 };
 
 }  // namespace

@@ -58,6 +58,12 @@ public:
     // frames read, 0 at the end.
     virtual Result<std::size_t> Read(std::span<float> out) = 0;
 
+    // Whether the file holds 16-bit samples that ReadPcm16 reads as they are: exactly what Read
+    // and ToPcm16 give, without the round trip through float.
+    virtual bool Holds16BitSamples() const { return false; }
+    // Read, then ToPcm16: the same frames as 16-bit samples in the machine's order.
+    virtual Result<std::size_t> ReadPcm16(std::span<std::int16_t> out);
+
     static Error NothingDecoded(const std::filesystem::path& file);
     // "cannot decode <file>: <reason>": the file was read but is refused.
     static Error Refused(const std::filesystem::path& file, const std::string& reason);

@@ -38,22 +38,40 @@ public:
     }
 
     Result<std::size_t> Read(std::span<float> out) override {
+        auto got = readFrames(out.size());
+        if (!got) return got;
         const std::size_t sampleBytes = layout_.bits / 8u;
-        const std::size_t frameBytes = sampleBytes * layout_.channels;
+        for (std::size_t i = 0; i < *got * layout_.channels; ++i)
+            out[i] = PcmWavSample(bytes_.data() + i * sampleBytes, layout_.bits, layout_.isFloat);
+        return got;
+    }
+
+    bool Holds16BitSamples() const override { return layout_.bits == 16 && !layout_.isFloat; }
+
+    Result<std::size_t> ReadPcm16(std::span<std::int16_t> out) override {
+        if (!Holds16BitSamples()) return Decoder::ReadPcm16(out);
+        auto got = readFrames(out.size());
+        if (!got) return got;
+        for (std::size_t i = 0; i < *got * layout_.channels; ++i)
+            out[i] = static_cast<std::int16_t>(u16(bytes_.data() + 2 * i));
+        return got;
+    }
+
+private:
+    // The next frames' bytes, at most `samples` samples' worth, into bytes_.
+    Result<std::size_t> readFrames(std::size_t samples) {
+        const std::size_t frameBytes = layout_.bits / 8u * std::size_t{layout_.channels};
         const std::size_t frames =
-            static_cast<std::size_t>(std::min<std::uint64_t>(out.size() / layout_.channels, layout_.frames - done_));
+            static_cast<std::size_t>(std::min<std::uint64_t>(samples / layout_.channels, layout_.frames - done_));
         if (frames == 0) return std::size_t{0};
         bytes_.resize(frames * frameBytes);
         in_.read(reinterpret_cast<char*>(bytes_.data()), static_cast<std::streamsize>(bytes_.size()));
         const std::size_t got = static_cast<std::size_t>(in_.gcount()) / frameBytes;
         if (got == 0) return Error{"cannot read " + platform::FileNameUtf8(file_) + ": the file ended early", true};
-        for (std::size_t i = 0; i < got * layout_.channels; ++i)
-            out[i] = PcmWavSample(bytes_.data() + i * sampleBytes, layout_.bits, layout_.isFloat);
         done_ += got;
         return got;
     }
 
-private:
     fs::path file_;
     PcmWavLayout layout_;
     std::ifstream in_;

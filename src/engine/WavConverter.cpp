@@ -1,10 +1,12 @@
 #include <algorithm>
+#include <bit>
 #include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "codec/Wav.h"
+#include "common/ByteWriter.h"
 #include "engine/Decoder.h"
 #include "engine/Engine.h"
 #include "engine/Resampler.h"
@@ -119,22 +121,51 @@ private:
             return s.error();
         if (sink_) sink_->Begin({in.rate, rate, in.channels, declaredFrames});
 
-        std::vector<float> decoded(std::max<std::size_t>(kPieceSamples / in.channels, 1) * in.channels);
+        const std::size_t pieceFrames = std::max<std::size_t>(kPieceSamples / in.channels, 1);
+        std::vector<float> decoded;
         std::vector<float> resampled;
         std::vector<std::uint8_t> bytes;
         std::uint64_t dataBytes = 0;
-        auto emit = [&](std::span<const float> samples) -> Status {
-            const std::uint64_t add = samples.size() * 2;
+        auto write = [&](std::span<const std::uint8_t> samples) -> Status {
+            const std::uint64_t add = samples.size();
             if (add > kMaxDataBytes - dataBytes) return tooLong(source);
             if (dataLimit_ && add > *dataLimit_ - std::min(dataBytes, *dataLimit_))
                 return Error{std::string(kPastLimit)};
+            dataBytes += add;
+            if (sink_) sink_->Write(samples);
+            return pass.file->Write(samples);
+        };
+        auto emit = [&](std::span<const float> samples) -> Status {
             bytes.clear();
             AppendPcm16Le(samples, bytes);
-            dataBytes += add;
-            if (sink_) sink_->Write(bytes);
-            return pass.file->Write(bytes);
+            return write(bytes);
         };
 
+        if (!resampler && decoder.Holds16BitSamples()) {
+            // 16-bit samples kept at their rate are copied as they are, never through float.
+            std::vector<std::int16_t> pcm(pieceFrames * in.channels);
+            for (;;) {
+                auto got = decoder.ReadPcm16(pcm);
+                if (!got) return got.error();
+                if (*got == 0) break;
+                pass.decodedFrames += *got;
+                const std::size_t count = *got * in.channels;
+                std::span<const std::uint8_t> piece;
+                if constexpr (std::endian::native == std::endian::little) {
+                    piece = std::span(reinterpret_cast<const std::uint8_t*>(pcm.data()), 2 * count);
+                } else {
+                    bytes.resize(2 * count);
+                    for (std::size_t i = 0; i < count; ++i) storeI16(bytes.data() + 2 * i, pcm[i]);
+                    piece = bytes;
+                }
+                if (Status s = write(piece); !s) return s.error();
+                if (pump) pump();
+            }
+            pass.frames = dataBytes / frameBytes;
+            return pass;
+        }
+
+        decoded.resize(pieceFrames * in.channels);
         for (;;) {
             auto got = decoder.Read(decoded);
             if (!got) return got.error();

@@ -111,6 +111,9 @@ Result<FittedPcm> prepareSound(Workspace& ws, workspace::UiPort& port, engine::C
     auto fitted = convertAndFit(ws, port, converter, newFile, n, options, holder);
     if (!fitted) return fitted.error();
     if (ws.StopPreview) ws.StopPreview();
+    // The conversion's marquee ended with it; the encode, rebuild and save (seconds on a big
+    // bank) keep one running. The command that asked for the replace ends it.
+    port.SetMarquee(true);
     return fitted;
 }
 

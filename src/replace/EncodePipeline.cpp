@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/Memory.h"
+
 namespace brenzo::replace {
 namespace {
 
@@ -37,10 +39,12 @@ void EncodePipeline::Begin(const engine::ConvertedFormat& format) {
     fill_ = 0;
     published_ = 0;
     ended_ = abandoned_ = failed_ = false;
-    active_ = channels_ > 0 && format.channels == channels_;
+    // Mono audio for several channels is encoded once: each channel would hold the same.
+    active_ = channels_ > 0 && (format.channels == channels_ || format.channels == 1);
     if (!active_) return;
+    const std::size_t channels = format.channels;
 
-    const std::size_t frameBytes = 2 * channels_;
+    const std::size_t frameBytes = 2 * channels;
     pieceBytes_ = std::max<std::size_t>(1, kPieceTarget / frameBytes) * frameBytes;
     if (ring_.size() != kRingPieces || ring_[0].size() != pieceBytes_)
         ring_.assign(kRingPieces, std::vector<std::uint8_t>(pieceBytes_));
@@ -49,12 +53,16 @@ void EncodePipeline::Begin(const engine::ConvertedFormat& format) {
     // One channel an encoder while a core is left for the conversion, else two side by side
     // on one core: two chains on a core together take less than one after the other (a
     // stereo file on two cores: both channels on one, the conversion on the other).
-    const std::size_t group = std::thread::hardware_concurrency() > channels_ ? 1 : 2;
+    const std::size_t group = std::thread::hardware_concurrency() > channels ? 1 : 2;
     try {
-        for (std::size_t first = 0; first < channels_; first += group) {
+        for (std::size_t first = 0; first < channels; first += group) {
             encoders_.push_back(
-                std::make_unique<codec::ChannelEncoder>(channels_, first, std::min(group, channels_ - first)));
-            encoders_.back()->Reserve(format.frames);
+                std::make_unique<codec::ChannelEncoder>(channels, first, std::min(group, channels - first)));
+            codec::ChannelEncoder& e = *encoders_.back();
+            e.Reserve(format.frames);
+            // The coded streams are written once, end to end, in fresh memory.
+            for (std::size_t k = 0; k < e.count(); ++k)
+                platform::PreferHugePages(e.coded(k).data(), e.coded(k).capacity());
         }
         taken_.assign(encoders_.size(), 0);
         for (std::size_t w = 0; w < encoders_.size(); ++w) threads_.emplace_back([this, w] { work(w); });

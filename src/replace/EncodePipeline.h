@@ -18,7 +18,8 @@ namespace brenzo::replace {
 // The channels of a multichannel replace encoded to IMA ADPCM while the conversion still runs:
 // the converter hands its samples over as it writes them, and encoders on threads of their own
 // take them piece by piece, so that the converted file is never read back. Each encoder takes
-// one channel, or two side by side when there are more channels than cores. Audio of another
+// one channel, or two side by side when there are more channels than cores. Mono audio is
+// encoded once, as its one channel, for the caller to copy to every channel; audio of any other
 // channel count than the one the pipeline was made for is left alone.
 class EncodePipeline final : public engine::SampleSink {
 public:
@@ -31,7 +32,8 @@ public:
     void Write(std::span<const std::uint8_t> samples) override;
 
     // Every channel's coded bytes and stored states, as ADPCMEncodeChannels gives them for all
-    // the samples of the last pass, and how many bytes of samples that pass gave.
+    // the samples of the last pass (one channel for mono audio), and how many bytes of samples
+    // that pass gave.
     struct Encoded {
         std::vector<std::vector<std::uint8_t>> coded, states;
         std::uint64_t sampleBytes = 0;

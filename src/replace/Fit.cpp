@@ -121,6 +121,27 @@ Result<Audio> CurrentAudio(const workspace::Workspace& ws, std::size_t entry) {
     return a;
 }
 
+Status AgreeChannelFit(std::uint16_t have, std::uint16_t channels, bool copyMono, const ReplaceOptions& options,
+                       workspace::UiPort& port, std::string_view sourceName) {
+    if (have == channels) return {};
+    const bool fits = (channels == 1 && have > 1) || (copyMono && have == 1 && channels > 1);
+    const std::string refusal = channels == 1 ? "WAV-file should have 1 channel"
+                                              : "WAV-file should have " + std::to_string(channels) + " channels";
+    if (!fits || options.mix == MixChoice::Refuse) return Error{refusal};
+    if (options.mix == MixChoice::Ask) {
+        const std::string name(sourceName);
+        const bool yes =
+            channels == 1
+                ? port.Ask("Mix down", name + " has " + std::to_string(have) + " channels. Mix them down to one?",
+                           "Mix down", "Cancel")
+                : port.Ask("Copy to every channel",
+                           name + " has 1 channel. Copy it to each of the " + std::to_string(channels) + " channels?",
+                           "Copy", "Cancel");
+        if (!yes) return Error{""};
+    }
+    return {};
+}
+
 Result<FittedPcm> FitConverted(const ConvertedImage& converted, std::uint16_t channels, bool copyMono,
                                const ReplaceOptions& options, const workspace::Workspace& ws, std::size_t entry,
                                workspace::UiPort& port, std::string_view sourceName) {
@@ -132,24 +153,7 @@ Result<FittedPcm> FitConverted(const ConvertedImage& converted, std::uint16_t ch
         fitted.dataSize = converted.info.DataSize;
         return fitted;
     }
-    if (have != channels) {
-        const bool fits = (channels == 1 && have > 1) || (copyMono && have == 1 && channels > 1);
-        const std::string refusal = channels == 1 ? "WAV-file should have 1 channel"
-                                                  : "WAV-file should have " + std::to_string(channels) + " channels";
-        if (!fits || options.mix == MixChoice::Refuse) return Error{refusal};
-        if (options.mix == MixChoice::Ask) {
-            const std::string name(sourceName);
-            const bool yes =
-                channels == 1
-                    ? port.Ask("Mix down", name + " has " + std::to_string(have) + " channels. Mix them down to one?",
-                               "Mix down", "Cancel")
-                    : port.Ask(
-                          "Copy to every channel",
-                          name + " has 1 channel. Copy it to each of the " + std::to_string(channels) + " channels?",
-                          "Copy", "Cancel");
-            if (!yes) return Error{""};
-        }
-    }
+    if (Status s = AgreeChannelFit(have, channels, copyMono, options, port, sourceName); !s) return s.error();
     // The samples the file declares; those it does not hold are silence.
     std::vector<std::int16_t> pcm(converted.info.DataSize / 2, 0);
     const auto present = converted.samples();

@@ -74,6 +74,13 @@ std::string DescribeGain(const LoudnessMatch& match);
 // The audio entry n of the opened file has now (a multichannel file: all its channels).
 Result<Audio> CurrentAudio(const workspace::Workspace& ws, std::size_t entry);
 
+// Whether audio of `have` channels may go into a container that takes `channels`: the same
+// count; several channels mixed into one; or, when `copyMono`, one copied to each. A count the
+// options refuse gives the container's own message, or the question when they say to ask;
+// "Cancel" gives a cancelled status.
+Status AgreeChannelFit(std::uint16_t have, std::uint16_t channels, bool copyMono, const ReplaceOptions& options,
+                       workspace::UiPort& port, std::string_view sourceName);
+
 // The converted file fitted to a container that takes `channels` channels; `copyMono` allows
 // a mono source into several channels (multichannel files), else only more channels into one.
 // A refused count gives the container's own message, or the question when the options say

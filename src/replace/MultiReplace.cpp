@@ -128,8 +128,9 @@ Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Conver
     const auto converted = ws.Scratch()->ConvertedWav();
     const std::uint32_t n = ws.CurrentMulti()->Channels;
     // ADPCM channels taken as they are converted are encoded while the conversion runs, from the
-    // samples it hands over; audio that must be fitted first (another channel count, loudness)
-    // is read back from the converted file and encoded after it.
+    // samples it hands over, and so is a mono source copied to every channel (encoded once: each
+    // channel would hold the same). Audio that must be fitted otherwise (loudness, which needs
+    // the whole sound measured first) is read back from the converted file and encoded after it.
     std::optional<EncodePipeline> pipeline;
     if (ws.CurrentMulti()->IsAdpcm() && !options.matchLoudness) pipeline.emplace(n);
     engine::ConvertedFormat format;
@@ -145,10 +146,26 @@ Status ReplaceMULTI_ADPCM(Workspace& ws, workspace::UiPort& port, engine::Conver
     bool asConverted = true;
     if (pipeline) {
         auto encoded = pipeline->Finish([&] { port.Pump(); });
-        if (encoded && format.channels == n && encoded->sampleBytes == format.frames * 2 * n &&
-            encoded->sampleBytes <= kMaxConvertedBytes && format.rate < 0x10000)
+        if (encoded && n <= 0xFFFF && encoded->coded.size() == format.channels &&
+            encoded->sampleBytes == format.frames * 2 * format.channels &&
+            format.frames * 2 * n <= kMaxConvertedBytes && format.rate < 0x10000) {
+            if (format.channels != n) {
+                // A mono source for several channels, asked about or refused as the fitting would.
+                if (Status s = AgreeChannelFit(format.channels, static_cast<std::uint16_t>(n), true, options, port,
+                                               platform::FileNameUtf8(newFile));
+                    !s)
+                    return s;
+                encoded->coded.reserve(n);
+                encoded->states.reserve(n);
+                while (encoded->coded.size() < n) {
+                    encoded->coded.push_back(encoded->coded[0]);
+                    encoded->states.push_back(encoded->states[0]);
+                }
+                asConverted = false;
+            }
             rebuilt = RebuildMultiFromStreams(*ws.CurrentMulti(), std::move(encoded->coded), encoded->states,
                                               static_cast<std::uint16_t>(format.rate));
+        }
     }
     if (!rebuilt) {
         auto image = LoadConvertedWav(converted);

@@ -1,5 +1,6 @@
 #include "workspace/Worker.h"
 
+#include <chrono>
 #include <deque>
 #include <exception>
 #include <future>
@@ -10,6 +11,11 @@
 #include "platform/Threads.h"
 
 namespace brenzo::workspace {
+
+namespace {
+// How long the front end's thread runs the command's calls before its own loop turns again.
+constexpr std::chrono::milliseconds kDrainSlice{10};
+}  // namespace
 
 // The queue of calls from the command's thread to the front end's thread. One posted function
 // at a time drains it, taking one call at a time, so that a call which runs an event loop of its
@@ -59,7 +65,12 @@ public:
     }
 
 private:
+    // Runs the queued calls for one slice of time at most, then posts itself again for the rest:
+    // a command that keeps calling (a bar moved at every entry, a text at every percent) would
+    // otherwise keep the front end's thread here, and its loop would not turn until the command
+    // paused.
     void drain() {
+        const auto start = std::chrono::steady_clock::now();
         for (;;) {
             Item item;
             {
@@ -68,6 +79,7 @@ private:
                     posted_ = false;
                     return;
                 }
+                if (std::chrono::steady_clock::now() - start >= kDrainSlice) break;
                 item = std::move(queue_.front());
                 queue_.pop_front();
             }
@@ -76,6 +88,7 @@ private:
             else
                 item.run(front_);
         }
+        post_([self = shared_from_this()] { self->drain(); });
     }
 
     UiPort& front_;

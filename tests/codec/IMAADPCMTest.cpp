@@ -92,6 +92,69 @@ TEST(AdpcmEncodeSample, FullScaleRunsSaturate) {
     EXPECT_EQ(s.valprev, -32768);
 }
 
+// The quantiser written the plain way, one halving of the step after another, for the
+// encoder's table-driven one to be held to.
+std::uint8_t plainEncode(std::int16_t sample, TADPCMState& state) {
+    static const int kSteps[89] = {
+        7,    8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,    25,   28,
+        31,   34,    37,    41,    45,    50,    55,    60,    66,    73,    80,    88,    97,    107,  118,
+        130,  143,   157,   173,   190,   209,   230,   253,   279,   307,   337,   371,   408,   449,  494,
+        544,  598,   658,   724,   796,   876,   963,   1060,  1166,  1282,  1411,  1552,  1707,  1878, 2066,
+        2272, 2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845, 8630,
+        9493, 10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+    static const int kIndexMoves[8] = {-1, -1, -1, -1, 2, 4, 6, 8};
+    const int step = kSteps[state.index];
+    int diff = sample - state.valprev;
+    std::uint8_t code = 0;
+    if (diff < 0) {
+        code = 8;
+        diff = -diff;
+    }
+    int moved = step >> 3;
+    if (diff >= step) {
+        code |= 4;
+        diff -= step;
+        moved += step;
+    }
+    if (diff >= step >> 1) {
+        code |= 2;
+        diff -= step >> 1;
+        moved += step >> 1;
+    }
+    if (diff >= step >> 2) {
+        code |= 1;
+        moved += step >> 2;
+    }
+    const int value = state.valprev + ((code & 8) ? -moved : moved);
+    state.valprev = static_cast<std::int16_t>(std::clamp(value, -32768, 32767));
+    state.index = static_cast<std::uint8_t>(std::clamp(state.index + kIndexMoves[code & 7], 0, 88));
+    return code;
+}
+
+TEST(AdpcmEncodeSample, EveryStepAndDistanceGivesThePlainQuantisersCode) {
+    // From each index and previous value, samples across the whole 16-bit range: every
+    // distance the three halvings tell apart, and both clamps.
+    const struct {
+        std::int16_t previous;
+        int stride;  // between the samples tried
+    } rows[] = {{0, 1}, {32767, 5}, {-32768, 5}, {-1, 3}, {20000, 7}, {-12345, 7}};
+    for (const auto& row : rows) {
+        for (int index = 0; index <= 88; ++index) {
+            for (int sample = -32768; sample <= 32767; sample += row.stride) {
+                const TADPCMState from{row.previous, static_cast<std::uint8_t>(index)};
+                TADPCMState ours = from, plain = from;
+                const std::uint8_t code = ADPCMEncodeSample(static_cast<std::int16_t>(sample), ours);
+                const std::uint8_t expected = plainEncode(static_cast<std::int16_t>(sample), plain);
+                if (code != expected || ours != plain) {
+                    ADD_FAILURE() << "from " << row.previous << " at index " << index << ", sample " << sample
+                                  << ": code " << int{code} << ", expected " << int{expected};
+                    return;
+                }
+            }
+        }
+    }
+}
+
 struct Encoded {
     std::vector<std::uint8_t> coded;
     std::vector<std::uint8_t> states;

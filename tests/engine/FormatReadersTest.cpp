@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <cmath>
+#include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -140,6 +143,121 @@ TEST(PcmWavReaderTest, ADataChunkLongerThanTheFileIsReadToTheFilesEnd) {
     auto layout = ReadPcmWavLayout(bytes, bytes.size());
     ASSERT_TRUE(layout);
     EXPECT_EQ(layout->frames, 1000u - 101u);
+}
+
+// Sixteen-bit files are read as integers, without going through float, when nothing else
+// changes the samples; every decoder must give exactly what its float samples rounded give.
+TEST(DecoderPcm16Test, IntegerReadsGiveTheFloatSamplesRounded) {
+    TempDir dir;
+    const struct {
+        int format;
+        int channels;
+        bool sixteen;  // read as integers
+    } rows[] = {
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, true},  {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, true},
+        {SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 2, true}, {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, true},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, false}, {SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 1, false},
+        {SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.format);
+        auto source = testing::Sweeps(5003, row.channels, 44100, 0.95);
+        // Both extremes, and past them where the format can hold it (a float file clips).
+        source[0] = -1.0f;
+        source[1] = 0.99999f;
+        if ((row.format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT) {
+            source[2] = 1.7f;
+            source[3] = -3.0f;
+        }
+        const fs::path file = dir / "in.snd";
+        testing::WriteSound(file, row.format, 44100, row.channels, std::span<const float>(source));
+        const auto bytes = testing::ReadFile(file);
+        auto layout = ReadPcmWavLayout(bytes, bytes.size());
+        // libsndfile's decoder, and the plain WAV reader where it takes the file.
+        for (int reader = 0; reader < (layout ? 2 : 1); ++reader) {
+            SCOPED_TRACE(reader == 0 ? "libsndfile" : "plain WAV reader");
+            auto open = [&] { return reader == 0 ? Decoder::Open(file) : OpenPcmWav(file, *layout); };
+            auto floats = open();
+            auto integers = open();
+            ASSERT_TRUE(floats && integers);
+            EXPECT_EQ((*integers)->Holds16BitSamples(), row.sixteen);
+
+            std::vector<std::int16_t> expected, got;
+            std::vector<float> piece(701 * static_cast<std::size_t>(row.channels));
+            for (;;) {
+                auto n = (*floats)->Read(piece);
+                ASSERT_TRUE(n) << n.message();
+                if (*n == 0) break;
+                for (std::size_t i = 0; i < *n * static_cast<std::size_t>(row.channels); ++i)
+                    expected.push_back(ToPcm16(piece[i]));
+            }
+            std::vector<std::int16_t> piece16(333 * static_cast<std::size_t>(row.channels));
+            for (;;) {
+                auto n = (*integers)->ReadPcm16(piece16);
+                ASSERT_TRUE(n) << n.message();
+                if (*n == 0) break;
+                got.insert(got.end(), piece16.begin(),
+                           piece16.begin() + static_cast<std::ptrdiff_t>(*n * static_cast<std::size_t>(row.channels)));
+            }
+            EXPECT_EQ(got.size(), source.size());
+            EXPECT_EQ(got, expected);
+        }
+    }
+}
+
+// The whole-piece conversion rounds eight samples at a time; each must come out as the rule for
+// one sample gives it.
+TEST(DecoderPcm16Test, PiecesRoundAsSingleSamplesDo) {
+    const float tie = 0.5f / 32768.0f;
+    std::vector<float> values = {0.0f,
+                                 -0.0f,
+                                 tie,
+                                 -tie,
+                                 3 * tie,
+                                 -3 * tie,
+                                 5 * tie,
+                                 -5 * tie,
+                                 std::nextafter(tie, 0.0f),
+                                 -std::nextafter(tie, 0.0f),
+                                 std::nextafter(tie, 1.0f),
+                                 32766.5f / 32768.0f,
+                                 32767.4f / 32768.0f,
+                                 32767.5f / 32768.0f,
+                                 1.0f,
+                                 -1.0f,
+                                 -32767.5f / 32768.0f,
+                                 -32768.5f / 32768.0f,
+                                 2.0f,
+                                 -2.0f,
+                                 std::numeric_limits<float>::infinity(),
+                                 -std::numeric_limits<float>::infinity(),
+                                 std::numeric_limits<float>::quiet_NaN(),
+                                 std::numeric_limits<float>::denorm_min(),
+                                 std::numeric_limits<float>::max(),
+                                 std::numeric_limits<float>::lowest()};
+    // And floats of every exponent and sign, by their bits.
+    for (std::uint64_t bits = 0; bits <= 0xFFFFFFFFull; bits += 4099) {
+        float f;
+        const auto b = static_cast<std::uint32_t>(bits);
+        std::memcpy(&f, &b, sizeof f);
+        values.push_back(f);
+    }
+    std::vector<std::int16_t> expected;
+    for (float f : values) expected.push_back(ToPcm16(f));
+
+    std::vector<std::int16_t> rounded(values.size());
+    ToPcm16(values, rounded);
+    EXPECT_EQ(rounded, expected);
+    std::vector<std::uint8_t> bytes{0xAB};  // appended after what is there
+    AppendPcm16Le(values, bytes);
+    ASSERT_EQ(bytes.size(), 1 + 2 * values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const auto le = static_cast<std::int16_t>(bytes[1 + 2 * i] | (bytes[2 + 2 * i] << 8));
+        if (le != expected[i]) {
+            ADD_FAILURE() << "sample " << i << " (" << values[i] << "): " << le << ", expected " << expected[i];
+            break;
+        }
+    }
 }
 
 // libmpg123's gapless length is the length the encoder was given; the delay and padding read

@@ -30,6 +30,7 @@ TEST(EncodePipeline, EncodesWhatTheChannelEncoderGivesForTheWholeAudio) {
         std::size_t channels, frames, writeBytes;
         bool restarted;  // a first pass of other audio, dropped
         const char* what;
+        std::size_t made = 0;  // the channels the pipeline was made for, when not `channels`
     };
     const Case cases[] = {
         {2, 700001, 1 << 20, false, "stereo past the ring of pieces, an odd frame left out"},
@@ -38,10 +39,11 @@ TEST(EncodePipeline, EncodesWhatTheChannelEncoderGivesForTheWholeAudio) {
         {5, 100000, 65536, false, "more channels than cores: pairs side by side"},
         {1, 400000, 100000, true, "a second pass replaces the first"},
         {2, 1, 4, false, "one frame: nothing to code"},
+        {1, 300001, 70000, false, "mono audio for three channels, encoded once", 3},
     };
     for (const auto& c : cases) {
         const auto audio = Frames(c.frames, c.channels, 0);
-        EncodePipeline pipeline(c.channels);
+        EncodePipeline pipeline(c.made ? c.made : c.channels);
         if (c.restarted) {
             pipeline.Begin({44100, 44100, static_cast<std::uint16_t>(c.channels), c.frames});
             WriteIn(pipeline, Frames(c.frames / 2, c.channels, 5), c.writeBytes);
@@ -67,9 +69,9 @@ TEST(EncodePipeline, GivesNothingForAudioItWasNotMadeFor) {
     EXPECT_FALSE(unstarted.Finish({}));
 
     EncodePipeline stereo(2);
-    stereo.Begin({44100, 44100, 1, 1000});
-    WriteIn(stereo, Frames(1000, 1, 0), 4096);
-    EXPECT_FALSE(stereo.Finish({})) << "mono audio for two channels";
+    stereo.Begin({44100, 44100, 3, 1000});
+    WriteIn(stereo, Frames(1000, 3, 0), 4096);
+    EXPECT_FALSE(stereo.Finish({})) << "three channels for two";
 
     // Abandoned while the encoders run: the pipeline ends without waiting for a Finish.
     EncodePipeline dropped(2);

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <sndfile.h>
@@ -274,8 +275,18 @@ TEST(Replace1Click, BanksShowReplacingAndAlwaysUnlock) {
     EXPECT_EQ(f.previewStops, 0);
 
     f.port.answers = {platform::PathToUtf8(mono)};
+    f.port.clear();
     Replace1Click(f.ws, f.port, *f.converter, 1);
     EXPECT_EQ(f.port.texts("status").front(), "Replacing...");
+    // The marquee runs through the rebuild and save, past the conversion's own, and stops at the end.
+    auto isMarquee = [](const testing::RecordingPort::Call& c) { return c.what == "marquee"; };
+    const auto row = std::find_if(f.port.calls.begin(), f.port.calls.end(),
+                                  [](const testing::RecordingPort::Call& c) { return c.what == "row"; });
+    ASSERT_NE(row, f.port.calls.end());
+    const auto beforeRow = std::find_if(std::make_reverse_iterator(row), f.port.calls.rend(), isMarquee);
+    ASSERT_NE(beforeRow, f.port.calls.rend());
+    EXPECT_EQ(beforeRow->a, 1);
+    EXPECT_EQ(std::find_if(f.port.calls.rbegin(), f.port.calls.rend(), isMarquee)->a, 0);
     EXPECT_EQ(f.port.lockDepth, 0);
     EXPECT_EQ(f.port.status, "");
     EXPECT_TRUE(f.port.errors().empty());
@@ -337,6 +348,48 @@ TEST(ReplaceMulti, StereoAudioRebuildsAStereoFileAndItsCache) {
         }
     }
     EXPECT_TRUE(f.port.texts("status").size() >= 2);
+}
+
+TEST(ReplaceMulti, AMonoSourceGoesToEveryChannelAsTheFittingWouldPutIt) {
+    const struct {
+        MixChoice mix;
+        std::deque<bool> answers;
+        const char* error;  // nullptr when it is done
+    } rows[] = {
+        {MixChoice::Mix, {}, nullptr},
+        {MixChoice::Ask, {true}, nullptr},
+        {MixChoice::Ask, {false}, ""},
+        {MixChoice::Refuse, {}, "WAV-file should have 2 channels"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.mix));
+        Fixture f;
+        auto old = testing::BuildMulti(true, {Tone(9000, 100, 22050), Tone(9000, 150, 22050)}, 22050);
+        auto file = f.open("music.bin", old.image);
+        auto in = f.input("in.wav", kWav16, 44100, 1, Tone(300001, 440, 44100, 12000));
+        f.port.choices = row.answers;
+        ReplaceOptions options;
+        options.mix = row.mix;
+        Status s = ReplaceMULTI_ADPCM(f.ws, f.port, *f.converter, in, options);
+        if (row.error) {
+            EXPECT_EQ(s.message(), row.error);
+            EXPECT_EQ(testing::ReadFile(file), old.image);
+            continue;
+        }
+        ASSERT_TRUE(s) << s.message();
+        f.expectWorkspaceMatchesDisk(file);
+        // The file is what the rebuild makes of the converted file copied to both channels.
+        auto converted = LoadConvertedWav(f.scratch.ConvertedWav());
+        ASSERT_TRUE(converted);
+        ReplaceOptions copy;
+        copy.mix = MixChoice::Mix;
+        auto fitted = FitConverted(*converted, 2, true, copy, f.ws, 0, f.port, "in.wav");
+        ASSERT_TRUE(fitted);
+        auto expected = RebuildMulti(old.model, fitted->bytes, fitted->dataSize, 44100);
+        ASSERT_TRUE(expected);
+        EXPECT_EQ(testing::ReadFile(file), expected->Image());
+        EXPECT_FALSE(fs::exists(exporting::CacheWavPath(f.ws, 0))) << "the cache is not the mono converted file";
+    }
 }
 
 TEST(ReplaceMulti, APcmPairTakesTheConvertedFramesExactly) {

@@ -22,9 +22,11 @@ public:
     std::thread::id front = std::this_thread::get_id();
     bool offThread = false;
     std::function<void()> onRowsReset;
+    std::function<void()> onStatus;
 
     void SetStatus(std::string_view text) override {
         check();
+        if (onStatus) onStatus();
         RecordingPort::SetStatus(text);
     }
     void RowsReset() override {
@@ -188,6 +190,37 @@ TEST(Worker, CallsStillQueuedWhenTheCommandEndsAreAllDeliveredBeforeItsEnd) {
     ASSERT_TRUE(thread.RunUntil([&] { return finished; }));
     EXPECT_EQ(deliveredBeforeEnd, 1000u);
     EXPECT_EQ(front.status, "999");
+}
+
+TEST(Worker, ManyQueuedCallsStillLetTheFrontEndsLoopTurnBetweenThem) {
+    // Each call costs the front end a moment, and 300 wait: its loop must get its turn while they
+    // are delivered, not only after the last, and they all arrive, in order.
+    FrontThread thread;
+    FrontPort front;
+    front.onStatus = [] {  // spun, not slept: some systems' sleeps are far longer or shorter
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(200);
+        while (std::chrono::steady_clock::now() < until) {
+        }
+    };
+    Worker worker(front, thread.Poster());
+    std::atomic<bool> called{false};
+    bool finished = false;
+    ASSERT_TRUE(worker.Start(
+        [&](UiPort& port) {
+            for (int i = 0; i < 300; ++i) port.SetStatus(std::to_string(i));
+            called = true;
+        },
+        [&](const std::optional<std::string>&) { finished = true; }));
+    while (!called) std::this_thread::yield();
+    std::size_t turnsMidway = 0;
+    ASSERT_TRUE(thread.RunUntil([&] {
+        if (!front.calls.empty() && front.calls.size() < 300) ++turnsMidway;
+        return finished;
+    }));
+    EXPECT_GE(turnsMidway, 2u);
+    const auto texts = front.texts("status");
+    ASSERT_EQ(texts.size(), 300u);
+    for (std::size_t i = 0; i < texts.size(); ++i) ASSERT_EQ(texts[i], std::to_string(i));
 }
 
 TEST(Worker, RunOnFrontRunsThereAndWaits) {

@@ -2,6 +2,7 @@
 #include <new>
 
 #include "platform/Internal.h"
+#include "platform/Memory.h"
 #include "platform/windows/Windows.h"
 
 namespace brenzo::platform::detail {
@@ -15,3 +16,10 @@ void* mapPages(std::size_t bytes) {
 void unmapPages(void* memory, std::size_t) noexcept { VirtualFree(memory, 0, MEM_RELEASE); }
 
 }  // namespace brenzo::platform::detail
+
+namespace brenzo::platform {
+
+// Windows gives large pages only to processes holding a privilege users do not have.
+void PreferHugePages(void*, std::size_t) noexcept {}
+
+}  // namespace brenzo::platform

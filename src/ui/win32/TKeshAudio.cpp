@@ -381,7 +381,7 @@ void TKeshAudio::runCommand(const workspace::Worker::Command& command) {
         std::optional<int> quit;
         MSG msg;
         while (!done) {
-            if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!nextWhileRunning(msg)) {
                 // Woken by the next message, or after a moment at the latest: under Wine a thread
                 // waiting in GetMessage alone was seen to miss its timers coming due.
                 MsgWaitForMultipleObjectsEx(0, nullptr, kIdleWaitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
@@ -399,6 +399,14 @@ void TKeshAudio::runCommand(const workspace::Worker::Command& command) {
     }
     ws_.StopPreview = std::move(stopPreview);
     if (hwnd_) PostMessageW(hwnd_, closePending_ && !IsLocked() ? WM_CLOSE : kStripMessage, 0, 0);
+}
+
+bool TKeshAudio::nextWhileRunning(MSG& msg) {
+    // A queue holding a posted message gives out no paint and no timer, and the worker's calls
+    // come as posted messages one after another while a command reports its progress: asked
+    // for first, the repaints and the marquee's steps are not held off by them.
+    return PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT) ||
+           PeekMessageW(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE) || PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
 }
 
 void TKeshAudio::requestCancel() {

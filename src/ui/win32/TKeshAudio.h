@@ -194,7 +194,8 @@ private:
     void cancellable(const workspace::Worker::Command& command);
     void runExport(const exporting::ExportClick& click);
     void requestCancel();
-    // A message taken from the queue while a command runs.
+    // The next message while a command runs, if there is one, and its handling.
+    static bool nextWhileRunning(MSG& msg);
     void dispatchWhileRunning(const MSG& msg);
     bool busy() const { return worker_ && worker_->Running(); }
     replace::ReplaceOptions replaceOptions() const;
