@@ -18,6 +18,9 @@
 //                         seconds of the rebuild and of the save (the open and the encoding
 //                         are not timed)
 //   makestereo F          writes SECONDS of stereo 16-bit PCM WAV to F (the replace input)
+//   exportall BANK DIR [copy]  exports every sound of BANK into DIR as "Export all" does,
+//                         through a scratch folder of its own, and prints the seconds (the open
+//                         not timed); "copy": each sound written into the cache, then copied
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -32,13 +35,16 @@
 #include "codec/IMAADPCM.h"
 #include "codec/Wav.h"
 #include "common/ByteWriter.h"
+#include "export/ExportCommands.h"
 #include "formats/BankFile.h"
 #include "formats/MultiWriter.h"
 #ifdef BRENZO_HAVE_ENGINE
 #include "engine/Engine.h"
 #endif
+#include "platform/Files.h"
 #include "platform/Path.h"
 #include "replace/BankReplace.h"
+#include "workspace/Scratch.h"
 #include "workspace/Workspace.h"
 
 using namespace brenzo::codec;
@@ -193,6 +199,41 @@ int main(int argc, char** argv) {
         return 0;
     }
 #endif
+    if (kernel == "exportall" && argc > 3) {
+        // "Export all" of a bank into a folder, through a scratch folder of its own in the
+        // user's temporary directory, as the window runs it.
+        using namespace brenzo;
+        auto scratch = workspace::ScratchFolders::Create();
+        if (!scratch) return 1;
+        workspace::SilentPort port;
+        int status = 1;
+        {
+            workspace::Workspace ws(workspace::HashNames(), &*scratch);
+            if (ws.Open(platform::PathFromUtf8(argv[2]), port) == workspace::OpenOutcome::Loaded) {
+                const auto folder = platform::PathFromUtf8(argv[3]);
+                auto start = std::chrono::steady_clock::now();
+                bool done = true;
+                if (argc > 4 && std::string(argv[4]) == "copy") {
+                    // Each sound written into the cache, then copied to its target.
+                    const auto names = exporting::ExportAllFileNames(ws);
+                    for (std::size_t i = 0; i < names.size() && done; ++i) {
+                        auto cache = exporting::EnsureCacheWav(ws, i, port);
+                        done = cache && platform::CopyFileAtomically(*cache, folder / platform::PathFromUtf8(names[i]),
+                                                                     platform::Durability::Cached);
+                    }
+                } else {
+                    done = exporting::ExportAllInto(ws, folder, port).isOk();
+                }
+                if (done) {
+                    std::printf("%.6f\n",
+                                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+                    status = 0;
+                }
+            }
+        }
+        scratch->Remove();
+        return status;
+    }
     if (kernel == "rebuild" && argc > 3) {
         using namespace brenzo;
         workspace::Workspace ws(workspace::HashNames(), nullptr);

@@ -1,11 +1,9 @@
 #include "engine/Capabilities.h"
 
-#include <SDL.h>
 #include <sndfile.h>
 #include <soxr.h>
 #include <vorbis/codec.h>
 
-#include <mutex>
 #include <string_view>
 
 #include "engine/Engine.h"
@@ -17,9 +15,6 @@ std::string withoutPrefix(std::string_view text, std::string_view prefix) {
     if (text.substr(0, prefix.size()) == prefix) text.remove_prefix(prefix.size());
     return std::string(text);
 }
-
-std::mutex gAudioMutex;
-bool gAudioStarted = false;
 
 }  // namespace
 
@@ -65,32 +60,14 @@ std::optional<std::string> CapabilityProblem(const SndfileAbilities& sndfile) {
 
 std::optional<std::string> CheckEngineCapabilities() { return CapabilityProblem(ProbeSndfile()); }
 
-Status StartAudioOutput() {
-    std::lock_guard lock(gAudioMutex);
-    if (gAudioStarted) return {};
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Error{"Audio initialization error"};
-    gAudioStarted = true;
-    return {};
-}
-
-void StopAudioOutput() {
-    std::lock_guard lock(gAudioMutex);
-    if (!gAudioStarted) return;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    gAudioStarted = false;
-}
-
 int FinishProcess(int status) { return status; }
 
 std::vector<Library> LinkedLibraries() {
-    SDL_version sdl{};
-    SDL_GetVersion(&sdl);
     return {
         {"libsndfile", withoutPrefix(sf_version_string(), "libsndfile-")},
         {"libmpg123", BRENZO_MPG123_VERSION},
         {"libvorbisfile", withoutPrefix(vorbis_version_string(), "Xiph.Org libVorbis ")},
         {"libsoxr", withoutPrefix(soxr_version(), "libsoxr-")},
-        {"SDL2", std::to_string(sdl.major) + "." + std::to_string(sdl.minor) + "." + std::to_string(sdl.patch)},
     };
 }
 

@@ -2,7 +2,9 @@
 
 // What the rest of Brenzo needs of an audio engine: decode the user's file into a 16-bit PCM
 // WAV, and play a WAV file with pause, seek and position. This header has no dependency; the
-// implementation over libsndfile, libsoxr and SDL2 is in this folder too (brenzo_engine).
+// implementation is in this folder too, in two libraries: decoding and conversion over
+// libsndfile and libsoxr (brenzo_engine), and the player over SDL2 (brenzo_player), which only
+// the windows link, so that brenzo-cli does not load an audio output it never uses.
 
 #include <cstdint>
 #include <filesystem>
@@ -96,7 +98,7 @@ public:
 // The converter over libsndfile (libmpg123 for MPEG streams) and libsoxr.
 std::unique_ptr<Converter> MakeConverter();
 
-// The player over SDL2. A stream holds its own audio device and its own reference to the
+// The player over SDL2 (brenzo_player). A stream holds its own audio device and its own reference to the
 // audio subsystem, so a stream opened before StartAudioOutput, or one outliving
 // StopAudioOutput, keeps working.
 std::unique_ptr<Player> MakePlayer();
@@ -105,14 +107,18 @@ std::unique_ptr<Player> MakePlayer();
 // cannot decode MP3 files; Brenzo needs libsndfile 1.1 or later"), or nothing when they can.
 std::optional<std::string> CheckEngineCapabilities();
 
-// Starts the audio output at program start; the failure reads "Audio initialization error".
+// Starts the audio output at program start; the failure reads "Audio initialization error"
+// (brenzo_player).
 Status StartAudioOutput();
-// Ends what StartAudioOutput started.
+// Ends what StartAudioOutput started (brenzo_player).
 void StopAudioOutput();
 
-// Every library the engine links, with the version in use (at run time where the library can
-// say; libmpg123 only tells its version at build time), for the About window and `--version`.
+// Every library the decoding and conversion link, with the version in use (at run time where
+// the library can say; libmpg123 only tells its version at build time), for the About window
+// and `--version`.
 std::vector<Library> LinkedLibraries();
+// The same for the player (brenzo_player): a program that plays lists these after the others.
+std::vector<Library> PlayerLibraries();
 
 // A program's main returns through this, with its exit status, once all its work is done and
 // written. On Windows, once Media Foundation was used, it shuts Media Foundation down and ends

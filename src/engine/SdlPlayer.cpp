@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -98,8 +99,32 @@ public:
     }
 };
 
+std::mutex gAudioMutex;
+bool gAudioStarted = false;
+
 }  // namespace
 
 std::unique_ptr<Player> MakePlayer() { return std::make_unique<SdlPlayer>(); }
+
+Status StartAudioOutput() {
+    std::lock_guard lock(gAudioMutex);
+    if (gAudioStarted) return {};
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Error{"Audio initialization error"};
+    gAudioStarted = true;
+    return {};
+}
+
+void StopAudioOutput() {
+    std::lock_guard lock(gAudioMutex);
+    if (!gAudioStarted) return;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    gAudioStarted = false;
+}
+
+std::vector<Library> PlayerLibraries() {
+    SDL_version sdl{};
+    SDL_GetVersion(&sdl);
+    return {{"SDL2", std::to_string(sdl.major) + "." + std::to_string(sdl.minor) + "." + std::to_string(sdl.patch)}};
+}
 
 }  // namespace brenzo::engine

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <bit>
 #include <vector>
 
 #include "codec/IMAADPCM.h"
@@ -30,12 +29,6 @@ Status writeHeader(ByteSink& out, std::uint16_t channels, std::uint16_t rate, st
     return out.Write(header);
 }
 
-static_assert(std::endian::native == std::endian::little, "samples are written as they lie in memory");
-
-std::span<const std::uint8_t> asBytes(const std::int16_t* samples, std::size_t count) {
-    return {reinterpret_cast<const std::uint8_t*>(samples), count * 2};
-}
-
 }  // namespace
 
 Status ExportBankSound(std::span<const std::uint8_t> image, const formats::TBankAudio& bank, std::uint32_t n,
@@ -64,15 +57,15 @@ Status ExportBankSound(std::span<const std::uint8_t> image, const formats::TBank
     if (Status s = writeHeader(out, 1, info.Frequency, info.Size * 4u); !s) return s;
     std::span<const std::uint8_t> coded;
     if (start < image.size()) coded = image.subspan(static_cast<std::size_t>(start));
-    std::vector<std::int16_t> samples(std::min(blocks, kBlocksPerPiece) * kStateBlockSamples);
     for (std::size_t k = 0; k < blocks; k += kBlocksPerPiece) {
         if (port) port->Pump();
         const std::size_t count = std::min(kBlocksPerPiece, blocks - k);
         const std::size_t from = k * kStateBlockBytes;
         auto piece = from < coded.size() ? coded.subspan(from) : std::span<const std::uint8_t>{};
         piece = piece.first(std::min(piece.size(), count * kStateBlockBytes));
+        auto samples = out.SampleRoom(count * kStateBlockSamples);
         codec::DecodeStateBlocks(piece, std::span(info.States).subspan(k, count), samples.data());
-        if (Status s = out.Write(asBytes(samples.data(), count * kStateBlockSamples)); !s) return s;
+        if (Status s = out.WriteSamples(samples.size()); !s) return s;
     }
     return {};
 }

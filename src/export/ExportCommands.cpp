@@ -60,7 +60,9 @@ Status MakeTargetFile(const Workspace& ws, std::size_t entry, const std::filesys
     if (!ws.Scratch()) return ExportEntry(ws, target, static_cast<std::uint32_t>(entry), port);
     auto cache = EnsureCacheWav(ws, entry, port);
     if (!cache) return cache.status();
-    return platform::CopyFileAtomically(*cache, target, platform::Durability::Cached);
+    // The cache stays for the preview and later exports; the target is where possible a second
+    // name of it, so that each sound is written once.
+    return platform::ShareOrCopyFile(*cache, target);
 }
 
 std::vector<std::string> ExportAllFileNames(const Workspace& ws) {

@@ -24,8 +24,9 @@ std::filesystem::path CacheWavPath(const workspace::Workspace& ws, std::size_t e
 Result<std::filesystem::path> EnsureCacheWav(const workspace::Workspace& ws, std::size_t entry,
                                              workspace::UiPort& port);
 
-// The target file of an entry: the CacheWav copied to `target` (written directly when there
-// is no scratch folder). Nothing half-written is left at the target.
+// The target file of an entry: the CacheWav given to `target`, as a second name of the file
+// where the system allows it, else a copy (written directly when there is no scratch folder).
+// Nothing half-written is left at the target.
 Status MakeTargetFile(const workspace::Workspace& ws, std::size_t entry, const std::filesystem::path& target,
                       workspace::UiPort& port);
 

@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <bit>
 #include <vector>
 
 #include "codec/IMAADPCM.h"
@@ -10,8 +9,6 @@
 #include "formats/MultiFile.h"
 
 namespace brenzo::exporting {
-
-static_assert(std::endian::native == std::endian::little, "samples are written as they lie in memory");
 
 using codec::kStateBlockBytes;
 using codec::kStateBlockSamples;
@@ -168,13 +165,13 @@ Status ExportMultichannel(std::span<const std::uint8_t> image, const formats::TM
         std::max<std::size_t>(kStateBlockSamples, (std::size_t{1} << 18) / n / kStateBlockSamples * kStateBlockSamples);
     const std::size_t bufferFrames = static_cast<std::size_t>(std::min<std::uint64_t>(pieceFrames, frames));
     std::vector<std::int16_t> plane(bufferFrames);
-    std::vector<std::int16_t> frameBuffer(bufferFrames * n);
     std::vector<RunReader> readers;
     for (auto& ch : channels) readers.emplace_back(ch.runs);
 
     for (std::uint64_t f0 = 0; f0 < frames; f0 += pieceFrames) {
         if (port) port->Pump();
         const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(pieceFrames, frames - f0));
+        auto frameBuffer = out.SampleRoom(count * n);
         for (std::uint32_t j = 0; j < n; ++j) {
             if (!adpcm) {
                 readers[j].read(plane.data(), count);
@@ -195,8 +192,7 @@ Status ExportMultichannel(std::span<const std::uint8_t> image, const formats::TM
             std::int16_t* column = frameBuffer.data() + j;
             for (std::size_t f = 0; f < count; ++f) column[f * n] = plane[f];
         }
-        auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(frameBuffer.data()), count * n * 2);
-        if (Status s = out.Write(bytes); !s) return s;
+        if (Status s = out.WriteSamples(frameBuffer.size()); !s) return s;
     }
     return {};
 }

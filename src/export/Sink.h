@@ -16,6 +16,17 @@ class ByteSink {
 public:
     virtual ~ByteSink() = default;
     virtual Status Write(std::span<const std::uint8_t> bytes) = 0;
+
+    // Room for the next `count` 16-bit samples, which the caller fills and hands on with
+    // WriteSamples: an export decodes into it. A sink that keeps buffers of its own
+    // (BackgroundSink) lends one, so that the samples are made where they are written from
+    // instead of being copied there. It is handed on before anything else is written.
+    virtual std::span<std::int16_t> SampleRoom(std::size_t count);
+    // Writes the first `count` samples of the room, little-endian.
+    virtual Status WriteSamples(std::size_t count);
+
+private:
+    std::vector<std::int16_t> room_;
 };
 
 // A file written beside its target and renamed over it by Commit: the target is touched only

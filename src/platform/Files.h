@@ -135,6 +135,15 @@ Status CopyFileAtomically(const fs::path& from, const fs::path& to, Durability d
 // copies it where the file system cannot link.
 Status LinkOrCopyFile(const fs::path& from, const fs::path& to);
 
+// Puts `from`'s contents at `to`, a file handed to the user, without writing them again where
+// that is safe: on POSIX, when nothing is at `to` yet, a second name for the file (a hard link).
+// The program only ever replaces or removes its own files, never writes into them, so the
+// user's file keeps its contents whatever becomes of `from`. Otherwise a copy through an
+// AtomicFile, which keeps an existing target's owner and mode; always a copy on Windows, where
+// a program holding one name of a file open would keep the other from being removed or
+// replaced.
+Status ShareOrCopyFile(const fs::path& from, const fs::path& to);
+
 // The user's temporary directory ("" when the system reports none).
 fs::path TempDirectory();
 

@@ -143,10 +143,11 @@ TEST(CliVersion, NamesTheVersionAndEveryLinkedLibrary) {
         const std::string line = r.out.substr(at, r.out.find('\n', at) - at);
         names.push_back(line.substr(0, line.rfind(' ')));
     }
+    // The CLI never plays: the player's audio output (SDL2, waveOut) is not linked, nor named.
 #if defined(BRENZO_TEST_ENGINE) && defined(_WIN32)
-    EXPECT_EQ(names, (std::vector<std::string>{"Media Foundation", "stb_vorbis", "waveOut", "CLI11", "nlohmann-json"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"Media Foundation", "stb_vorbis", "CLI11", "nlohmann-json"}));
 #elif defined(BRENZO_TEST_ENGINE)
-    EXPECT_EQ(names, (std::vector<std::string>{"libsndfile", "libmpg123", "libvorbisfile", "libsoxr", "SDL2", "CLI11",
+    EXPECT_EQ(names, (std::vector<std::string>{"libsndfile", "libmpg123", "libvorbisfile", "libsoxr", "CLI11",
                                                "nlohmann-json"}));
 #else
     EXPECT_EQ(names, (std::vector<std::string>{"CLI11", "nlohmann-json"}));

@@ -33,12 +33,23 @@ bool LooksLikeAVersion(const std::string& v) {
 }
 
 TEST(EngineStartup, EveryLinkedLibraryIsNamedWithABareVersion) {
-    std::vector<std::string> names;
-    for (const auto& l : LinkedLibraries()) {
-        names.push_back(l.name);
-        EXPECT_TRUE(LooksLikeAVersion(l.version)) << l.name << " " << l.version;
+    struct Row {
+        const char* part;
+        std::vector<Library> libraries;
+        std::vector<std::string> names;
+    };
+    const Row rows[] = {
+        {"decoding and conversion", LinkedLibraries(), {"libsndfile", "libmpg123", "libvorbisfile", "libsoxr"}},
+        {"player", PlayerLibraries(), {"SDL2"}},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> names;
+        for (const auto& l : row.libraries) {
+            names.push_back(l.name);
+            EXPECT_TRUE(LooksLikeAVersion(l.version)) << row.part << ": " << l.name << " " << l.version;
+        }
+        EXPECT_EQ(names, row.names) << row.part;
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"libsndfile", "libmpg123", "libvorbisfile", "libsoxr", "SDL2"}));
 }
 
 TEST(EngineStartup, AudioOutputStartsOnceAndStopsWhole) {

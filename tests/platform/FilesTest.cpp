@@ -140,6 +140,60 @@ TEST(AtomicFile, ReplacesTheFileALinkPointsTo) {
 }
 #endif
 
+// A file handed to the user shares the program's own file where it can, yet never follows what
+// becomes of it: the program replaces or removes its file, and the user's stays as it was given.
+TEST(ShareOrCopyFile, GivesTheContentsAndKeepsThemWhateverBecomesOfTheSource) {
+#ifdef _WIN32
+    constexpr bool kLinks = false;
+#else
+    constexpr bool kLinks = true;
+#endif
+    struct Row {
+        const char* name;
+        const char* existing;  // the target's contents before; nullptr: no target
+        bool sourceThere;
+        bool shared;  // afterwards the same file as the source
+    };
+    const Row rows[] = {
+        {"a new target", nullptr, true, kLinks},
+        {"an existing target (its mode kept)", "older", true, false},
+        {"a missing source", nullptr, false, false},
+        {"a missing source over an existing target", "older", false, false},
+    };
+    const auto privateMode = fs::perms::owner_read | fs::perms::owner_write;
+    for (const auto& row : rows) {
+        TempDir dir;
+        const fs::path from = dir / "cache.wav";
+        const fs::path to = dir / "out.wav";
+        if (row.sourceThere) testing::WriteText(from, "the sound");
+        if (row.existing) {
+            testing::WriteText(to, row.existing);
+            fs::permissions(to, privateMode);
+        }
+        const Status shared = ShareOrCopyFile(from, to);
+        ASSERT_EQ(shared.isOk(), row.sourceThere) << row.name;
+        if (!row.sourceThere) {
+            if (row.existing) {
+                EXPECT_EQ(testing::ReadFile(to), text(row.existing)) << row.name;
+            } else {
+                EXPECT_FALSE(fs::exists(to)) << row.name;
+            }
+            continue;
+        }
+        EXPECT_EQ(testing::ReadFile(to), text("the sound")) << row.name;
+        EXPECT_EQ(*IdentityOf(from) == *IdentityOf(to), row.shared) << row.name;
+#ifndef _WIN32
+        if (row.existing) {
+            EXPECT_EQ(fs::status(to).permissions(), privateMode) << row.name;
+        }
+#endif
+        ASSERT_TRUE(WriteFileAtomically(from, text("a replaced sound"), Durability::Cached));
+        ASSERT_TRUE(RemoveFile(from));
+        EXPECT_EQ(testing::ReadFile(to), text("the sound")) << row.name;
+        EXPECT_EQ(filesIn(dir.path()), 1u) << row.name;
+    }
+}
+
 TEST(ReadWholeFile, SaysWhyAFileCannotBeRead) {
     TempDir dir;
     auto missing = ReadWholeFile(dir / "nope.bin");

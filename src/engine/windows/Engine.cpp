@@ -84,36 +84,16 @@ std::optional<std::string> CheckEngineCapabilities() {
     return std::nullopt;
 }
 
-namespace {
-std::mutex gAudioMutex;
-bool gAudioStarted = false;
-}  // namespace
-
-Status StartAudioOutput() {
-    std::lock_guard lock(gAudioMutex);
-    if (gAudioStarted) return {};
-    // waveOut needs no start of its own. A machine without an output device still edits; each
-    // preview then says why it cannot play.
-    gAudioStarted = true;
-    return {};
-}
-
-void StopAudioOutput() {
-    std::lock_guard lock(gAudioMutex);
-    gAudioStarted = false;
-}
-
 std::optional<double> IntegratedLoudness(std::span<const std::int16_t> samples, std::uint16_t channels,
                                          std::uint32_t rate) {
     return Bs1770Loudness(samples, channels, rate);
 }
 
 std::vector<Library> LinkedLibraries() {
-    // Media Foundation and waveOut are parts of Windows itself; stb_vorbis is compiled in.
+    // Media Foundation is a part of Windows itself; stb_vorbis is compiled in.
     return {
         {"Media Foundation", std::to_string(MF_SDK_VERSION) + "." + std::to_string(MF_API_VERSION)},
         {"stb_vorbis", "1.22"},
-        {"waveOut", "(Windows)"},
     };
 }
 

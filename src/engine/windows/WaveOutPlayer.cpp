@@ -194,8 +194,28 @@ public:
     }
 };
 
+std::mutex gAudioMutex;
+bool gAudioStarted = false;
+
 }  // namespace
 
 std::unique_ptr<Player> MakePlayer() { return std::make_unique<WaveOutPlayer>(); }
+
+Status StartAudioOutput() {
+    std::lock_guard lock(gAudioMutex);
+    if (gAudioStarted) return {};
+    // waveOut needs no start of its own. A machine without an output device still edits; each
+    // preview then says why it cannot play.
+    gAudioStarted = true;
+    return {};
+}
+
+void StopAudioOutput() {
+    std::lock_guard lock(gAudioMutex);
+    gAudioStarted = false;
+}
+
+// waveOut is a part of Windows itself.
+std::vector<Library> PlayerLibraries() { return {{"waveOut", "(Windows)"}}; }
 
 }  // namespace brenzo::engine

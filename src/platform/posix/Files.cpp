@@ -354,6 +354,13 @@ Status CheckReplaceable(const fs::path& requested) {
     return {};
 }
 
+Status ShareOrCopyFile(const fs::path& from, const fs::path& to) {
+    // link() never replaces: an existing target (EEXIST), another file system (EXDEV) or one
+    // without links (EPERM) is copied to instead.
+    if (::link(from.c_str(), to.c_str()) == 0) return {};
+    return CopyFileAtomically(from, to, Durability::Cached);
+}
+
 void RemoveStaleTemporaryFiles(const fs::path& target) {
     detail::forEachTemporaryOf(target, [](const fs::path& path) {
         int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);

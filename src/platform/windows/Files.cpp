@@ -319,6 +319,10 @@ Status CheckReplaceable(const fs::path& requested) {
     return {};
 }
 
+Status ShareOrCopyFile(const fs::path& from, const fs::path& to) {
+    return CopyFileAtomically(from, to, Durability::Cached);
+}
+
 void RemoveStaleTemporaryFiles(const fs::path& target) {
     // A live writer holds its file without delete sharing, so only a dead one's goes; one that
     // is committing has let go of its file but holds the turn until its rename is done. A busy

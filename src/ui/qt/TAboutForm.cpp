@@ -44,6 +44,7 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
 std::vector<Library> LinkedLibraries() {
     std::vector<Library> libraries{{"Qt", qVersion()}};
     for (auto& l : engine::LinkedLibraries()) libraries.push_back(std::move(l));
+    for (auto& l : engine::PlayerLibraries()) libraries.push_back(std::move(l));
     return libraries;
 }
 

@@ -109,7 +109,9 @@ HWND CreateAboutForm(HWND owner) {
 
 std::vector<Library> LinkedLibraries() {
     // No toolkit of its own: the window is Windows' own controls.
-    return engine::LinkedLibraries();
+    std::vector<Library> libraries = engine::LinkedLibraries();
+    for (auto& l : engine::PlayerLibraries()) libraries.push_back(std::move(l));
+    return libraries;
 }
 
 }  // namespace brenzo::ui::win32

@@ -116,7 +116,9 @@ TEST(AboutWindow, CreditsEveryLinkedLibraryWithItsVersion) {
     const QString text = about.Libraries->text();
     for (const auto& l : LinkedLibraries())
         EXPECT_TRUE(text.contains(QString::fromStdString(l.name + " " + l.version))) << text.toStdString();
+    // Both the decoding's libraries and the player's.
     EXPECT_TRUE(text.contains("libmpg123")) << text.toStdString();
+    EXPECT_TRUE(text.contains("SDL2")) << text.toStdString();
 }
 
 TEST(Window, TheFirstSoundIsSelectedAfterALoad) {

@@ -154,9 +154,11 @@ TEST(AboutWindow, CreditsEveryLinkedLibraryAndTheVersionAndFitsThem) {
     HWND librariesLabel = GetDlgItem(about, IDC_ABOUT_LIBRARIES);
     const std::string libraries = text::GetText(librariesLabel);
     EXPECT_EQ(libraries.rfind("Program uses ", 0), 0u) << libraries;
-    for (const auto& l : engine::LinkedLibraries())
+    for (const auto& l : LinkedLibraries())
         EXPECT_NE(libraries.find(l.name + " " + l.version), std::string::npos) << libraries;
-    EXPECT_EQ(LinkedLibraries().size(), engine::LinkedLibraries().size());
+    // Both the decoding's libraries and the player's.
+    EXPECT_EQ(LinkedLibraries().size(), engine::LinkedLibraries().size() + engine::PlayerLibraries().size());
+    EXPECT_NE(libraries.find("waveOut"), std::string::npos) << libraries;
     // The label holds the whole sentence, and the window the whole label.
     RECT label{}, client{};
     GetWindowRect(librariesLabel, &label);
