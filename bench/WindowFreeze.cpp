@@ -23,19 +23,17 @@
 #include <string>
 #include <vector>
 
+#include "WindowSteps.h"
 #include "engine/Engine.h"
-#include "engine/Loudness.h"
-#include "export/ExportCommands.h"
 #include "platform/Path.h"
-#include "replace/Fit.h"
-#include "replace/ReplaceCommand.h"
 #include "ui/qt/Dialogs.h"
 #include "ui/qt/TKeshAudio.h"
 #include "workspace/Scratch.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using brenzo::bench::Clock;
+using brenzo::bench::Gaps;
 using brenzo::ui::TKeshAudio;
 
 // The file dialogs answered from a queue; nothing else is ever asked here.
@@ -60,32 +58,17 @@ private:
     }
 };
 
-// The times of a kind of event within one step; the longest gap includes the step's two ends.
-class Gaps : public QObject {
+// Marks the repaints of the widget it watches.
+class Paints : public QObject {
 public:
-    void Begin() {
-        times_.assign(1, Clock::now());
-        recording_ = true;
-    }
-    void Mark() {
-        if (recording_) times_.push_back(Clock::now());
-    }
-    double End() {
-        recording_ = false;
-        times_.push_back(Clock::now());
-        double longest = 0;
-        for (std::size_t i = 1; i < times_.size(); ++i)
-            longest = std::max(longest, std::chrono::duration<double, std::milli>(times_[i] - times_[i - 1]).count());
-        return longest;
-    }
+    explicit Paints(Gaps& gaps) : gaps_(gaps) {}
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) Mark();
+        if (event->type() == QEvent::Paint) gaps_.Mark();
         return false;
     }
 
 private:
-    std::vector<Clock::time_point> times_;
-    bool recording_ = false;
+    Gaps& gaps_;
 };
 
 }  // namespace
@@ -121,57 +104,24 @@ int main(int argc, char** argv) {
 
         Gaps turns;
         Gaps paints;
-        window.ProgressBar1->installEventFilter(&paints);
+        Paints paintWatch(paints);
+        window.ProgressBar1->installEventFilter(&paintWatch);
         QTimer tick;
         tick.setInterval(2);
         QObject::connect(&tick, &QTimer::timeout, [&] { turns.Mark(); });
         tick.start();
 
         auto step = [&](const char* name, const std::function<void()>& run) {
-            turns.Begin();
-            paints.Begin();
-            const auto start = Clock::now();
-            run();
-            const double took = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-            std::printf("%-10s %-7s loop %8.1f  paint %8.1f  took %8.1f\n", name, mode, turns.End(), paints.End(),
-                        took);
-            std::fflush(stdout);
+            brenzo::bench::TimeStep(name, mode, turns, paints, run);
         };
         // The machine's own share: the same measure while the window has nothing to do.
         step("idle", [&] {
             const auto until = Clock::now() + std::chrono::seconds(2);
             while (Clock::now() < until) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         });
-        auto& ws = window.Workspace();
-        const std::size_t middle = 1000;
-        step("load", [&] {
-            if (inlineMode)
-                ws.Open(brenzo::platform::PathFromUtf8(bank.toStdString()), window);
-            else
-                window.OpenFile(bank);
-        });
-        if (ws.EntryCount() <= middle) {
-            std::fprintf(stderr, "the bank has fewer than %zu sounds\n", middle + 1);
-            status = 1;
-        } else {
-            window.StringGrid1->selectRow(static_cast<int>(middle));
-            dialogs.files.push_back(input);
-            step("replace", [&] {
-                if (inlineMode)
-                    brenzo::replace::Replace1Click(
-                        ws, window, *converter, middle,
-                        brenzo::replace::WindowReplaceOptions(false, false, brenzo::engine::IntegratedLoudness));
-                else
-                    window.Replace1Click();
-            });
-            dialogs.files.push_back(out);
-            step("export-all", [&] {
-                if (inlineMode)
-                    brenzo::exporting::Exportall1Click(ws, window);
-                else
-                    window.Exportall1Click();
-            });
-        }
+        status = brenzo::bench::LoadReplaceExportAll(
+            window, dialogs, *converter, inlineMode, brenzo::platform::PathFromUtf8(bank.toStdString()), bank, input,
+            out, step, [&](std::size_t row) { window.StringGrid1->selectRow(static_cast<int>(row)); });
     }
     player.reset();
     brenzo::engine::StopAudioOutput();

@@ -22,20 +22,18 @@
 #include <string>
 #include <vector>
 
+#include "../WindowSteps.h"
 #include "engine/Engine.h"
-#include "engine/Loudness.h"
-#include "export/ExportCommands.h"
 #include "platform/Files.h"
 #include "platform/Path.h"
-#include "replace/Fit.h"
-#include "replace/ReplaceCommand.h"
 #include "ui/win32/Dialogs.h"
 #include "ui/win32/TKeshAudio.h"
 #include "workspace/Scratch.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using brenzo::bench::Clock;
+using brenzo::bench::Gaps;
 using brenzo::ui::win32::TKeshAudio;
 
 // The file dialogs answered from a queue; nothing else is ever asked here.
@@ -58,30 +56,6 @@ private:
         files.pop_front();
         return f;
     }
-};
-
-// The times of a kind of event within one step; the longest gap includes the step's two ends.
-class Gaps {
-public:
-    void Begin() {
-        times_.assign(1, Clock::now());
-        recording_ = true;
-    }
-    void Mark() {
-        if (recording_) times_.push_back(Clock::now());
-    }
-    double End() {
-        recording_ = false;
-        times_.push_back(Clock::now());
-        double longest = 0;
-        for (std::size_t i = 1; i < times_.size(); ++i)
-            longest = std::max(longest, std::chrono::duration<double, std::milli>(times_[i] - times_[i - 1]).count());
-        return longest;
-    }
-
-private:
-    std::vector<Clock::time_point> times_;
-    bool recording_ = false;
 };
 
 Gaps gTurns;
@@ -172,48 +146,14 @@ int run(const std::vector<std::string>& args) {
         HHOOK hook = gTrace ? SetWindowsHookExW(WH_GETMESSAGE, took, nullptr, GetCurrentThreadId()) : nullptr;
 
         auto step = [&](const char* name, const std::function<void()>& body) {
-            gTurns.Begin();
-            gPaints.Begin();
-            const auto start = Clock::now();
-            body();
-            const double took = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-            std::printf("%-10s %-7s loop %8.1f  paint %8.1f  took %8.1f\n", name, mode, gTurns.End(), gPaints.End(),
-                        took);
-            std::fflush(stdout);
+            brenzo::bench::TimeStep(name, mode, gTurns, gPaints, body);
             if (gTrace) printLongestTaken(name);
         };
         // The machine's own share: the same measure while the window has nothing to do.
         step("idle", [] { runMessagesFor(std::chrono::seconds(2)); });
-        auto& ws = window.Workspace();
-        const std::size_t middle = 1000;
-        step("load", [&] {
-            if (inlineMode)
-                ws.Open(brenzo::platform::PathFromUtf8(bank), window);
-            else
-                window.OpenFile(bank);
-        });
-        if (ws.EntryCount() <= middle) {
-            std::fprintf(stderr, "the bank has fewer than %zu sounds\n", middle + 1);
-            status = 1;
-        } else {
-            window.SelectRows({middle});
-            dialogs.files.push_back(input);
-            step("replace", [&] {
-                if (inlineMode)
-                    brenzo::replace::Replace1Click(
-                        ws, window, *converter, middle,
-                        brenzo::replace::WindowReplaceOptions(false, false, brenzo::engine::IntegratedLoudness));
-                else
-                    window.Replace1Click();
-            });
-            dialogs.files.push_back(out);
-            step("export-all", [&] {
-                if (inlineMode)
-                    brenzo::exporting::Exportall1Click(ws, window);
-                else
-                    window.Exportall1Click();
-            });
-        }
+        status = brenzo::bench::LoadReplaceExportAll(window, dialogs, *converter, inlineMode,
+                                                     brenzo::platform::PathFromUtf8(bank), bank, input, out, step,
+                                                     [&](std::size_t row) { window.SelectRows({row}); });
         KillTimer(nullptr, timer);
         if (hook) UnhookWindowsHookEx(hook);
         RemoveWindowSubclass(window.ProgressBar1, barPainted, 1);
