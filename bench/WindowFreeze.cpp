@@ -88,15 +88,10 @@ int main(int argc, char** argv) {
     const bool inlineMode = argc > 4 && std::string(argv[4]) == "inline";
     const char* mode = inlineMode ? "inline" : "worker";
 
-    if (!brenzo::engine::StartAudioOutput()) return 1;
-    auto scratch = brenzo::workspace::ScratchFolders::Create();
-    if (!scratch) return 1;
-    auto converter = brenzo::engine::MakeConverter();
-    auto player = brenzo::engine::MakePlayer();
     Answers dialogs;
-    int status = 0;
-    {
-        TKeshAudio window(std::filesystem::path(argv[3]) / "no-names.ini", *scratch, *converter, *player, dialogs);
+    return brenzo::bench::WithEngine([&](brenzo::workspace::ScratchFolders& scratch,
+                                         brenzo::engine::Converter& converter, brenzo::engine::Player& player) {
+        TKeshAudio window(std::filesystem::path(argv[3]) / "no-names.ini", scratch, converter, player, dialogs);
         window.KeepBackups1->setChecked(false);  // the same work in both modes
         window.MatchLoudness1->setChecked(false);
         window.show();
@@ -119,12 +114,9 @@ int main(int argc, char** argv) {
             const auto until = Clock::now() + std::chrono::seconds(2);
             while (Clock::now() < until) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
         });
-        status = brenzo::bench::LoadReplaceExportAll(
-            window, dialogs, *converter, inlineMode, brenzo::platform::PathFromUtf8(bank.toStdString()), bank, input,
+        const int status = brenzo::bench::LoadReplaceExportAll(
+            window, dialogs, converter, inlineMode, brenzo::platform::PathFromUtf8(bank.toStdString()), bank, input,
             out, step, [&](std::size_t row) { window.StringGrid1->selectRow(static_cast<int>(row)); });
-    }
-    player.reset();
-    brenzo::engine::StopAudioOutput();
-    scratch->Remove();
-    return status;
+        return status;
+    });
 }

@@ -17,6 +17,7 @@
 #include "export/ExportCommands.h"
 #include "replace/Fit.h"
 #include "replace/ReplaceCommand.h"
+#include "workspace/Scratch.h"
 
 namespace brenzo::bench {
 
@@ -45,6 +46,25 @@ private:
     std::vector<Clock::time_point> times_;
     bool recording_ = false;
 };
+
+// Runs `measure` with what a window needs around it (the audio output, scratch folders, a
+// converter, a player), and undoes all of it afterwards. Returns the measure's status, or 1 when
+// any of them cannot be had.
+inline int WithEngine(
+    const std::function<int(workspace::ScratchFolders&, engine::Converter&, engine::Player&)>& measure) {
+    if (!engine::StartAudioOutput()) return 1;
+    auto scratch = workspace::ScratchFolders::Create();
+    if (!scratch) return 1;
+    int status = 0;
+    {
+        auto converter = engine::MakeConverter();
+        auto player = engine::MakePlayer();
+        status = measure(*scratch, *converter, *player);
+    }
+    engine::StopAudioOutput();
+    scratch->Remove();
+    return status;
+}
 
 // Runs one step and prints its line: step, mode, the longest gap between loop turns, the longest
 // gap between repaints, and the step's time (ms).

@@ -123,16 +123,11 @@ int run(const std::vector<std::string>& args) {
         std::fprintf(stderr, "%s\n", problem->c_str());
         return 1;
     }
-    if (!brenzo::engine::StartAudioOutput()) return 1;
-    auto scratch = brenzo::workspace::ScratchFolders::Create();
-    if (!scratch) return 1;
-    auto converter = brenzo::engine::MakeConverter();
-    auto player = brenzo::engine::MakePlayer();
     Answers dialogs;
-    int status = 0;
-    {
+    return brenzo::bench::WithEngine([&](brenzo::workspace::ScratchFolders& scratch,
+                                         brenzo::engine::Converter& converter, brenzo::engine::Player& player) {
         // Settings of its own, never the editor's.
-        TKeshAudio window(brenzo::platform::PathFromUtf8(out) / "no-names.ini", *scratch, *converter, *player, dialogs,
+        TKeshAudio window(brenzo::platform::PathFromUtf8(out) / "no-names.ini", scratch, converter, player, dialogs,
                           brenzo::ui::win32::WindowSettings(L"Software\\Brenzo\\Bench"));
         // The same work in both modes.
         if (window.KeepBackups()) window.KeepBackups1Click();
@@ -151,17 +146,14 @@ int run(const std::vector<std::string>& args) {
         };
         // The machine's own share: the same measure while the window has nothing to do.
         step("idle", [] { runMessagesFor(std::chrono::seconds(2)); });
-        status = brenzo::bench::LoadReplaceExportAll(window, dialogs, *converter, inlineMode,
-                                                     brenzo::platform::PathFromUtf8(bank), bank, input, out, step,
-                                                     [&](std::size_t row) { window.SelectRows({row}); });
+        const int status = brenzo::bench::LoadReplaceExportAll(
+            window, dialogs, converter, inlineMode, brenzo::platform::PathFromUtf8(bank), bank, input, out, step,
+            [&](std::size_t row) { window.SelectRows({row}); });
         KillTimer(nullptr, timer);
         if (hook) UnhookWindowsHookEx(hook);
         RemoveWindowSubclass(window.ProgressBar1, barPainted, 1);
-    }
-    player.reset();
-    brenzo::engine::StopAudioOutput();
-    scratch->Remove();
-    return status;
+        return status;
+    });
 }
 
 }  // namespace
